@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QStringList>
+
+#include <cstdio>
+
+namespace quillmend::cli {
+
+/// quillmend-cli: runs a repair request on each file named on the command line.
+///
+///   quillmend-cli [--any-file] [--preserve-tabs] FILE...
+///
+/// Prints each file's final status text, and each message a request shows,
+/// on a line of its own after the file's path. Exit status: 0 when every file
+/// was repaired or needed nothing, 1 when any was refused, 2 when any failed,
+/// 64 for bad usage.
+class CommandLineTool {
+public:
+    static constexpr int kExitOk = 0;
+    static constexpr int kExitRefused = 1;
+    static constexpr int kExitError = 2;
+    static constexpr int kExitUsage = 64;
+
+    CommandLineTool(std::FILE* out, std::FILE* err);
+
+    /// Runs with `arguments` (without the program's name) and returns the exit status.
+    int run(const QStringList& arguments);
+
+private:
+    int repair(const QString& path, bool anyFile, bool preserveTabs);
+    void printLine(std::FILE* stream, const QString& line);
+
+    std::FILE* m_out;
+    std::FILE* m_err;
+};
+
+} // namespace quillmend::cli

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "engine/result_code.h"
+#include "engine/yield_callback.h"
+#include "platform/file_ref.h"
+
+#include <optional>
+
+namespace quillmend::engine {
+
+/// Repairs one file in place and returns its result code; never throws.
+///
+/// Reads the whole file (a symbolic link is followed), decodes it to UTF-8,
+/// refuses a text without the full-export marker (-1) unless `anyFile`,
+/// removes control characters (tabs too when `removeTabs`), rewrites the
+/// AppStamp entries unless `anyFile`, and replaces the file durably with the
+/// result as UTF-8, keeping the former content under the kept copy's name
+/// (see KeptCopyName). A file that needs no change is left alone (2). No file
+/// or an empty text gives 0. Any failure gives 666 with the file as it was.
+ResultCode FNProcessTheFile(const std::optional<platform::FileRef>& file, bool anyFile, bool removeTabs,
+                            const YieldCallback& yield = {});
+
+} // namespace quillmend::engine

@@ -1,0 +1,53 @@
+#include "engine/request.h"
+
+#include "engine/repair_pass.h"
+
+namespace quillmend::engine {
+
+std::optional<QString> StatusTextFor(ResultCode code)
+{
+    switch (code) {
+    case kResultNotFullExport:
+        return QStringLiteral("The file is not a 'full export on exit', please try again.");
+    case kResultEmpty:
+        return QStringLiteral("The file is empty.");
+    case kResultDone:
+        return QStringLiteral("Done! Click back on Vectorworks and let it process the .xml file.");
+    case kResultUnchanged:
+        return QStringLiteral("The data in the file is OK, no changes were made.");
+    case kResultError:
+        return QStringLiteral("Sorry! An error occurred.");
+    default:
+        return std::nullopt;
+    }
+}
+
+RequestOutcome DoIt(const std::optional<platform::FileRef>& file, bool anyFileChecked, bool preserveTabsChecked,
+                    StatusSink& status, MessageSink& messages, const YieldCallback& yield, const RepairPass& pass)
+{
+    using Kind = RequestOutcome::Kind;
+    if (!file)
+        return {Kind::NoFile, 0};
+    if (!file->isWritable()) {
+        messages.ShowModalMessage(QStringLiteral("You don't have write permission for this file, it cannot be repaired."));
+        return {Kind::NoWritePermission, 0};
+    }
+    if (file->length() == 0) {
+        messages.ShowModalMessage(QStringLiteral("The file is empty, it cannot be repaired."));
+        return {Kind::EmptyFile, 0};
+    }
+
+    status.SetStatusText(QStringLiteral("Processing the file data..."));
+    status.RedrawStatusNow();
+
+    const bool anyFile = anyFileChecked;
+    const bool removeTabs = !anyFileChecked || !preserveTabsChecked;
+    const ResultCode code
+        = pass ? pass(file, anyFile, removeTabs, yield) : FNProcessTheFile(file, anyFile, removeTabs, yield);
+
+    if (const std::optional<QString> text = StatusTextFor(code))
+        status.SetStatusText(*text);
+    return {Kind::Ran, code};
+}
+
+} // namespace quillmend::engine

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "engine/message_sink.h"
+#include "engine/result_code.h"
+#include "engine/status_sink.h"
+#include "engine/yield_callback.h"
+#include "platform/file_ref.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace quillmend::engine {
+
+/// How a repair request ended.
+struct RequestOutcome {
+    enum class Kind {
+        NoFile,            ///< no file was given; nothing happened
+        NoWritePermission, ///< refused with a message
+        EmptyFile,         ///< refused with a message
+        Ran,               ///< the repair pass ran and returned `code`
+    };
+    Kind kind = Kind::NoFile;
+    ResultCode code = 0;
+};
+
+/// The repair pass as DoIt calls it; FNProcessTheFile unless a test supplies another.
+using RepairPass = std::function<ResultCode(const std::optional<platform::FileRef>& file, bool anyFile,
+                                            bool removeTabs, const YieldCallback& yield)>;
+
+/// The status line's text for a result code, or nothing for a code it does not know.
+std::optional<QString> StatusTextFor(ResultCode code);
+
+/// Runs one repair request on `file` with the main window's two options.
+///
+/// Refuses, with a modal message, a file without write permission and then an
+/// empty file; otherwise shows "Processing the file data..." at once, runs the
+/// repair pass (anyFile = `anyFileChecked`; tabs are kept only when both options
+/// are checked) and shows the text for its result code. Failures of the sinks
+/// or of the file queries (a file that does not exist) pass to the caller as
+/// thrown errors.
+RequestOutcome DoIt(const std::optional<platform::FileRef>& file, bool anyFileChecked, bool preserveTabsChecked,
+                    StatusSink& status, MessageSink& messages, const YieldCallback& yield = {},
+                    const RepairPass& pass = {});
+
+} // namespace quillmend::engine

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+
+namespace quillmend::engine {
+
+/// The outcome of one repair pass.
+using ResultCode = std::int64_t;
+
+/// Not a full export: the file lacks the full-export marker. Untouched.
+inline constexpr ResultCode kResultNotFullExport = -1;
+/// No file was given, or its decoded text is empty. Untouched.
+inline constexpr ResultCode kResultEmpty = 0;
+/// Repaired: the old name holds the repaired text.
+inline constexpr ResultCode kResultDone = 1;
+/// Nothing to repair: the file was left as it was.
+inline constexpr ResultCode kResultUnchanged = 2;
+/// Something failed; the file holds its former content.
+inline constexpr ResultCode kResultError = 666;
+
+} // namespace quillmend::engine

@@ -1,0 +1,65 @@
+#include "engine/text_decoding.h"
+
+#include "platform/encoding_service.h"
+#include "platform/encodings.h"
+#include "platform/utf8.h"
+
+namespace quillmend::engine {
+
+using platform::Encodings;
+using platform::Text;
+using platform::TextEncoding;
+
+namespace {
+
+// Reading a UTF-8 text with a few stray bytes as a whole in a single-byte
+// encoding would turn each of its accented letters into two wrong ones.
+QByteArray decodeStrayBytesAsMacRoman(QByteArrayView bytes)
+{
+    QByteArray out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    const qsizetype size = bytes.size();
+    qsizetype validFrom = 0;
+    qsizetype at = 0;
+    while (at < size) {
+        const int length = platform::utf8::sequenceLength(bytes.sliced(at));
+        if (length > 0) {
+            at += length;
+            continue;
+        }
+        out.append(bytes.sliced(validFrom, at - validFrom));
+        const qsizetype strayFrom = at;
+        while (at < size && platform::utf8::sequenceLength(bytes.sliced(at)) == 0)
+            ++at;
+        platform::AppendSingleByteAsUtf8(bytes.sliced(strayFrom, at - strayFrom), Encodings::MacRoman, out);
+        validFrom = at;
+    }
+    out.append(bytes.sliced(validFrom));
+    return out;
+}
+
+} // namespace
+
+Text MakeUTF8(const Text& text)
+{
+    if (text.encoding)
+        return platform::ConvertEncoding(text, Encodings::UTF8);
+
+    // Valid UTF-8 converts to itself: labelling it is the whole conversion.
+    if (platform::IsValidData(Encodings::UTF8, text))
+        return platform::DefineEncoding(text, Encodings::UTF8);
+    if (platform::utf8::containsMultiByteSequence(text.bytes))
+        return Text{decodeStrayBytesAsMacRoman(text.bytes), Encodings::UTF8};
+
+    const TextEncoding* const candidates[] = {
+        &Encodings::MacRoman, &Encodings::WindowsLatin1, &Encodings::DOSLatin1,
+        &Encodings::DOSLatinUS, &Encodings::ASCII, &Encodings::UTF16,
+    };
+    for (const TextEncoding* candidate : candidates) {
+        if (platform::IsValidData(*candidate, text))
+            return platform::ConvertEncoding(platform::DefineEncoding(text, *candidate), Encodings::UTF8);
+    }
+    return platform::ConvertEncoding(platform::DefineEncoding(text, Encodings::SystemDefault), Encodings::UTF8);
+}
+
+} // namespace quillmend::engine

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "engine/yield_callback.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+namespace quillmend::engine {
+
+/// The element text that only a full export holds.
+inline constexpr char kFullExportMarker[] = "<Action>Entire Plot</Action>";
+/// The entry that the repair rewrites, and what it becomes.
+inline constexpr char kVectorworksAppStamp[] = "<AppStamp>Vectorworks</AppStamp>";
+inline constexpr char kMarlowbrookAppStamp[] = "<AppStamp>Marlowbrook</AppStamp>";
+
+/// True when the UTF-8 `text` holds the full-export marker, in that letter case.
+bool IsFullExport(QByteArrayView text);
+
+/// Removes from the UTF-8 `text`, in place and in one scan, every control
+/// character 0-31 except line feed and carriage return, and except tab when
+/// `removeTabs` is false. Calls `yield` (if set) 32 times along the way.
+/// Returns how many characters were removed.
+qsizetype RemoveControlCharacters(QByteArray& text, bool removeTabs, const YieldCallback& yield);
+
+/// Rewrites, in place, every Vectorworks AppStamp entry of `text` to name
+/// Marlowbrook. Returns how many were rewritten.
+qsizetype RewriteAppStamps(QByteArray& text);
+
+/// When `text` (after an optional UTF-8 byte-order mark) begins with an XML
+/// declaration whose encoding is not UTF-8, makes the declaration say UTF-8,
+/// changing nothing else. Returns whether it changed the text.
+bool DeclareUtf8(QByteArray& text);
+
+} // namespace quillmend::engine

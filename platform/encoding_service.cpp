@@ -1,0 +1,191 @@
+#include "platform/encoding_service.h"
+
+#include "platform/encoding_error.h"
+#include "platform/encodings.h"
+#include "platform/utf8.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_err.h>
+
+#include <array>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+namespace quillmend::platform {
+
+namespace {
+
+using Converter = std::unique_ptr<UConverter, decltype(&ucnv_close)>;
+
+Converter openConverter(const TextEncoding& encoding)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter* converter
+        = ucnv_open(encoding.isSystemDefault() ? nullptr : encoding.icuName().constData(), &status);
+    if (U_FAILURE(status) || !converter)
+        throw EncodingError("The encoding " + encoding.displayName().toStdString()
+                            + " is not available: " + u_errorName(status));
+    return Converter(converter, &ucnv_close);
+}
+
+void stopAtInvalidBytes(UConverter* converter)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+}
+
+// Each byte of a single-byte encoding as UTF-8, found once through ICU, so that
+// whole files are tested and converted by table look-up.
+struct SingleByteTable {
+    std::array<bool, 256> valid{};
+    std::array<std::array<char, 4>, 256> utf8{};
+    std::array<unsigned char, 256> utf8Length{};
+};
+
+std::shared_ptr<const SingleByteTable> makeSingleByteTable(const TextEncoding& encoding)
+{
+    Converter converter = openConverter(encoding);
+    if (ucnv_getMaxCharSize(converter.get()) != 1)
+        return nullptr;
+    auto table = std::make_shared<SingleByteTable>();
+    for (int byte = 0; byte < 256; ++byte) {
+        const char source = char(byte);
+        UChar unit[4];
+        UErrorCode status = U_ZERO_ERROR;
+        ucnv_resetToUnicode(converter.get());
+        stopAtInvalidBytes(converter.get());
+        const char* in = &source;
+        UChar* out = unit;
+        ucnv_toUnicode(converter.get(), &out, unit + 4, &in, &source + 1, nullptr, true, &status);
+        table->valid[byte] = U_SUCCESS(status) && out > unit;
+        const QByteArray asUtf8 = table->valid[byte]
+            ? QString::fromUtf16(reinterpret_cast<const char16_t*>(unit), out - unit).toUtf8()
+            : QByteArrayLiteral("\xEF\xBF\xBD");
+        table->utf8Length[byte] = static_cast<unsigned char>(asUtf8.size());
+        std::copy(asUtf8.begin(), asUtf8.end(), table->utf8[byte].begin());
+    }
+    return table;
+}
+
+// nullptr for an encoding whose characters take more than one byte.
+std::shared_ptr<const SingleByteTable> singleByteTable(const TextEncoding& encoding)
+{
+    static std::mutex mutex;
+    static std::map<QByteArray, std::shared_ptr<const SingleByteTable>> tables;
+    const QByteArray key = encoding.isSystemDefault() ? QByteArray(ucnv_getDefaultName()) : encoding.icuName();
+    const std::lock_guard<std::mutex> lock(mutex);
+    auto found = tables.find(key);
+    if (found == tables.end())
+        found = tables.emplace(key, makeSingleByteTable(encoding)).first;
+    return found->second;
+}
+
+bool isValidMultiByte(const TextEncoding& encoding, QByteArrayView bytes)
+{
+    Converter converter = openConverter(encoding);
+    stopAtInvalidBytes(converter.get());
+    UChar scratch[16384];
+    const char* in = bytes.data();
+    const char* const end = in + bytes.size();
+    while (true) {
+        UErrorCode status = U_ZERO_ERROR;
+        UChar* out = scratch;
+        ucnv_toUnicode(converter.get(), &out, scratch + std::size(scratch), &in, end, nullptr, true, &status);
+        if (status == U_BUFFER_OVERFLOW_ERROR)
+            continue;
+        return U_SUCCESS(status);
+    }
+}
+
+QByteArray convertWithIcu(const TextEncoding& source, const TextEncoding& target, QByteArrayView bytes)
+{
+    Converter from = openConverter(source);
+    Converter to = openConverter(target);
+    QByteArray out(bytes.size() + bytes.size() / 2 + 16, Qt::Uninitialized);
+    UChar pivot[4096];
+    UChar* pivotSource = pivot;
+    UChar* pivotTarget = pivot;
+    const char* in = bytes.data();
+    const char* const end = in + bytes.size();
+    char* written = out.data();
+    bool reset = true;
+    while (true) {
+        UErrorCode status = U_ZERO_ERROR;
+        char* const limit = out.data() + out.size();
+        ucnv_convertEx(to.get(), from.get(), &written, limit, &in, end, pivot, &pivotSource, &pivotTarget,
+                       pivot + std::size(pivot), reset, true, &status);
+        reset = false;
+        if (status == U_BUFFER_OVERFLOW_ERROR) {
+            const qsizetype used = written - out.data();
+            out.resize(out.size() * 2);
+            written = out.data() + used;
+            continue;
+        }
+        if (U_FAILURE(status))
+            throw EncodingError(std::string("Conversion from ") + source.displayName().toStdString() + " failed: "
+                                + u_errorName(status));
+        out.resize(written - out.data());
+        return out;
+    }
+}
+
+} // namespace
+
+bool IsValidData(const TextEncoding& encoding, const Text& text)
+{
+    if (encoding.isUtf8())
+        return utf8::isValid(text.bytes);
+    if (const auto table = singleByteTable(encoding)) {
+        for (const char byte : text.bytes) {
+            if (!table->valid[static_cast<unsigned char>(byte)])
+                return false;
+        }
+        return true;
+    }
+    return isValidMultiByte(encoding, text.bytes);
+}
+
+Text DefineEncoding(Text text, const TextEncoding& encoding)
+{
+    text.encoding = encoding;
+    return text;
+}
+
+void AppendSingleByteAsUtf8(QByteArrayView bytes, const TextEncoding& encoding, QByteArray& out)
+{
+    const auto table = singleByteTable(encoding);
+    if (!table)
+        throw EncodingError(encoding.displayName().toStdString() + " is not a single-byte encoding");
+    qsizetype needed = 0;
+    for (const char byte : bytes)
+        needed += table->utf8Length[static_cast<unsigned char>(byte)];
+    qsizetype at = out.size();
+    out.resize(at + needed);
+    char* data = out.data();
+    for (const char byte : bytes) {
+        const auto index = static_cast<unsigned char>(byte);
+        const int length = table->utf8Length[index];
+        for (int i = 0; i < length; ++i)
+            data[at + i] = table->utf8[index][i];
+        at += length;
+    }
+}
+
+Text ConvertEncoding(const Text& text, const TextEncoding& target)
+{
+    const TextEncoding source = text.encoding.value_or(Encodings::SystemDefault);
+    if (target.isUtf8()) {
+        if (source.isUtf8() && utf8::isValid(text.bytes))
+            return Text{text.bytes, target};
+        if (singleByteTable(source)) {
+            QByteArray out;
+            AppendSingleByteAsUtf8(text.bytes, source, out);
+            return Text{out, target};
+        }
+    }
+    return Text{convertWithIcu(source, target, text.bytes), target};
+}
+
+} // namespace quillmend::platform

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+namespace quillmend::platform {
+
+/// A failed file operation: which path, and the system's reason.
+class FileError : public std::runtime_error {
+public:
+    /// A failure reported by the system with `errorCode` (an errno value).
+    FileError(const QString& path, int errorCode);
+    /// A failure found by the program itself, described by `reason`.
+    FileError(const QString& path, const QString& reason);
+
+    const QString& path() const { return m_path; }
+    /// The errno value, or 0 when the program found the failure itself.
+    int errorCode() const { return m_errorCode; }
+    const QString& reason() const { return m_reason; }
+
+private:
+    QString m_path;
+    int m_errorCode;
+    QString m_reason;
+};
+
+} // namespace quillmend::platform

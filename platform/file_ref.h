@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/file_content.h"
+#include "platform/file_identity.h"
+
+#include <QString>
+
+namespace quillmend::platform {
+
+/// Names a file or folder, whether or not it exists. Queries that cannot be
+/// answered throw FileError with the path and the system's reason.
+class FileRef {
+public:
+    /// `path` is made absolute (against the current folder) and cleaned.
+    explicit FileRef(const QString& path);
+
+    const QString& path() const { return m_path; }
+    /// The last element of the path, extension included.
+    QString name() const;
+    /// The folder that holds this entry.
+    FileRef parent() const;
+    /// The entry called `name` in this folder, also when none exists.
+    FileRef child(const QString& name) const;
+
+    /// Whether the program may replace this file's content: the file and its
+    /// folder are writable for this process, and neither is marked read-only
+    /// for everyone (which a superuser could otherwise ignore). False when
+    /// permission is denied; other failures (no such file) throw.
+    bool isWritable() const;
+    /// The length in bytes of the file (symbolic links followed).
+    qint64 length() const;
+    /// The state of the entry itself, not following a symbolic link.
+    /// Throws FileError, also when nothing has this name.
+    FileIdentity identityWithoutFollowing() const;
+    /// True when something (a file, folder or link, dangling or not) has this name.
+    bool exists() const;
+
+    /// The same file with every symbolic link and "." or ".." resolved.
+    FileRef resolved() const;
+
+    /// Reads the whole content of a regular file. A folder, FIFO, device or
+    /// socket is refused without being opened, so that reading never hangs.
+    /// A text that begins with a UTF-16 byte-order mark comes labelled UTF-16;
+    /// all other texts come unlabelled. Throws FileError, also when the file
+    /// changes while it is read.
+    FileContent readAll() const;
+
+    bool operator==(const FileRef& other) const { return m_path == other.m_path; }
+
+private:
+    QString m_path;
+};
+
+} // namespace quillmend::platform

@@ -1,0 +1,198 @@
+#include "platform/file_replacer.h"
+
+#include "platform/file_descriptor.h"
+#include "platform/file_error.h"
+#include "platform/system_calls.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <utility>
+
+namespace quillmend::platform {
+
+namespace {
+
+constexpr int kMaxNameAttempts = 1000;
+constexpr std::size_t kCopyChunk = std::size_t(1) << 20;
+
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+QString randomTemporaryName()
+{
+    static const char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QString name = QStringLiteral(".quillmend-");
+    for (int i = 0; i < 10; ++i)
+        name += QLatin1Char(kAlphabet[QRandomGenerator::global()->bounded(int(sizeof kAlphabet - 1))]);
+    return name + QStringLiteral(".tmp");
+}
+
+// The errors with which link() says that this file system, or this file,
+// cannot have another hard link.
+bool meansNoHardLinks(int error)
+{
+    return error == EPERM || error == EOPNOTSUPP || error == ENOTSUP || error == EMLINK || error == ENOSYS
+        || error == EXDEV;
+}
+
+} // namespace
+
+FileReplacer::FileReplacer(FileRef file, const FileIdentity& expected)
+    : m_file(std::move(file))
+    , m_folder(m_file.parent())
+    , m_expected(expected)
+{
+}
+
+QString FileReplacer::replace(QByteArrayView bytes, const KeptCopyNamer& keptCopyName)
+{
+    try {
+        writeTemporary(bytes);
+        checkUnchanged(m_file);
+        if (keptCopyName)
+            makeKeptCopy(keptCopyName);
+        checkUnchanged(m_file);
+        if (SystemCalls::current().rename(native(m_temporaryPath).constData(), native(m_file.path()).constData()) < 0)
+            throw FileError(m_file.path(), errno);
+        m_movedIntoPlace = true;
+        m_temporaryPath.clear();
+        syncFolder();
+    } catch (...) {
+        rollBack();
+        throw;
+    }
+    return m_keptPath.isEmpty() ? QString() : FileRef(m_keptPath).name();
+}
+
+void FileReplacer::writeTemporary(QByteArrayView bytes)
+{
+    FileDescriptor out;
+    for (int attempt = 0; attempt < kMaxNameAttempts && out.get() < 0; ++attempt) {
+        const QString path = m_folder.child(randomTemporaryName()).path();
+        try {
+            out = FileDescriptor::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+            m_temporaryPath = path;
+        } catch (const FileError& error) {
+            if (error.errorCode() != EEXIST)
+                throw;
+        }
+    }
+    if (out.get() < 0)
+        throw FileError(m_folder.path(), EEXIST);
+    out.writeFully(bytes.data(), std::size_t(bytes.size()));
+    applyOwnerAndMode(out.get(), m_temporaryPath);
+    out.sync();
+    out.close();
+}
+
+void FileReplacer::makeKeptCopy(const KeptCopyNamer& keptCopyName)
+{
+    const QByteArray original = native(m_file.path());
+    bool hardLinks = true;
+    for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
+        const FileRef kept = m_folder.child(keptCopyName(attempt));
+        if (hardLinks) {
+            if (SystemCalls::current().link(original.constData(), native(kept.path()).constData()) == 0) {
+                m_keptPath = kept.path();
+                // The link must be the very file that was read, not one put
+                // in its place since.
+                checkUnchanged(kept);
+                return;
+            }
+            if (errno == EEXIST)
+                continue;
+            if (!meansNoHardLinks(errno))
+                throw FileError(kept.path(), errno);
+            hardLinks = false;
+        }
+        try {
+            copyOriginalTo(kept);
+            return;
+        } catch (const FileError& error) {
+            if (error.errorCode() != EEXIST || !m_keptPath.isEmpty())
+                throw;
+        }
+    }
+    throw FileError(m_file.path(), QStringLiteral("every name for a copy of the original is taken"));
+}
+
+void FileReplacer::copyOriginalTo(const FileRef& kept)
+{
+    FileDescriptor in = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    FileDescriptor out = FileDescriptor::open(kept.path(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+    m_keptPath = kept.path();
+    QByteArray chunk(qsizetype(kCopyChunk), Qt::Uninitialized);
+    off_t copied = 0;
+    while (const std::size_t n = in.readFully(chunk.data(), kCopyChunk)) {
+        out.writeFully(chunk.constData(), n);
+        copied += off_t(n);
+    }
+    struct stat source {};
+    if (SystemCalls::current().fstat(in.get(), &source) < 0)
+        throw FileError(m_file.path(), errno);
+    if (copied != m_expected.size || !FileIdentity::fromStat(source).sameFileAndContent(m_expected))
+        throw FileError(m_file.path(), QStringLiteral("was changed by another program while it was being repaired"));
+    applyOwnerAndMode(out.get(), kept.path());
+    out.sync();
+    out.close();
+    in.close();
+}
+
+void FileReplacer::checkUnchanged(const FileRef& entry) const
+{
+    struct stat status {};
+    if (SystemCalls::current().stat(native(entry.path()).constData(), &status) < 0)
+        throw FileError(entry.path(), errno);
+    if (!FileIdentity::fromStat(status).sameFileAndContent(m_expected))
+        throw FileError(m_file.path(), QStringLiteral("was changed by another program while it was being repaired"));
+}
+
+void FileReplacer::applyOwnerAndMode(int fd, const QString& path) const
+{
+    // Only a privileged process may give a file away; for others the new file
+    // keeps their own owner, as any editor's saved file would.
+    if (SystemCalls::current().fchown(fd, m_expected.owner, m_expected.group) < 0 && errno != EPERM)
+        throw FileError(path, errno);
+    if (SystemCalls::current().fchmod(fd, m_expected.mode & 07777) < 0)
+        throw FileError(path, errno);
+}
+
+void FileReplacer::syncFolder() const
+{
+    FileDescriptor folder = FileDescriptor::open(m_folder.path(), O_RDONLY | O_DIRECTORY);
+    try {
+        folder.sync();
+    } catch (const FileError& error) {
+        // Some file systems cannot flush a folder and say so with EINVAL;
+        // there is nothing more to be done for them.
+        if (error.errorCode() != EINVAL)
+            throw;
+    }
+    folder.close();
+}
+
+void FileReplacer::rollBack() noexcept
+{
+    SystemCalls& system = SystemCalls::current();
+    if (m_movedIntoPlace) {
+        // Only the folder's flush failed. Where the former content has a kept
+        // copy, it goes back under the old name; otherwise the old name holds
+        // the complete new content, which is as good as it gets.
+        if (!m_keptPath.isEmpty()
+            && system.rename(native(m_keptPath).constData(), native(m_file.path()).constData()) == 0)
+            m_keptPath.clear();
+        return;
+    }
+    if (!m_keptPath.isEmpty() && system.unlink(native(m_keptPath).constData()) == 0)
+        m_keptPath.clear();
+    if (!m_temporaryPath.isEmpty() && system.unlink(native(m_temporaryPath).constData()) == 0)
+        m_temporaryPath.clear();
+}
+
+} // namespace quillmend::platform

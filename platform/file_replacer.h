@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/file_identity.h"
+#include "platform/file_ref.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <functional>
+
+namespace quillmend::platform {
+
+/// Replaces a file's content durably, keeping its former content under another
+/// name if asked, so that no failure at any step loses either.
+///
+/// The new content goes to a temporary file created exclusively in the same
+/// folder, with the original's permissions (and owner and group where the
+/// process may set them), and is flushed to disk. The kept copy is then a hard
+/// link to the original, or, where the file system has none, a flushed copy;
+/// neither ever replaces an existing name. Last, the temporary file is renamed
+/// over the old name and the folder is flushed. Any failure undoes what was
+/// done: the old name keeps the former content, and no temporary file or
+/// partial kept copy is left.
+class FileReplacer {
+public:
+    /// Gives the kept copy's name for attempt 1, 2, ...; a taken name is never
+    /// replaced, the next attempt's name is tried instead.
+    using KeptCopyNamer = std::function<QString(int attempt)>;
+
+    /// `file` is a regular file (links resolved) whose state when it was read
+    /// was `expected`; if it has changed since, nothing is replaced.
+    FileReplacer(FileRef file, const FileIdentity& expected);
+
+    /// Writes `bytes` under the file's name. With a `keptCopyName`, the former
+    /// content stays under the first free name it gives, which is returned;
+    /// without, the content is replaced and an empty name returned.
+    /// Throws FileError after undoing what was done.
+    QString replace(QByteArrayView bytes, const KeptCopyNamer& keptCopyName);
+
+private:
+    void writeTemporary(QByteArrayView bytes);
+    void makeKeptCopy(const KeptCopyNamer& keptCopyName);
+    void copyOriginalTo(const FileRef& kept);
+    void checkUnchanged(const FileRef& entry) const;
+    void applyOwnerAndMode(int fd, const QString& path) const;
+    void syncFolder() const;
+    void rollBack() noexcept;
+
+    FileRef m_file;
+    FileRef m_folder;
+    FileIdentity m_expected;
+    QString m_temporaryPath;
+    QString m_keptPath;
+    bool m_movedIntoPlace = false;
+};
+
+} // namespace quillmend::platform

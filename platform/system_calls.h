@@ -1,0 +1,75 @@
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+
+namespace quillmend::platform {
+
+/// The operating-system calls behind every file operation of the program.
+///
+/// All of them pass through one installed instance, so that a test can make any
+/// of them fail, one at a time, and check that no fault loses a user's file.
+/// Each call behaves as its POSIX namesake: -1 (or nullptr) and errno on failure.
+class SystemCalls {
+public:
+    /// Identifies a call for fault injection.
+    enum class Call {
+        Open,
+        Read,
+        Write,
+        Close,
+        Fstat,
+        Stat,
+        Lstat,
+        Access,
+        Fsync,
+        Fchmod,
+        Fchown,
+        Link,
+        Rename,
+        Unlink,
+        Realpath,
+    };
+
+    virtual ~SystemCalls() = default;
+
+    int open(const char* path, int flags, mode_t mode = 0);
+    ssize_t read(int fd, void* buffer, std::size_t count);
+    ssize_t write(int fd, const void* buffer, std::size_t count);
+    /// Always releases the descriptor, also when it reports an error.
+    int close(int fd);
+    int fstat(int fd, struct stat* status);
+    int stat(const char* path, struct stat* status);
+    int lstat(const char* path, struct stat* status);
+    int access(const char* path, int mode);
+    int fsync(int fd);
+    int fchmod(int fd, mode_t mode);
+    int fchown(int fd, uid_t owner, gid_t group);
+    int link(const char* existing, const char* newPath);
+    int rename(const char* from, const char* to);
+    int unlink(const char* path);
+    /// The canonical absolute path, or an empty string and errno.
+    std::string realpath(const char* path);
+
+    /// The instance that the program's file operations use.
+    static SystemCalls& current();
+    /// Makes `calls` the current instance (nullptr restores the real one) and
+    /// returns the one it replaces. The caller keeps ownership.
+    static SystemCalls* install(SystemCalls* calls);
+
+protected:
+    /// Consulted before each call: a non-zero errno value makes the call fail
+    /// with it instead of reaching the system.
+    virtual int injectedError(Call call);
+    /// Consulted before each write: how many of `requested` bytes it may take.
+    virtual std::size_t writeLimit(std::size_t requested);
+
+private:
+    /// Sets errno and returns true when an error is injected for `call`.
+    bool fails(Call call);
+};
+
+} // namespace quillmend::platform

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArrayView>
+
+namespace quillmend::platform::utf8 {
+
+/// The length (1 to 4) of the well-formed UTF-8 sequence that starts at
+/// `bytes[0]`, or 0 when none does. Well-formed: no overlong form, no surrogate,
+/// nothing above U+10FFFF, no truncated sequence.
+int sequenceLength(QByteArrayView bytes);
+
+/// True when all of `bytes` is well-formed UTF-8. Runs of ASCII are checked a
+/// machine word at a time.
+bool isValid(QByteArrayView bytes);
+
+/// True when `bytes` holds at least one well-formed sequence of two or more bytes.
+bool containsMultiByteSequence(QByteArrayView bytes);
+
+} // namespace quillmend::platform::utf8

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/system_calls.h"
+
+#include <QList>
+
+#include <optional>
+
+namespace quillmend::tests {
+
+/// Installs itself as the program's system calls while it lives, counts every
+/// call, and makes one of them fail: the N-th call overall, or the N-th call
+/// of one kind. It can also make writes short.
+class FaultInjector : public platform::SystemCalls {
+public:
+    FaultInjector();
+    ~FaultInjector() override;
+
+    /// Fails call number `n` (counted from 1 over all calls, or over calls of
+    /// `only` when set) with `error`.
+    void failAt(int n, int error, std::optional<Call> only = std::nullopt);
+    /// Makes every call of kind `call` fail with `error`.
+    void failAlways(Call call, int error)
+    {
+        m_alwaysCall = call;
+        m_alwaysError = error;
+    }
+    /// Lets each write take at most `bytes` bytes.
+    void limitWrites(std::size_t bytes) { m_writeLimit = bytes; }
+
+    int callCount() const { return m_calls; }
+    bool fired() const { return m_fired; }
+    const QList<Call>& calls() const { return m_log; }
+
+protected:
+    int injectedError(Call call) override;
+    std::size_t writeLimit(std::size_t requested) override;
+
+private:
+    platform::SystemCalls* m_previous;
+    int m_calls = 0;
+    int m_callsOfKind = 0;
+    int m_failAt = 0;
+    int m_error = 0;
+    std::optional<Call> m_only;
+    bool m_fired = false;
+    std::size_t m_writeLimit = 0;
+    std::optional<Call> m_alwaysCall;
+    int m_alwaysError = 0;
+    QList<Call> m_log;
+};
+
+} // namespace quillmend::tests

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+
+namespace quillmend::tests {
+
+/// Writes `bytes` to `path`, replacing it; fails the test run if it cannot.
+void writeFile(const QString& path, const QByteArray& bytes);
+/// The content of `path`, or a null array when it cannot be read.
+QByteArray readFile(const QString& path);
+/// Every entry of `folder` (hidden ones included) with its content; folders
+/// and other non-files map to a null array.
+QMap<QString, QByteArray> folderContents(const QString& folder);
+
+/// A small full export with control characters, CR LF line ends and
+/// non-ASCII text, as UTF-8; and what a repair makes of it.
+QByteArray sampleExport();
+QByteArray repairedSampleExport();
+
+} // namespace quillmend::tests

@@ -1,0 +1,267 @@
+// Whole repairs of real files in a temporary folder.
+#include "engine/repair_pass.h"
+#include "test_files.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+using namespace quillmend;
+using namespace quillmend::tests;
+using Contents = QMap<QString, QByteArray>;
+
+namespace {
+
+const QByteArray kDirty = sampleExport();
+const QByteArray kClean = repairedSampleExport();
+
+engine::ResultCode repair(const QString& path, bool anyFile, bool removeTabs = true)
+{
+    return engine::FNProcessTheFile(platform::FileRef(path), anyFile, removeTabs);
+}
+
+QByteArray utf16LittleEndianWithMark(const QString& text)
+{
+    QByteArray bytes("\xFF\xFE");
+    for (const QChar c : text) {
+        bytes += char(c.unicode() & 0xFF);
+        bytes += char(c.unicode() >> 8);
+    }
+    return bytes;
+}
+
+} // namespace
+
+class RepairPassTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private slots:
+    void init()
+    {
+        QDir(m_dir.path()).removeRecursively();
+        QDir().mkpath(m_dir.path());
+    }
+
+    // The names of a repair, in both modes, and where the old content goes.
+    void namesAndKeptCopies_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("anyFile");
+        QTest::addColumn<Contents>("before");
+        QTest::addColumn<Contents>("after");
+        const QByteArray anyDirty("a\x01" "b\tc\r\n");
+        const QByteArray anyClean("abc\r\n");
+        QTest::newRow("show.xml") << "show.xml" << false << Contents{{"show.xml", kDirty}}
+                                  << Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}};
+        QTest::newRow("show.final.xml") << "show.final.xml" << false << Contents{{"show.final.xml", kDirty}}
+                                        << Contents{{"show.final.xml", kClean}, {"show.final (Original).xml", kDirty}};
+        QTest::newRow("show.") << "show." << false << Contents{{"show.", kDirty}}
+                               << Contents{{"show.", kClean}, {"show (Original).", kDirty}};
+        QTest::newRow(".xml") << ".xml" << false << Contents{{".xml", kDirty}}
+                              << Contents{{".xml", kClean}, {" (Original).xml", kDirty}};
+        QTest::newRow("show") << "show" << false << Contents{{"show", kDirty}}
+                              << Contents{{"show", kClean}, {"show (Original).", kDirty}};
+        QTest::newRow("kept name taken") << "show.xml" << false
+                                         << Contents{{"show.xml", kDirty}, {"show (Original).xml", "older"}}
+                                         << Contents{{"show.xml", kClean}, {"show (Original).xml", "older"},
+                                                     {"show (Original 2).xml", kDirty}};
+        QTest::newRow("two kept names taken")
+            << "show.xml" << false
+            << Contents{{"show.xml", kDirty}, {"show (Original).xml", "1"}, {"show (Original 2).xml", "2"}}
+            << Contents{{"show.xml", kClean}, {"show (Original).xml", "1"}, {"show (Original 2).xml", "2"},
+                        {"show (Original 3).xml", kDirty}};
+        QTest::newRow("any: show.xml in place") << "show.xml" << true << Contents{{"show.xml", anyDirty}}
+                                                << Contents{{"show.xml", anyClean}};
+        QTest::newRow("any: show.final.xml in place") << "show.final.xml" << true
+                                                      << Contents{{"show.final.xml", anyDirty}}
+                                                      << Contents{{"show.final.xml", anyClean}};
+        QTest::newRow("any: show. in place") << "show." << true << Contents{{"show.", anyDirty}}
+                                             << Contents{{"show.", anyClean}};
+        QTest::newRow("any: .xml in place") << ".xml" << true << Contents{{".xml", anyDirty}}
+                                            << Contents{{".xml", anyClean}};
+        QTest::newRow("any: show") << "show" << true << Contents{{"show", anyDirty}}
+                                   << Contents{{"show", anyClean}, {"show.", anyDirty}};
+        QTest::newRow("any: show, show. taken") << "show" << true << Contents{{"show", anyDirty}, {"show.", "x"}}
+                                                << Contents{{"show", anyClean}, {"show.", "x"}, {"show 2.", anyDirty}};
+        QTest::newRow("any: AppStamp kept, no marker needed")
+            << "a.xml" << true << Contents{{"a.xml", "<AppStamp>Vectorworks</AppStamp>\x01"}}
+            << Contents{{"a.xml", "<AppStamp>Vectorworks</AppStamp>"}};
+        QTest::newRow("any: only control characters") << "c.txt" << true << Contents{{"c.txt", "\x01\x02\x03"}}
+                                                      << Contents{{"c.txt", ""}};
+    }
+    void namesAndKeptCopies()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, anyFile);
+        QFETCH(Contents, before);
+        QFETCH(Contents, after);
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            writeFile(path(it.key()), it.value());
+        QCOMPARE(repair(path(name), anyFile), engine::kResultDone);
+        QCOMPARE(folderContents(m_dir.path()), after);
+    }
+
+    // Texts that are refused or need nothing leave the folder as it was.
+    void untouched_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("anyFile");
+        QTest::addColumn<engine::ResultCode>("code");
+        QTest::newRow("no marker, though dirty") << QByteArray("<AppStamp>Vectorworks</AppStamp>\x01") << false
+                                                 << engine::kResultNotFullExport;
+        QTest::newRow("marker broken by a control character")
+            << QByteArray("<Action>Entire\x01 Plot</Action>") << false << engine::kResultNotFullExport;
+        QTest::newRow("clean export") << kClean << false << engine::kResultUnchanged;
+        QTest::newRow("clean any file") << QByteArray("abc\r\n\x7F") << true << engine::kResultUnchanged;
+        QTest::newRow("UTF-16 byte-order mark only") << QByteArray("\xFF\xFE") << true << engine::kResultEmpty;
+    }
+    void untouched()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, anyFile);
+        QFETCH(engine::ResultCode, code);
+        writeFile(path("show.xml"), content);
+        const Contents before = folderContents(m_dir.path());
+        QCOMPARE(repair(path("show.xml"), anyFile), code);
+        QCOMPARE(folderContents(m_dir.path()), before);
+    }
+
+    void secondRepairChangesNothing()
+    {
+        writeFile(path("show.xml"), kDirty);
+        QCOMPARE(repair(path("show.xml"), false), engine::kResultDone);
+        const Contents afterFirst = folderContents(m_dir.path());
+        QCOMPARE(repair(path("show.xml"), false), engine::kResultUnchanged);
+        QCOMPARE(folderContents(m_dir.path()), afterFirst);
+    }
+
+    void tabsFollowTheOption()
+    {
+        writeFile(path("t.txt"), "a\tb\x01");
+        QCOMPARE(repair(path("t.txt"), true, false), engine::kResultDone);
+        QCOMPARE(readFile(path("t.txt")), QByteArray("a\tb"));
+    }
+
+    void legacyEncodingsAreWrittenAsUtf8_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("Mac Roman, declared")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"macintosh\"?><Action>Entire Plot</Action>\x8E\x9F\x01")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Action>Entire Plot</Action>\xC3\xA9\xC3\xBC");
+        QTest::newRow("UTF-16 with byte-order mark")
+            << utf16LittleEndianWithMark(QString::fromUtf8("<?xml encoding='UTF-16'?><Action>Entire Plot</Action>\u00E9"))
+            << QByteArray("<?xml encoding='UTF-8'?><Action>Entire Plot</Action>\xC3\xA9");
+    }
+    void legacyEncodingsAreWrittenAsUtf8()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QByteArray, expected);
+        writeFile(path("show.xml"), content);
+        QCOMPARE(repair(path("show.xml"), false), engine::kResultDone);
+        QCOMPARE(readFile(path("show.xml")), expected);
+        QCOMPARE(readFile(path("show (Original).xml")), content);
+    }
+
+    void permissionsAreKept()
+    {
+        writeFile(path("show.xml"), kDirty);
+        QVERIFY(::chmod(QFile::encodeName(path("show.xml")).constData(), 0640) == 0);
+        QCOMPARE(repair(path("show.xml"), false), engine::kResultDone);
+        struct stat repaired {};
+        QVERIFY(::stat(QFile::encodeName(path("show.xml")).constData(), &repaired) == 0);
+        QCOMPARE(repaired.st_mode & 07777, mode_t(0640));
+    }
+
+    void ownerIsKeptWherePermitted()
+    {
+        if (::geteuid() != 0)
+            QSKIP("only a privileged process may give a file to another owner");
+        writeFile(path("show.xml"), kDirty);
+        QVERIFY(::chown(QFile::encodeName(path("show.xml")).constData(), 4321, 4322) == 0);
+        QCOMPARE(repair(path("show.xml"), false), engine::kResultDone);
+        struct stat repaired {};
+        QVERIFY(::stat(QFile::encodeName(path("show.xml")).constData(), &repaired) == 0);
+        QCOMPARE(repaired.st_uid, uid_t(4321));
+        QCOMPARE(repaired.st_gid, gid_t(4322));
+    }
+
+    // Another program saves the file while the repair runs: its newer content
+    // must not be overwritten.
+    void fileChangedDuringRepairIsLeftAlone()
+    {
+        const QString file = path("show.xml");
+        writeFile(file, kDirty);
+        const QByteArray newer = kDirty + "<!-- saved again -->";
+        bool saved = false;
+        const auto saveAgain = [&] {
+            if (!saved)
+                writeFile(file, newer);
+            saved = true;
+        };
+        QCOMPARE(engine::FNProcessTheFile(platform::FileRef(file), false, true, saveAgain), engine::kResultError);
+        QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", newer}}));
+    }
+
+    void symbolicLinkIsFollowed()
+    {
+        QDir().mkpath(path("real"));
+        writeFile(path("real/show.xml"), kDirty);
+        QVERIFY(QFile::link(path("real/show.xml"), path("link.xml")));
+        QCOMPARE(repair(path("link.xml"), false), engine::kResultDone);
+        QCOMPARE(readFile(path("link.xml")), kClean);
+        QCOMPARE(QFileInfo(path("link.xml")).symLinkTarget(), path("real/show.xml"));
+        QCOMPARE(folderContents(path("real")), (Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}}));
+    }
+
+    void notARegularFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("missing") << "missing";
+        QTest::newRow("dangling link") << "dangling";
+        QTest::newRow("device") << "device";
+    }
+    void notARegularFile()
+    {
+        QFETCH(QString, kind);
+        const QString target = path("show.xml");
+        if (kind == "folder")
+            QVERIFY(QDir().mkdir(target));
+        else if (kind == "fifo")
+            QVERIFY(::mkfifo(QFile::encodeName(target).constData(), 0644) == 0);
+        else if (kind == "dangling")
+            QVERIFY(QFile::link(path("nowhere"), target));
+        const QString file = kind == "device" ? QStringLiteral("/dev/null") : target;
+        const Contents before = folderContents(m_dir.path());
+        QCOMPARE(repair(file, true), engine::kResultError);
+        QCOMPARE(folderContents(m_dir.path()), before);
+    }
+
+    void noFileGivesZero()
+    {
+        QCOMPARE(engine::FNProcessTheFile(std::nullopt, false, true), engine::kResultEmpty);
+    }
+
+    void yieldsAFixedNumberOfTimes()
+    {
+        writeFile(path("show.xml"), kDirty);
+        int yields = 0;
+        QCOMPARE(engine::FNProcessTheFile(platform::FileRef(path("show.xml")), false, true, [&] { ++yields; }),
+                 engine::kResultDone);
+        QCOMPARE(yields, 32);
+    }
+};
+
+QTEST_GUILESS_MAIN(RepairPassTest)
+#include "tst_repair_pass.moc"

@@ -1,0 +1,182 @@
+// A repair request as the main window makes it: refusals, the status texts in
+// their order, and the options the repair pass receives.
+#include "engine/request.h"
+#include "platform/file_error.h"
+#include "test_files.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace quillmend;
+using namespace quillmend::tests;
+
+namespace {
+
+const QString kProcessing = QStringLiteral("Processing the file data...");
+const QString kNoPermission = QStringLiteral("You don't have write permission for this file, it cannot be repaired.");
+const QString kEmptyMessage = QStringLiteral("The file is empty, it cannot be repaired.");
+
+// Records what a request shows, in order.
+class RecordingSinks : public engine::StatusSink, public engine::MessageSink {
+public:
+    QStringList events;
+    void SetStatusText(const QString& text) override { events << QStringLiteral("status: ") + text; }
+    void RedrawStatusNow() override { events << QStringLiteral("redraw"); }
+    void ShowModalMessage(const QString& text) override { events << QStringLiteral("message: ") + text; }
+};
+
+void makeReadOnly(const QString& path)
+{
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
+}
+
+} // namespace
+
+class RequestTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    int m_passCalls = 0;
+    engine::RepairPass countingPass(engine::ResultCode code)
+    {
+        return [this, code](const std::optional<platform::FileRef>&, bool, bool, const engine::YieldCallback&) {
+            ++m_passCalls;
+            return code;
+        };
+    }
+
+private slots:
+    void init() { m_passCalls = 0; }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<bool>("readOnlyFolder");
+        QTest::addColumn<QStringList>("events");
+        QTest::newRow("read-only") << QByteArray("x") << true << false << QStringList{"message: " + kNoPermission};
+        QTest::newRow("read-only and empty") << QByteArray() << true << false
+                                             << QStringList{"message: " + kNoPermission};
+        QTest::newRow("empty") << QByteArray() << false << false << QStringList{"message: " + kEmptyMessage};
+        QTest::newRow("read-only folder") << QByteArray("x") << false << true
+                                          << QStringList{"message: " + kNoPermission};
+    }
+    void refusals()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, readOnly);
+        QFETCH(bool, readOnlyFolder);
+        QFETCH(QStringList, events);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("show.xml");
+        writeFile(file, content);
+        if (readOnly)
+            makeReadOnly(file);
+        if (readOnlyFolder)
+            makeReadOnly(dir.path());
+        RecordingSinks sinks;
+        sinks.SetStatusText("earlier result");
+        engine::DoIt(platform::FileRef(file), false, false, sinks, sinks, {}, countingPass(1));
+        ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+        QCOMPARE(sinks.events, QStringList{"status: earlier result"} + events);
+        QCOMPARE(m_passCalls, 0);
+    }
+
+    void noFileDoesNothing()
+    {
+        RecordingSinks sinks;
+        const auto outcome = engine::DoIt(std::nullopt, true, true, sinks, sinks, {}, countingPass(1));
+        QVERIFY(outcome.kind == engine::RequestOutcome::Kind::NoFile);
+        QVERIFY(sinks.events.isEmpty());
+        QCOMPARE(m_passCalls, 0);
+    }
+
+    void missingFileThrows()
+    {
+        RecordingSinks sinks;
+        QVERIFY_THROWS_EXCEPTION(platform::FileError,
+                                 engine::DoIt(platform::FileRef(m_dir.filePath("missing.xml")), false, false, sinks,
+                                              sinks, {}, countingPass(1)));
+        QVERIFY(sinks.events.isEmpty());
+    }
+
+    void optionMapping_data()
+    {
+        QTest::addColumn<bool>("anyFileChecked");
+        QTest::addColumn<bool>("preserveTabsChecked");
+        QTest::addColumn<bool>("anyFile");
+        QTest::addColumn<bool>("removeTabs");
+        QTest::newRow("off, off") << false << false << false << true;
+        QTest::newRow("off, on") << false << true << false << true;
+        QTest::newRow("on, off") << true << false << true << true;
+        QTest::newRow("on, on") << true << true << true << false;
+    }
+    void optionMapping()
+    {
+        QFETCH(bool, anyFileChecked);
+        QFETCH(bool, preserveTabsChecked);
+        QFETCH(bool, anyFile);
+        QFETCH(bool, removeTabs);
+        const QString file = m_dir.filePath("options.xml");
+        writeFile(file, "x");
+        std::optional<std::pair<bool, bool>> received;
+        RecordingSinks sinks;
+        engine::DoIt(platform::FileRef(file), anyFileChecked, preserveTabsChecked, sinks, sinks, {},
+                     [&](const std::optional<platform::FileRef>&, bool a, bool r, const engine::YieldCallback&) {
+                         received = {a, r};
+                         return engine::kResultDone;
+                     });
+        QVERIFY(received);
+        QCOMPARE(received->first, anyFile);
+        QCOMPARE(received->second, removeTabs);
+    }
+
+    void statusTexts_data()
+    {
+        QTest::addColumn<engine::ResultCode>("code");
+        QTest::addColumn<QString>("finalText");
+        QTest::newRow("-1") << engine::ResultCode(-1) << "The file is not a 'full export on exit', please try again.";
+        QTest::newRow("0") << engine::ResultCode(0) << "The file is empty.";
+        QTest::newRow("1") << engine::ResultCode(1) << "Done! Click back on Vectorworks and let it process the .xml file.";
+        QTest::newRow("2") << engine::ResultCode(2) << "The data in the file is OK, no changes were made.";
+        QTest::newRow("666") << engine::ResultCode(666) << "Sorry! An error occurred.";
+        QTest::newRow("3") << engine::ResultCode(3) << QString();
+        QTest::newRow("-2") << engine::ResultCode(-2) << QString();
+        QTest::newRow("665") << engine::ResultCode(665) << QString();
+    }
+    void statusTexts()
+    {
+        QFETCH(engine::ResultCode, code);
+        QFETCH(QString, finalText);
+        const QString file = m_dir.filePath("codes.xml");
+        writeFile(file, "x");
+        RecordingSinks sinks;
+        engine::DoIt(platform::FileRef(file), false, false, sinks, sinks, {}, countingPass(code));
+        QStringList expected{"status: " + kProcessing, "redraw"};
+        if (!finalText.isEmpty())
+            expected << "status: " + finalText;
+        QCOMPARE(sinks.events, expected);
+        QCOMPARE(m_passCalls, 1);
+    }
+
+    void realRepairEndToEnd()
+    {
+        const QString file = m_dir.filePath("real.xml");
+        writeFile(file, sampleExport());
+        RecordingSinks sinks;
+        int yields = 0;
+        const auto outcome = engine::DoIt(platform::FileRef(file), false, false, sinks, sinks, [&] { ++yields; });
+        QCOMPARE(outcome.code, engine::kResultDone);
+        QCOMPARE(sinks.events, (QStringList{"status: " + kProcessing, "redraw",
+                                            "status: Done! Click back on Vectorworks and let it process the .xml file."}));
+        QCOMPARE(readFile(file), repairedSampleExport());
+        QCOMPARE(yields, 32);
+    }
+};
+
+QTEST_GUILESS_MAIN(RequestTest)
+#include "tst_request.moc"

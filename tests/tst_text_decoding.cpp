@@ -1,0 +1,121 @@
+// Decoding a file's bytes to UTF-8: UTF-8 validation, the candidate
+// encodings in their order, labelled texts and UTF-8 with stray bytes.
+#include "engine/text_decoding.h"
+#include "platform/encoding_service.h"
+#include "platform/encodings.h"
+#include "platform/utf8.h"
+
+#include <QTest>
+
+using namespace quillmend;
+using platform::Encodings;
+using platform::Text;
+
+class TextDecodingTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void utf8Validity_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("empty") << QByteArray() << true;
+        QTest::newRow("ASCII, longer than a word") << QByteArray("0123456789abcdefghij") << true;
+        QTest::newRow("two-byte") << QByteArray("caf\xC3\xA9") << true;
+        QTest::newRow("three-byte") << QByteArray("\xE2\x82\xAC") << true;
+        QTest::newRow("four-byte, highest") << QByteArray("\xF4\x8F\xBF\xBF") << true;
+        QTest::newRow("NUL and controls") << QByteArray("a\x00\x01\x1F", 4) << true;
+        QTest::newRow("lone continuation") << QByteArray("a\x80") << false;
+        QTest::newRow("truncated two-byte") << QByteArray("abc\xC3") << false;
+        QTest::newRow("truncated three-byte") << QByteArray("\xE2\x82") << false;
+        QTest::newRow("truncated four-byte") << QByteArray("\xF0\x9F\x98") << false;
+        QTest::newRow("overlong two-byte") << QByteArray("\xC0\xAF") << false;
+        QTest::newRow("overlong three-byte") << QByteArray("\xE0\x80\xAF") << false;
+        QTest::newRow("overlong four-byte") << QByteArray("\xF0\x80\x80\xAF") << false;
+        QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << false;
+        QTest::newRow("above U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << false;
+        QTest::newRow("F5") << QByteArray("\xF5\x80\x80\x80") << false;
+        QTest::newRow("FF") << QByteArray("\xFF") << false;
+        QTest::newRow("invalid after 8 ASCII bytes") << QByteArray("abcdefgh\xFE") << false;
+    }
+    void utf8Validity()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, valid);
+        QCOMPARE(platform::utf8::isValid(bytes), valid);
+        QCOMPARE(platform::IsValidData(Encodings::UTF8, Text{bytes, std::nullopt}), valid);
+    }
+
+    void validity_data()
+    {
+        QTest::addColumn<QByteArray>("encodingName");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("ASCII accepts 7-bit") << QByteArray("US-ASCII") << QByteArray("abc\x7F") << true;
+        QTest::newRow("ASCII refuses 8-bit") << QByteArray("US-ASCII") << QByteArray("abc\x80") << false;
+        QTest::newRow("Mac Roman accepts every byte") << QByteArray("macintosh") << QByteArray("\x80\xDB\xF0\xFF") << true;
+        QTest::newRow("UTF-16 even length") << QByteArray("UTF-16") << QByteArray("\xFF\xFE" "a\0", 4) << true;
+        QTest::newRow("UTF-16 odd length") << QByteArray("UTF-16") << QByteArray("\xFF\xFE" "a", 3) << false;
+        QTest::newRow("UTF-16 lone surrogate") << QByteArray("UTF-16") << QByteArray("\xFF\xFE\x00\xD8" "a\0", 6) << false;
+    }
+    void validity()
+    {
+        QFETCH(QByteArray, encodingName);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, valid);
+        QCOMPARE(platform::IsValidData(platform::TextEncoding(encodingName), Text{bytes, std::nullopt}), valid);
+    }
+
+    void makeUtf8_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("label");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("valid UTF-8 unchanged") << QByteArray("Caf\xC3\xA9 \xE2\x82\xAC") << QByteArray()
+                                               << QByteArray("Caf\xC3\xA9 \xE2\x82\xAC");
+        QTest::newRow("ASCII is UTF-8") << QByteArray("plain") << QByteArray() << QByteArray("plain");
+        QTest::newRow("empty") << QByteArray() << QByteArray() << QByteArray();
+        // 0x8E is é in Mac Roman, Ž in Windows Latin 1: Mac Roman is tried first.
+        QTest::newRow("Mac Roman before Windows Latin 1") << QByteArray("Caf\x8E") << QByteArray()
+                                                          << QByteArray("Caf\xC3\xA9");
+        QTest::newRow("Mac Roman accented letters") << QByteArray("\x80\x8A\x9F\xA7") << QByteArray()
+                                                    << QByteArray("\xC3\x84\xC3\xA4\xC3\xBC\xC3\x9F");
+        QTest::newRow("labelled Windows Latin 1 is not tested") << QByteArray("Caf\xE9 \x80") << QByteArray("windows-1252")
+                                                                << QByteArray("Caf\xC3\xA9 \xE2\x82\xAC");
+        QTest::newRow("labelled UTF-8 keeps its bytes") << QByteArray("\xC3\xA9") << QByteArray("UTF-8")
+                                                        << QByteArray("\xC3\xA9");
+        QTest::newRow("labelled UTF-16 little-endian") << QByteArray("\xFF\xFE" "A\0\xE9\0", 6) << QByteArray("UTF-16")
+                                                       << QByteArray("A\xC3\xA9");
+        QTest::newRow("labelled UTF-16 big-endian") << QByteArray("\xFE\xFF\0A\x20\xAC", 6) << QByteArray("UTF-16")
+                                                    << QByteArray("A\xE2\x82\xAC");
+        // A UTF-8 export with one stray Mac Roman byte: the letters that were
+        // right stay right, only the stray byte is read as Mac Roman.
+        QTest::newRow("UTF-8 with a stray byte") << QByteArray("Caf\xC3\xA9 \x8E \xE2\x82\xAC") << QByteArray()
+                                                 << QByteArray("Caf\xC3\xA9 \xC3\xA9 \xE2\x82\xAC");
+        QTest::newRow("UTF-8 with a truncated sequence at the end") << QByteArray("\xC3\xA9\xE2\x82") << QByteArray()
+                                                                    << QByteArray("\xC3\xA9\xE2\x80\x9A\xC3\x87");
+    }
+    void makeUtf8()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, label);
+        QFETCH(QByteArray, expected);
+        Text input{bytes, std::nullopt};
+        if (!label.isEmpty())
+            input.encoding = platform::TextEncoding(label);
+        const Text decoded = engine::MakeUTF8(input);
+        QCOMPARE(decoded.bytes, expected);
+        QVERIFY(decoded.encoding && decoded.encoding->isUtf8());
+        QCOMPARE(input.bytes, bytes);
+    }
+
+    void validUtf8IsNotCopied()
+    {
+        const QByteArray bytes("<a>\xC3\xA9</a>");
+        const Text decoded = engine::MakeUTF8(Text{bytes, std::nullopt});
+        QCOMPARE(decoded.bytes.constData(), bytes.constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(TextDecodingTest)
+#include "tst_text_decoding.moc"

@@ -1,0 +1,170 @@
+// The in-memory steps of a repair: export check, control-character removal,
+// AppStamp rewrite, XML declaration and kept-copy names.
+#include "engine/kept_copy_name.h"
+#include "engine/text_repair.h"
+
+#include <QTest>
+
+using namespace quillmend::engine;
+
+class TextRepairTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fullExportCheck_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("fullExport");
+        QTest::newRow("marker") << QByteArray("<X><Action>Entire Plot</Action></X>") << true;
+        QTest::newRow("marker at the very end") << QByteArray("abc<Action>Entire Plot</Action>") << true;
+        QTest::newRow("no marker") << QByteArray("<Action>Partial</Action>") << false;
+        QTest::newRow("control character inside") << QByteArray("<Action>Entire\x01 Plot</Action>") << false;
+        QTest::newRow("other letter case") << QByteArray("<action>entire plot</action>") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+    }
+    void fullExportCheck()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, fullExport);
+        QCOMPARE(IsFullExport(text), fullExport);
+    }
+
+    void controlCharacters_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("removeTabs");
+        QTest::addColumn<QByteArray>("expected");
+        QByteArray allControls;
+        for (int code = 0; code < 32; ++code)
+            allControls += char(code);
+        QTest::newRow("codes 0 and 31 go") << QByteArray("a\x00" "b\x1F" "c", 5) << true << QByteArray("abc");
+        QTest::newRow("LF and CR stay") << QByteArray("a\r\nb\nc\rd") << true << QByteArray("a\r\nb\nc\rd");
+        QTest::newRow("tab removed") << QByteArray("a\tb") << true << QByteArray("ab");
+        QTest::newRow("tab kept") << QByteArray("a\tb\x02") << false << QByteArray("a\tb");
+        QTest::newRow("DEL and non-ASCII stay") << QByteArray("\x7F\xC3\xA9\xE2\x82\xAC") << true
+                                                << QByteArray("\x7F\xC3\xA9\xE2\x82\xAC");
+        QTest::newRow("all 32 codes, tabs removed") << allControls << true << QByteArray("\n\r");
+        QTest::newRow("all 32 codes, tabs kept") << allControls << false << QByteArray("\t\n\r");
+        QTest::newRow("only removable codes") << QByteArray("\x01\x02\x03\x1B") << true << QByteArray();
+        QTest::newRow("nothing to remove") << QByteArray("plain text") << true << QByteArray("plain text");
+    }
+    void controlCharacters()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, removeTabs);
+        QFETCH(QByteArray, expected);
+        const qsizetype before = text.size();
+        int yields = 0;
+        const qsizetype removed = RemoveControlCharacters(text, removeTabs, [&] { ++yields; });
+        QCOMPARE(text, expected);
+        QCOMPARE(removed, before - expected.size());
+        QCOMPARE(yields, 32);
+    }
+
+    void removalYieldsAFixedNumberOfTimes()
+    {
+        QByteArray large(3'000'001, 'x');
+        large[1'500'000] = '\x01';
+        int yields = 0;
+        QCOMPARE(RemoveControlCharacters(large, true, [&] { ++yields; }), qsizetype(1));
+        QCOMPARE(yields, 32);
+        QCOMPARE(large.size(), qsizetype(3'000'000));
+        QVERIFY(!large.contains('\x01'));
+    }
+
+    void appStamps_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<int>("count");
+        QTest::newRow("one") << QByteArray("<a><AppStamp>Vectorworks</AppStamp></a>")
+                             << QByteArray("<a><AppStamp>Marlowbrook</AppStamp></a>") << 1;
+        QTest::newRow("adjacent") << QByteArray("<AppStamp>Vectorworks</AppStamp><AppStamp>Vectorworks</AppStamp>")
+                                  << QByteArray("<AppStamp>Marlowbrook</AppStamp><AppStamp>Marlowbrook</AppStamp>")
+                                  << 2;
+        QTest::newRow("other app") << QByteArray("<AppStamp>Other</AppStamp>")
+                                   << QByteArray("<AppStamp>Other</AppStamp>") << 0;
+        QTest::newRow("other letter case") << QByteArray("<AppStamp>vectorworks</AppStamp>")
+                                           << QByteArray("<AppStamp>vectorworks</AppStamp>") << 0;
+    }
+    void appStamps()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, expected);
+        QFETCH(int, count);
+        QCOMPARE(RewriteAppStamps(text), qsizetype(count));
+        QCOMPARE(text, expected);
+    }
+
+    void appStampWithControlCharacterIsRewrittenAfterRemoval()
+    {
+        QByteArray text("<AppStamp>Vector\x02works</AppStamp>");
+        RemoveControlCharacters(text, true, {});
+        QCOMPARE(RewriteAppStamps(text), qsizetype(1));
+        QCOMPARE(text, QByteArray("<AppStamp>Marlowbrook</AppStamp>"));
+    }
+
+    void xmlDeclaration_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("macintosh") << QByteArray("<?xml version=\"1.0\" encoding=\"macintosh\"?><a/>")
+                                   << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?><a/>");
+        QTest::newRow("single quotes, spaces") << QByteArray("<?xml version='1.0' encoding = 'UTF-16' standalone='yes'?>")
+                                               << QByteArray("<?xml version='1.0' encoding = 'UTF-8' standalone='yes'?>");
+        QTest::newRow("after byte-order mark") << QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"windows-1252\"?>")
+                                               << QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+        QTest::newRow("already utf-8") << QByteArray("<?xml version=\"1.0\" encoding=\"utf-8\"?>")
+                                       << QByteArray("<?xml version=\"1.0\" encoding=\"utf-8\"?>");
+        QTest::newRow("no encoding") << QByteArray("<?xml version=\"1.0\"?><a encoding=\"x\"/>")
+                                     << QByteArray("<?xml version=\"1.0\"?><a encoding=\"x\"/>");
+        QTest::newRow("not at start") << QByteArray(" <?xml version=\"1.0\" encoding=\"latin1\"?>")
+                                      << QByteArray(" <?xml version=\"1.0\" encoding=\"latin1\"?>");
+        QTest::newRow("processing instruction, not a declaration")
+            << QByteArray("<?xml-stylesheet encoding=\"latin1\"?>") << QByteArray("<?xml-stylesheet encoding=\"latin1\"?>");
+        QTest::newRow("unterminated") << QByteArray("<?xml version=\"1.0\" encoding=\"latin1\"")
+                                      << QByteArray("<?xml version=\"1.0\" encoding=\"latin1\"");
+    }
+    void xmlDeclaration()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, expected);
+        const bool changes = text != expected;
+        QCOMPARE(DeclareUtf8(text), changes);
+        QCOMPARE(text, expected);
+    }
+
+    void keptCopyNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("anyFile");
+        QTest::addColumn<int>("attempt");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("show.xml") << "show.xml" << false << 1 << "show (Original).xml";
+        QTest::newRow("show.final.xml") << "show.final.xml" << false << 1 << "show.final (Original).xml";
+        QTest::newRow("show.") << "show." << false << 1 << "show (Original).";
+        QTest::newRow(".xml") << ".xml" << false << 1 << " (Original).xml";
+        QTest::newRow("show") << "show" << false << 1 << "show (Original).";
+        QTest::newRow("show.xml, taken") << "show.xml" << false << 2 << "show (Original 2).xml";
+        QTest::newRow("show.xml, taken twice") << "show.xml" << false << 3 << "show (Original 3).xml";
+        QTest::newRow("any: show.xml") << "show.xml" << true << 1 << QString();
+        QTest::newRow("any: show.final.xml") << "show.final.xml" << true << 1 << QString();
+        QTest::newRow("any: show.") << "show." << true << 1 << QString();
+        QTest::newRow("any: .xml") << ".xml" << true << 1 << QString();
+        QTest::newRow("any: show") << "show" << true << 1 << "show.";
+        QTest::newRow("any: show, taken") << "show" << true << 2 << "show 2.";
+        QTest::newRow("non-ASCII") << QString::fromUtf8("Büro plan.xml") << false << 1
+                                   << QString::fromUtf8("Büro plan (Original).xml");
+    }
+    void keptCopyNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, anyFile);
+        QFETCH(int, attempt);
+        QFETCH(QString, expected);
+        QCOMPARE(KeptCopyName(name, anyFile, attempt), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TextRepairTest)
+#include "tst_text_repair.moc"
