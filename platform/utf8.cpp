@@ -29,6 +29,23 @@ qsizetype skipAscii(const unsigned char* data, qsizetype at, qsizetype size)
     return at;
 }
 
+// Calls `step` at each byte that is not ASCII with the length of the
+// well-formed sequence that starts there (0 for none); `step` says how many
+// bytes to move on, 0 to stop. Returns true when the walk reached the end.
+template <typename Step>
+bool walkNonAscii(QByteArrayView bytes, Step step)
+{
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype size = bytes.size();
+    for (qsizetype at = skipAscii(data, 0, size); at < size; at = skipAscii(data, at, size)) {
+        const int advance = step(sequenceLength(bytes.sliced(at)));
+        if (advance == 0)
+            return false;
+        at += advance;
+    }
+    return true;
+}
+
 } // namespace
 
 int sequenceLength(QByteArrayView bytes)
@@ -65,33 +82,17 @@ int sequenceLength(QByteArrayView bytes)
 
 bool isValid(QByteArrayView bytes)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const qsizetype size = bytes.size();
-    qsizetype at = 0;
-    while (true) {
-        at = skipAscii(p, at, size);
-        if (at >= size)
-            return true;
-        const int length = sequenceLength(bytes.sliced(at));
-        if (length == 0)
-            return false;
-        at += length;
-    }
+    return walkNonAscii(bytes, [](int length) { return length; });
 }
 
 bool containsMultiByteSequence(QByteArrayView bytes)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const qsizetype size = bytes.size();
-    qsizetype at = 0;
-    while (true) {
-        at = skipAscii(p, at, size);
-        if (at >= size)
-            return false;
-        if (sequenceLength(bytes.sliced(at)) > 1)
-            return true;
-        ++at;
-    }
+    bool found = false;
+    walkNonAscii(bytes, [&found](int length) {
+        found = length > 1;
+        return found ? 0 : 1;
+    });
+    return found;
 }
 
 } // namespace quillmend::platform::utf8
