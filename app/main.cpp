@@ -1,0 +1,6 @@
+#include "shell/app.h"
+
+int main(int argc, char* argv[])
+{
+    return quillmend::shell::App::run(argc, argv);
+}

@@ -1,0 +1,41 @@
+#include "shell/dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace quillmend::shell {
+
+namespace {
+
+Dialogs* installed = nullptr;
+
+} // namespace
+
+Dialogs& Dialogs::current()
+{
+    static Dialogs real;
+    return installed ? *installed : real;
+}
+
+Dialogs* Dialogs::install(Dialogs* dialogs)
+{
+    Dialogs* previous = installed;
+    installed = dialogs;
+    return previous;
+}
+
+void Dialogs::showMessage(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillmend"), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+std::optional<QString> Dialogs::chooseFile(QWidget* parent, const QString& title, const QString& nameFilter)
+{
+    const QString chosen = QFileDialog::getOpenFileName(parent, title, QString(), nameFilter);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
+} // namespace quillmend::shell

@@ -1,0 +1,48 @@
+#include "shell/file_type.h"
+
+#include <QHash>
+
+namespace quillmend::shell {
+
+namespace {
+
+QHash<QString, const FileType*>& registry()
+{
+    static QHash<QString, const FileType*> types;
+    return types;
+}
+
+} // namespace
+
+QString FileType::toString() const
+{
+    registry().insert(Name, this);
+    return Name;
+}
+
+const FileType* FileType::registered(const QString& name)
+{
+    return registry().value(name, nullptr);
+}
+
+QString FileType::extensionForMatching() const
+{
+    if (!Extensions.isEmpty())
+        return Extensions;
+    if (UTI == QLatin1String("public.xml"))
+        return QStringLiteral("xml");
+    return QString();
+}
+
+bool FileType::matchesFileName(const QString& fileName) const
+{
+    const QString extension = extensionForMatching();
+    return !extension.isEmpty() && fileName.endsWith(QLatin1Char('.') + extension, Qt::CaseInsensitive);
+}
+
+QString FileType::nameFilter() const
+{
+    return QStringLiteral("%1 (*.%2)").arg(Name, extensionForMatching());
+}
+
+} // namespace quillmend::shell

@@ -1,0 +1,231 @@
+#include "shell/main_window.h"
+
+#include "engine/request.h"
+#include "platform/file_error.h"
+#include "platform/file_ref.h"
+#include "shell/about_window.h"
+#include "shell/app.h"
+#include "shell/designed_text.h"
+#include "shell/dialogs.h"
+#include "shell/file_types.h"
+#include "shell/menu_bar.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QMimeData>
+#include <QScreen>
+#include <QUrl>
+
+namespace quillmend::shell {
+
+namespace {
+
+const char kInstructions[]
+    = "This utility processes a Vectorworks .xml file, removing all control characters and changing the AppStamp "
+      "entries to \"Marlowbrook\", which forces Vectorworks to import the clean data.\r\r"
+      "To begin, do a \"Full Export on Exit\" in Vectorworks' Document Preferences/Marlowbrook Data Exchange, "
+      "which creates an .xml file.\r\r"
+      "In this app, choose File/Open to select the .xml file, or drag and drop the .xml file onto this window.";
+
+const char kOptionsExplained[] = "Choosing either of these options just cleans the file of control characters. "
+                                 "They are not useful for repairing .xml files made by Vectorworks.";
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry, const QColor& colour,
+                  bool multiLine)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(multiLine);
+    label->setAlignment(Qt::AlignLeft | (multiLine ? Qt::AlignTop : Qt::AlignVCenter));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    return label;
+}
+
+QCheckBox* makeCheckBox(QWidget* parent, const char* name, const QString& caption, const QRect& geometry)
+{
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(geometry);
+    box->setChecked(false);
+    return box;
+}
+
+} // namespace
+
+Window1::Window1()
+{
+    setObjectName(QStringLiteral("Window1"));
+#ifndef Q_OS_MACOS
+    // On macOS the shared menu bar stays the application's, at the top of the screen.
+    setMenuBar(MainMenuBar::instance());
+#endif
+    setWindowTitle(QStringLiteral("Tallowick"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
+
+    auto* content = new QWidget(this);
+    content->setObjectName(QStringLiteral("Content"));
+    content->setFixedSize(600, 405);
+    setCentralWidget(content);
+    CreateControls(content);
+
+    // The 600 x 405 are the content's; a menu bar inside the window comes on top.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    layout()->activate();
+    setFixedSize(sizeHint());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    AddMenuHandlers();
+    Event_Open();
+}
+
+void Window1::CreateControls(QWidget* content)
+{
+    m_instructLabel = makeLabel(content, "InstructLabel", DesignedText(QString::fromUtf8(kInstructions)),
+                                QRect(20, 20, 560, 185), QColor(13, 24, 34), true);
+    m_resultsLabel = makeLabel(content, "ResultsLabel", QString(), QRect(20, 345, 560, 40), QColor(194, 0, 9), true);
+    QFont bold = m_resultsLabel->font();
+    bold.setBold(true);
+    m_resultsLabel->setFont(bold);
+    m_notJustVWBtn = makeCheckBox(content, "NotJustVWBtn", QStringLiteral("Use on any file, not just Vectorworks .xml files"),
+                                  QRect(150, 217, 430, 20));
+    m_label1 = makeLabel(content, "Label1", QStringLiteral("OPTIONS:"), QRect(20, 217, 100, 20), Qt::black, false);
+    m_preserveTabsBtn = makeCheckBox(content, "PreserveTabsBtn", QStringLiteral("Preserve tab characters"),
+                                     QRect(150, 249, 430, 20));
+    m_label2 = makeLabel(content, "Label2", QString::fromUtf8(kOptionsExplained), QRect(20, 281, 560, 47), Qt::black,
+                         true);
+}
+
+void Window1::AddMenuHandlers()
+{
+    const MainMenuBar* menuBar = MainMenuBar::instance();
+    connect(menuBar->item(QStringLiteral("FileOpenItem")), &QAction::triggered, this, [this] { FileOpenItem_Action(); });
+    connect(menuBar->item(QStringLiteral("AboutThisApplication")), &QAction::triggered, this,
+            [this] { AboutThisApplication_Action(); });
+}
+
+void Window1::Event_Open()
+{
+    m_acceptedFileType = FileTypeXML::XML().toString();
+    setAcceptDrops(true);
+}
+
+void Window1::SetStatusText(const QString& text)
+{
+    m_resultsLabel->setText(text);
+}
+
+void Window1::RedrawStatusNow()
+{
+    m_resultsLabel->repaint();
+}
+
+void Window1::ShowModalMessage(const QString& text)
+{
+    Dialogs::current().showMessage(this, text);
+}
+
+bool Window1::FileOpenItem_Action()
+{
+    if (m_repairing)
+        return true;
+    const FileType* type = FileType::registered(m_acceptedFileType);
+    const std::optional<QString> chosen
+        = Dialogs::current().chooseFile(this, QStringLiteral("Select an .xml file"), type ? type->nameFilter() : QString());
+    if (chosen)
+        repair(*chosen);
+    return true;
+}
+
+bool Window1::AboutThisApplication_Action()
+{
+    auto* about = new AboutWnd;
+    QString text = about->AboutLabel()->text();
+    text.replace(QLatin1String("xxxx"), App::instance()->Version());
+    about->AboutLabel()->setText(QStringLiteral("64 bit ") + text);
+    about->show();
+    return true;
+}
+
+std::optional<QString> Window1::firstAcceptedFile(const QMimeData* data) const
+{
+    const FileType* type = FileType::registered(m_acceptedFileType);
+    if (!data || !type || !acceptDrops())
+        return std::nullopt;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile() && type->matchesFileName(url.fileName()))
+            return url.toLocalFile();
+    }
+    return std::nullopt;
+}
+
+void Window1::Event_DropObject(const QMimeData* data)
+{
+    if (const std::optional<QString> file = firstAcceptedFile(data))
+        repair(*file);
+}
+
+void Window1::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!m_repairing && firstAcceptedFile(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void Window1::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!m_repairing && firstAcceptedFile(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void Window1::dropEvent(QDropEvent* event)
+{
+    if (m_repairing || !firstAcceptedFile(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    Event_DropObject(event->mimeData());
+}
+
+void Window1::closeEvent(QCloseEvent* event)
+{
+    // The window has no close button and the program ends only through Quit:
+    // a close request of the window manager is turned down.
+    const App* app = App::instance();
+    if (app && app->quitting())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void Window1::repair(const QString& path)
+{
+    if (m_repairing)
+        return;
+    m_repairing = true;
+    // While the repair runs, only events that need no user (repaints,
+    // timers) are handled; input waits until it is over.
+    const auto yield = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+    try {
+        engine::DoIt(platform::FileRef(path), m_notJustVWBtn->isChecked(), m_preserveTabsBtn->checkState() != Qt::Unchecked,
+                     *this, *this, yield);
+    } catch (const platform::FileError& error) {
+        ShowModalMessage(QStringLiteral("This file cannot be repaired: %1.").arg(error.reason()));
+    }
+    m_repairing = false;
+}
+
+} // namespace quillmend::shell

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "engine/message_sink.h"
+#include "engine/status_sink.h"
+
+#include <QMainWindow>
+
+class QCheckBox;
+class QLabel;
+class QMimeData;
+
+namespace quillmend::shell {
+
+/// The program's working window: instructions, the two options, a drop target
+/// for XML files and the status line. It runs a repair request on each file
+/// dropped onto it or chosen with File > Open..., and shows the outcome in its
+/// status line and message boxes.
+class Window1 : public QMainWindow, public engine::StatusSink, public engine::MessageSink {
+    Q_OBJECT
+
+public:
+    Window1();
+
+    QLabel* InstructLabel() const { return m_instructLabel; }
+    QLabel* ResultsLabel() const { return m_resultsLabel; }
+    QCheckBox* NotJustVWBtn() const { return m_notJustVWBtn; }
+    QLabel* Label1() const { return m_label1; }
+    QCheckBox* PreserveTabsBtn() const { return m_preserveTabsBtn; }
+    QLabel* Label2() const { return m_label2; }
+
+    // StatusSink
+    void SetStatusText(const QString& text) override;
+    void RedrawStatusNow() override;
+    // MessageSink
+    void ShowModalMessage(const QString& text) override;
+
+    /// File > Open...: asks for one XML file and repairs it. Returns true (handled).
+    bool FileOpenItem_Action();
+    /// Help > About: opens a new About window. Returns true (handled).
+    bool AboutThisApplication_Action();
+
+    /// Runs a repair request on the first XML file that `data` offers.
+    void Event_DropObject(const QMimeData* data);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls(QWidget* content);
+    void AddMenuHandlers();
+    void Event_Open();
+    void repair(const QString& path);
+    /// The first local file in `data` of the accepted type, if any.
+    std::optional<QString> firstAcceptedFile(const QMimeData* data) const;
+
+    QLabel* m_instructLabel = nullptr;
+    QLabel* m_resultsLabel = nullptr;
+    QCheckBox* m_notJustVWBtn = nullptr;
+    QLabel* m_label1 = nullptr;
+    QCheckBox* m_preserveTabsBtn = nullptr;
+    QLabel* m_label2 = nullptr;
+    QString m_acceptedFileType;
+    bool m_repairing = false;
+};
+
+} // namespace quillmend::shell

@@ -1,0 +1,102 @@
+#include "shell/menu_bar.h"
+
+#include <QKeySequence>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QPointer>
+
+namespace quillmend::shell {
+
+MainMenuBar* MainMenuBar::instance()
+{
+    // A parentless menu bar is the application's own on macOS; elsewhere the
+    // main window takes it in, and with it ownership.
+    static QPointer<MainMenuBar> shared;
+    if (!shared)
+        shared = new MainMenuBar;
+    return shared;
+}
+
+MainMenuBar::MainMenuBar()
+    : QMenuBar(nullptr)
+{
+    setObjectName(QStringLiteral("MainMenuBar"));
+    Untitled0();
+    Untitled1();
+    Untitled2();
+    Untitled3();
+}
+
+QAction* MainMenuBar::item(const QString& name) const
+{
+    return findChild<QAction*>(name);
+}
+
+QMenu* MainMenuBar::addNamedMenu(const QString& name, const QString& caption)
+{
+    QMenu* menu = addMenu(caption);
+    menu->setObjectName(name);
+    menu->menuAction()->setObjectName(name);
+    menu->menuAction()->setVisible(true);
+    return menu;
+}
+
+QAction* MainMenuBar::addItem(QMenu* menu, const QString& name, const QString& caption, const QString& storedShortcut,
+                              QAction::MenuRole role)
+{
+    auto* action = new QAction(caption, menu);
+    action->setObjectName(name);
+    action->setMenuRole(role);
+    action->setVisible(true);
+    if (!storedShortcut.isEmpty()) {
+        QString portable = storedShortcut;
+        portable.replace(QLatin1String("Cmd+"), QLatin1String("Ctrl+"));
+        action->setShortcut(QKeySequence(portable, QKeySequence::PortableText));
+    }
+    menu->addAction(action);
+    return action;
+}
+
+void MainMenuBar::addSeparator(QMenu* menu, const QString& name)
+{
+    QAction* separator = menu->addSeparator();
+    separator->setObjectName(name);
+    separator->setMenuRole(QAction::NoRole);
+}
+
+void MainMenuBar::Untitled0()
+{
+    QMenu* file = addNamedMenu(QStringLiteral("FileMenu"), QStringLiteral("&File"));
+    addItem(file, QStringLiteral("FileOpenItem"), QStringLiteral("Open..."), QString());
+    addSeparator(file, QStringLiteral("UntitledSeparator"));
+    QAction* quit = addItem(file, QStringLiteral("FileQuit"), QStringLiteral("&Quit"), QStringLiteral("Cmd+Q"),
+                            QAction::QuitRole);
+    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
+}
+
+void MainMenuBar::Untitled1()
+{
+    QMenu* edit = addNamedMenu(QStringLiteral("EditMenu"), QStringLiteral("&Edit"));
+    addItem(edit, QStringLiteral("EditUndo"), QStringLiteral("&Undo"), QStringLiteral("Cmd+Z"));
+    addSeparator(edit, QStringLiteral("EditSeparator1"));
+    addItem(edit, QStringLiteral("EditCut"), QStringLiteral("Cu&t"), QStringLiteral("Cmd+X"));
+    addItem(edit, QStringLiteral("EditCopy"), QStringLiteral("&Copy"), QStringLiteral("Cmd+C"));
+    addItem(edit, QStringLiteral("EditPaste"), QStringLiteral("&Paste"), QStringLiteral("Cmd+V"));
+    addItem(edit, QStringLiteral("EditClear"), QStringLiteral("&Delete"), QString());
+    addSeparator(edit, QStringLiteral("EditSeparator2"));
+    addItem(edit, QStringLiteral("EditSelectAll"), QStringLiteral("Select &All"), QStringLiteral("Cmd+A"));
+}
+
+void MainMenuBar::Untitled2()
+{
+    QMenu* help = addNamedMenu(QStringLiteral("HelpMenu"), QStringLiteral("Help"));
+    addItem(help, QStringLiteral("AboutThisApplication"), QStringLiteral("About Quillmend..."), QString(),
+            QAction::AboutRole);
+}
+
+void MainMenuBar::Untitled3()
+{
+    addNamedMenu(QStringLiteral("Menu"), QString());
+}
+
+} // namespace quillmend::shell

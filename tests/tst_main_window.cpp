@@ -1,0 +1,389 @@
+// The main window, the About window and start-up, against the real windows.
+#include "engine/request.h"
+#include "gui_test_support.h"
+#include "shell/about_window.h"
+#include "shell/main_window.h"
+#include "shell/menu_bar.h"
+#include "test_files.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+
+using namespace quillmend;
+using namespace quillmend::tests;
+
+namespace {
+
+const QString kDone = QStringLiteral("Done! Click back on Vectorworks and let it process the .xml file.");
+
+// Counts the paints of a widget, and what it showed at the last one.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QLabel* label) : m_label(label) { label->installEventFilter(this); }
+    int paints = 0;
+    QString lastPaintedText;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            lastPaintedText = m_label->text();
+        }
+        return false;
+    }
+
+private:
+    QLabel* m_label;
+};
+
+QList<shell::AboutWnd*> aboutWindows()
+{
+    QList<shell::AboutWnd*> windows;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* about = qobject_cast<shell::AboutWnd*>(widget); about && about->isVisible())
+            windows << about;
+    }
+    return windows;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    shell::Window1* window() const { return shell::gMyWnd; }
+    QTemporaryDir m_dir;
+
+    // Drags files onto the window and drops them there, as a user would.
+    bool drop(const QStringList& names)
+    {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& name : names)
+            urls << QUrl::fromLocalFile(m_dir.filePath(name));
+        data.setUrls(urls);
+        const QPoint where(300, 200);
+        QDragEnterEvent enter(where, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window(), &enter);
+        QDropEvent dropped(where, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window(), &dropped);
+        return enter.isAccepted();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        shell::App::instance()->Event_Open();
+        QVERIFY(window());
+        QVERIFY(QTest::qWaitForWindowExposed(window()));
+        // The state in which the window starts.
+        QCOMPARE(window()->ResultsLabel()->text(), QString());
+        QVERIFY(!window()->NotJustVWBtn()->isChecked());
+        QVERIFY(!window()->PreserveTabsBtn()->isChecked());
+        QVERIFY(window()->PreserveTabsBtn()->isEnabled());
+    }
+
+    void init()
+    {
+        window()->SetStatusText(QString());
+        window()->NotJustVWBtn()->setChecked(false);
+        window()->PreserveTabsBtn()->setChecked(false);
+        QDir(m_dir.path()).removeRecursively();
+        QDir().mkpath(m_dir.path());
+    }
+
+    void startsOneMainWindow()
+    {
+        shell::Window1* first = window();
+        shell::App::instance()->Event_Open();
+        QCOMPARE(window(), first);
+        int mainWindows = 0;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            mainWindows += qobject_cast<shell::Window1*>(widget) ? 1 : 0;
+        QCOMPARE(mainWindows, 1);
+        QVERIFY(window()->isVisible());
+        QVERIFY(!window()->isFullScreen());
+    }
+
+    void version() { QCOMPARE(shell::App::instance()->Version(), QStringLiteral("1.0.1 build 2")); }
+
+    void windowProperties()
+    {
+        QCOMPARE(window()->windowTitle(), QStringLiteral("Tallowick"));
+        QCOMPARE(window()->centralWidget()->size(), QSize(600, 405));
+        QCOMPARE(window()->minimumSize(), window()->maximumSize());
+        const Qt::WindowFlags flags = window()->windowFlags();
+        QVERIFY(flags & Qt::CustomizeWindowHint);
+        QVERIFY(!(flags & (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint
+                           | Qt::WindowFullscreenButtonHint)));
+#ifndef Q_OS_MACOS
+        QCOMPARE(window()->menuBar(), shell::MainMenuBar::instance());
+#endif
+        QVERIFY(window()->acceptDrops());
+    }
+
+    void closeRequestIsTurnedDown()
+    {
+        QVERIFY(!window()->close());
+        QVERIFY(window()->isVisible());
+    }
+
+    void controls_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QColor>("colour");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("InstructLabel") << "InstructLabel" << QRect(20, 20, 560, 185) << QColor(13, 24, 34) << false
+                                       << QString();
+        QTest::newRow("ResultsLabel") << "ResultsLabel" << QRect(20, 345, 560, 40) << QColor(194, 0, 9) << true << "";
+        QTest::newRow("NotJustVWBtn") << "NotJustVWBtn" << QRect(150, 217, 430, 20) << QColor() << false
+                                      << "Use on any file, not just Vectorworks .xml files";
+        QTest::newRow("Label1") << "Label1" << QRect(20, 217, 100, 20) << QColor(Qt::black) << false << "OPTIONS:";
+        QTest::newRow("PreserveTabsBtn") << "PreserveTabsBtn" << QRect(150, 249, 430, 20) << QColor() << false
+                                         << "Preserve tab characters";
+        QTest::newRow("Label2") << "Label2" << QRect(20, 281, 560, 47) << QColor(Qt::black) << false
+                                << "Choosing either of these options just cleans the file of control characters. "
+                                   "They are not useful for repairing .xml files made by Vectorworks.";
+    }
+    void controls()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, geometry);
+        QFETCH(QColor, colour);
+        QFETCH(bool, bold);
+        QFETCH(QString, text);
+        auto* control = window()->centralWidget()->findChild<QWidget*>(name);
+        QVERIFY(control);
+        QCOMPARE(control->geometry(), geometry);
+        QCOMPARE(control->font().bold(), bold);
+        QVERIFY(control->isEnabled() && control->isVisible());
+        if (colour.isValid())
+            QCOMPARE(control->palette().color(QPalette::WindowText), colour);
+        if (auto* label = qobject_cast<QLabel*>(control)) {
+            if (!text.isNull())
+                QCOMPARE(label->text(), text);
+            QCOMPARE(label->textInteractionFlags() & Qt::TextSelectableByMouse, Qt::TextInteractionFlags());
+        } else {
+            auto* box = qobject_cast<QCheckBox*>(control);
+            QVERIFY(box);
+            QCOMPARE(box->text(), text);
+            QVERIFY(!box->isTristate());
+        }
+    }
+
+    void controlsInCreationOrder()
+    {
+        QStringList names;
+        for (const QObject* child : window()->centralWidget()->children())
+            names << child->objectName();
+        QCOMPARE(names, (QStringList{"InstructLabel", "ResultsLabel", "NotJustVWBtn", "Label1", "PreserveTabsBtn",
+                                     "Label2"}));
+    }
+
+    void instructionsAreThreeParagraphs()
+    {
+        const QStringList paragraphs = window()->InstructLabel()->text().split("\n\n");
+        QCOMPARE(paragraphs.size(), 3);
+        QVERIFY(!window()->InstructLabel()->text().contains('\r'));
+        QVERIFY(paragraphs[0].startsWith("This utility processes a Vectorworks .xml file"));
+        QVERIFY(paragraphs[0].endsWith("changing the AppStamp entries to \"Marlowbrook\", which forces Vectorworks to "
+                                       "import the clean data."));
+        QCOMPARE(paragraphs[1], QStringLiteral("To begin, do a \"Full Export on Exit\" in Vectorworks' Document "
+                                               "Preferences/Marlowbrook Data Exchange, which creates an .xml file."));
+        QCOMPARE(paragraphs[2], QStringLiteral("In this app, choose File/Open to select the .xml file, or drag and "
+                                               "drop the .xml file onto this window."));
+    }
+
+    void dropOfOtherFilesIsRefused()
+    {
+        writeFile(m_dir.filePath("notes.txt"), "a\x01");
+        window()->SetStatusText("earlier");
+        QVERIFY(!drop({"notes.txt"}));
+        QCOMPARE(window()->ResultsLabel()->text(), QStringLiteral("earlier"));
+        QCOMPARE(readFile(m_dir.filePath("notes.txt")), QByteArray("a\x01"));
+    }
+
+    void dropOfThreeFilesRepairsTheFirst()
+    {
+        for (const char* name : {"first.xml", "second.XML", "third.xml"})
+            writeFile(m_dir.filePath(name), sampleExport());
+        QVERIFY(drop({"first.xml", "second.XML", "third.xml"}));
+        QCOMPARE(window()->ResultsLabel()->text(), kDone);
+        QCOMPARE(folderContents(m_dir.path()),
+                 (QMap<QString, QByteArray>{{"first.xml", repairedSampleExport()},
+                                            {"first (Original).xml", sampleExport()},
+                                            {"second.XML", sampleExport()},
+                                            {"third.xml", sampleExport()}}));
+    }
+
+    void dropSkipsFilesOfOtherTypes()
+    {
+        writeFile(m_dir.filePath("notes.txt"), "a\x01");
+        writeFile(m_dir.filePath("show.xml"), sampleExport());
+        drop({"notes.txt", "show.xml"});
+        QCOMPARE(readFile(m_dir.filePath("show.xml")), repairedSampleExport());
+        QCOMPARE(readFile(m_dir.filePath("notes.txt")), QByteArray("a\x01"));
+    }
+
+    void dropOfAVanishedFileIsReported()
+    {
+        ScriptedDialogs dialogs;
+        drop({"gone.xml"});
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY(dialogs.messages[0].startsWith("This file cannot be repaired: "));
+    }
+
+    void refusalIsAModalMessage()
+    {
+        ScriptedDialogs dialogs;
+        writeFile(m_dir.filePath("empty.xml"), "");
+        window()->SetStatusText("earlier");
+        drop({"empty.xml"});
+        QCOMPARE(dialogs.messages, QStringList{"The file is empty, it cannot be repaired."});
+        QCOMPARE(window()->ResultsLabel()->text(), QStringLiteral("earlier"));
+    }
+
+    // What arrives while a repair runs (here from a timer, which the repair
+    // lets run) starts no second repair.
+    void noSecondRepairWhileOneRuns()
+    {
+        ScriptedDialogs dialogs;
+        dialogs.fileToChoose = m_dir.filePath("second.xml");
+        writeFile(m_dir.filePath("first.xml"), sampleExport());
+        writeFile(m_dir.filePath("second.xml"), sampleExport());
+        bool ran = false;
+        QTimer::singleShot(0, window(), [&] {
+            ran = true;
+            window()->FileOpenItem_Action();
+            drop({"second.xml"});
+        });
+        drop({"first.xml"});
+        QVERIFY(ran);
+        QVERIFY(dialogs.fileDialogs.isEmpty());
+        QCOMPARE(readFile(m_dir.filePath("first.xml")), repairedSampleExport());
+        QCOMPARE(readFile(m_dir.filePath("second.xml")), sampleExport());
+    }
+
+    void statusIsPaintedBeforeTheRepairStarts()
+    {
+        writeFile(m_dir.filePath("show.xml"), sampleExport());
+        PaintCounter counter(window()->ResultsLabel());
+        QStringList seenByThePass;
+        engine::DoIt(platform::FileRef(m_dir.filePath("show.xml")), false, false, *window(), *window(), {},
+                     [&](const std::optional<platform::FileRef>&, bool, bool, const engine::YieldCallback&) {
+                         seenByThePass << QString::number(counter.paints) << counter.lastPaintedText;
+                         return engine::kResultDone;
+                     });
+        QCOMPARE(seenByThePass, (QStringList{"1", "Processing the file data..."}));
+        QCOMPARE(window()->ResultsLabel()->text(), kDone);
+    }
+
+    void cancelledOpenDialogChangesNothing()
+    {
+        ScriptedDialogs dialogs;
+        window()->SetStatusText("earlier");
+        writeFile(m_dir.filePath("show.xml"), sampleExport());
+        QVERIFY(window()->FileOpenItem_Action());
+        QCOMPARE(dialogs.fileDialogs, QStringList{"Select an .xml file | XML (*.xml)"});
+        QCOMPARE(window()->ResultsLabel()->text(), QStringLiteral("earlier"));
+        QCOMPARE(readFile(m_dir.filePath("show.xml")), sampleExport());
+    }
+
+    void openMenuItemRepairsTheChosenFile()
+    {
+        ScriptedDialogs dialogs;
+        writeFile(m_dir.filePath("show.xml"), sampleExport());
+        dialogs.fileToChoose = m_dir.filePath("show.xml");
+        shell::MainMenuBar::instance()->item("FileOpenItem")->trigger();
+        QCOMPARE(dialogs.fileDialogs.size(), 1);
+        QCOMPARE(window()->ResultsLabel()->text(), kDone);
+        QCOMPARE(readFile(m_dir.filePath("show.xml")), repairedSampleExport());
+    }
+
+    void optionsFromTheCheckboxes_data()
+    {
+        QTest::addColumn<bool>("anyFile");
+        QTest::addColumn<bool>("preserveTabs");
+        QTest::addColumn<QByteArray>("repaired");
+        QTest::addColumn<bool>("keptCopy");
+        const QByteArray stamped = "<AppStamp>Marlowbrook</AppStamp>";
+        QTest::newRow("neither") << false << false << QByteArray("<Action>Entire Plot</Action>ab") + stamped << true;
+        QTest::newRow("only preserve tabs") << false << true << QByteArray("<Action>Entire Plot</Action>ab") + stamped
+                                            << true;
+        QTest::newRow("only any file") << true << false
+                                       << QByteArray("<Action>Entire Plot</Action>ab<AppStamp>Vectorworks</AppStamp>")
+                                       << false;
+        QTest::newRow("both") << true << true
+                              << QByteArray("<Action>Entire Plot</Action>a\tb<AppStamp>Vectorworks</AppStamp>")
+                              << false;
+    }
+    void optionsFromTheCheckboxes()
+    {
+        QFETCH(bool, anyFile);
+        QFETCH(bool, preserveTabs);
+        QFETCH(QByteArray, repaired);
+        QFETCH(bool, keptCopy);
+        const QByteArray original("<Action>Entire Plot</Action>a\tb\x01<AppStamp>Vectorworks</AppStamp>");
+        writeFile(m_dir.filePath("options.xml"), original);
+        // Ticking and clearing a box between requests counts only as its last state.
+        const QPoint onTheBox(8, 10);
+        QTest::mouseClick(window()->PreserveTabsBtn(), Qt::LeftButton, {}, onTheBox);
+        if (!preserveTabs)
+            QTest::mouseClick(window()->PreserveTabsBtn(), Qt::LeftButton, {}, onTheBox);
+        QCOMPARE(window()->PreserveTabsBtn()->isChecked(), preserveTabs);
+        window()->NotJustVWBtn()->setChecked(anyFile);
+        drop({"options.xml"});
+        QCOMPARE(readFile(m_dir.filePath("options.xml")), repaired);
+        QCOMPARE(QFile::exists(m_dir.filePath("options (Original).xml")), keptCopy);
+    }
+
+    void aboutWindow()
+    {
+        shell::MainMenuBar::instance()->item("AboutThisApplication")->trigger();
+        const QList<shell::AboutWnd*> windows = aboutWindows();
+        QCOMPARE(windows.size(), 1);
+        shell::AboutWnd* about = windows[0];
+        QCOMPARE(about->windowTitle(), QStringLiteral("About Quillmend"));
+        QCOMPARE(about->size(), QSize(750, 640));
+        QVERIFY(about->windowFlags() & Qt::WindowCloseButtonHint);
+        QVERIFY(!(about->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        const QString text = about->AboutLabel()->text();
+        QVERIFY(text.startsWith("64 bit Version 1.0.1 build 2, requires Marlowbrook 5 or later and Vectorworks 2009 "
+                                "or later.\n\nSystem Requirements: macOS 10.10.5 or later or Windows 7 SP1 or later."));
+        QVERIFY(!text.contains("xxxx") && !text.contains('\r'));
+        QVERIFY(text.contains("copies  and pastes"));
+        QVERIFY(text.contains("\n \nThe legal part:\n\n"));
+        QCOMPARE(about->AboutLabel()->geometry(), QRect(20, 67, 710, 553));
+        QCOMPARE(about->AboutLabelHeading()->geometry(), QRect(20, 20, 710, 35));
+        QVERIFY(about->AboutLabelHeading()->text().startsWith("Quillmend"));
+        QVERIFY(about->AboutLabelHeading()->font().bold());
+        QCOMPARE(about->AboutLabelHeading()->font().pointSize(), 14);
+        about->close();
+        QTRY_VERIFY(aboutWindows().isEmpty());
+    }
+
+    void twoAboutWindowsAndAClickClosesOne()
+    {
+        QVERIFY(window()->AboutThisApplication_Action());
+        QVERIFY(window()->AboutThisApplication_Action());
+        const QList<shell::AboutWnd*> windows = aboutWindows();
+        QCOMPARE(windows.size(), 2);
+        QCOMPARE(windows[0]->AboutLabel()->text(), windows[1]->AboutLabel()->text());
+        QPointer<shell::AboutWnd> clicked = windows[0];
+        QTest::mouseClick(clicked->AboutLabel(), Qt::LeftButton, {}, QPoint(100, 100));
+        QTRY_VERIFY(clicked.isNull());
+        QCOMPARE(aboutWindows().size(), 1);
+        QTest::mouseClick(aboutWindows()[0], Qt::LeftButton, {}, QPoint(5, 5));
+        QTRY_VERIFY(aboutWindows().isEmpty());
+        QVERIFY(window()->isVisible());
+    }
+};
+
+QUILLMEND_GUI_TEST_MAIN(MainWindowTest)
+#include "tst_main_window.moc"
