@@ -176,10 +176,7 @@ void Window1::Event_DropObject(const QMimeData* data)
 
 void Window1::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!m_repairing && firstAcceptedFile(event->mimeData()))
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    dragMoveEvent(event);
 }
 
 void Window1::dragMoveEvent(QDragMoveEvent* event)
