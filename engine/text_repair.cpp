@@ -1,9 +1,13 @@
 #include "engine/text_repair.h"
 
-#include <QByteArrayMatcher>
-
 #include <array>
+#include <cstdint>
 #include <cstring>
+#include <functional>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quillmend::engine {
 
@@ -23,6 +27,63 @@ std::array<unsigned char, 256> keptBytes(bool removeTabs)
     keep['\r'] = 1;
     keep['\t'] = removeTabs ? 0 : 1;
     return keep;
+}
+
+// The first position in [from, to) whose byte `keep` does not keep, or `to`.
+// Words with no byte below 0x20 are passed over eight bytes at a time.
+qsizetype nextRemovable(const char* data, qsizetype from, qsizetype to, const unsigned char* keep)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    qsizetype at = from;
+    while (at + 8 <= to) {
+        std::uint64_t word;
+        std::memcpy(&word, data + at, sizeof word);
+        if ((word - kOnes * 0x20) & ~word & kHighBits) {
+            for (int i = 0; i < 8; ++i) {
+                if (!keep[static_cast<unsigned char>(data[at + i])])
+                    return at + i;
+            }
+        }
+        at += 8;
+    }
+    while (at < to && keep[static_cast<unsigned char>(data[at])])
+        ++at;
+    return at;
+}
+
+// Where the next Vectorworks AppStamp entry starts at or after `from`, or `size`.
+qsizetype findAppStamp(const char* data, qsizetype from, qsizetype size)
+{
+    const auto matchesAt = [data](qsizetype at) {
+        return std::memcmp(data + at, kVectorworksAppStamp, std::size_t(kAppStampLength)) == 0;
+    };
+    qsizetype at = from;
+#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
+    // Sixteen places at a time, only those with the entry's "V" and "k" in
+    // their places are compared in full: a text full of "<" or of any one
+    // letter is searched as fast as any other.
+    constexpr qsizetype kV = 10;
+    constexpr qsizetype kK = 19;
+    static_assert(kVectorworksAppStamp[kV] == 'V' && kVectorworksAppStamp[kK] == 'k');
+    const __m128i vs = _mm_set1_epi8('V');
+    const __m128i ks = _mm_set1_epi8('k');
+    for (; at + 15 + kAppStampLength <= size; at += 16) {
+        const __m128i atV = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + kV));
+        const __m128i atK = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + kK));
+        unsigned candidates = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(atV, vs), _mm_cmpeq_epi8(atK, ks))));
+        for (; candidates; candidates &= candidates - 1) {
+            const qsizetype candidate = at + __builtin_ctz(candidates);
+            if (matchesAt(candidate))
+                return candidate;
+        }
+    }
+#endif
+    for (; at + kAppStampLength <= size; ++at) {
+        if (matchesAt(at))
+            return at;
+    }
+    return size;
 }
 
 bool isXmlSpace(char c)
@@ -49,30 +110,38 @@ qsizetype RemoveControlCharacters(QByteArray& text, bool removeTabs, const Yield
     const unsigned char* keep = removeTabs ? keepWithoutTabs.data() : keepWithTabs.data();
 
     const qsizetype size = text.size();
+    // Only the runs between removed characters move, each in one piece; a
+    // text with nothing to remove is read and never written.
     char* data = size ? text.data() : nullptr;
     qsizetype written = 0;
+    qsizetype runStart = 0;
     qsizetype from = 0;
     for (int part = 1; part <= kYieldsPerScan; ++part) {
         const qsizetype to = part == kYieldsPerScan ? size : size / kYieldsPerScan * part;
-        for (qsizetype at = from; at < to; ++at) {
-            const char c = data[at];
-            data[written] = c;
-            written += keep[static_cast<unsigned char>(c)];
+        for (qsizetype at = nextRemovable(data, from, to, keep); at < to; at = nextRemovable(data, at + 1, to, keep)) {
+            if (written != runStart)
+                std::memmove(data + written, data + runStart, std::size_t(at - runStart));
+            written += at - runStart;
+            runStart = at + 1;
         }
         from = to;
         if (yield)
             yield();
     }
+    if (written != runStart)
+        std::memmove(data + written, data + runStart, std::size_t(size - runStart));
+    written += size - runStart;
     text.truncate(written);
     return size - written;
 }
 
 qsizetype RewriteAppStamps(QByteArray& text)
 {
-    static const QByteArrayMatcher matcher{QByteArrayView(kVectorworksAppStamp)};
+    const qsizetype size = text.size();
+    char* data = size ? text.data() : nullptr;
     qsizetype count = 0;
-    for (qsizetype at = matcher.indexIn(text); at >= 0; at = matcher.indexIn(text, at + kAppStampLength)) {
-        std::memcpy(text.data() + at, kMarlowbrookAppStamp, kAppStampLength);
+    for (qsizetype at = findAppStamp(data, 0, size); at < size; at = findAppStamp(data, at + kAppStampLength, size)) {
+        std::memcpy(data + at, kMarlowbrookAppStamp, kAppStampLength);
         ++count;
     }
     return count;

@@ -96,6 +96,25 @@ private slots:
         QCOMPARE(text, expected);
     }
 
+    // The scans look at several bytes at a time: an entry or a control
+    // character must be found at every offset, also near the end.
+    void everyOffset()
+    {
+        for (int before = 0; before < 40; ++before) {
+            for (int after = 0; after < 20; ++after) {
+                const QByteArray pad(before, 'V');
+                const QByteArray tail(after, 'k');
+                QByteArray stamped = pad + kVectorworksAppStamp + tail;
+                QCOMPARE(RewriteAppStamps(stamped), qsizetype(1));
+                QCOMPARE(stamped, pad + kMarlowbrookAppStamp + tail);
+
+                QByteArray dirty = pad + '\x1F' + tail + '\x01';
+                QCOMPARE(RemoveControlCharacters(dirty, true, {}), qsizetype(2));
+                QCOMPARE(dirty, pad + tail);
+            }
+        }
+    }
+
     void appStampWithControlCharacterIsRewrittenAfterRemoval()
     {
         QByteArray text("<AppStamp>Vector\x02works</AppStamp>");
