@@ -1,0 +1,265 @@
+// Times the repair against a durable copy of the same file, the original
+// algorithm written plainly, and a tr | sed pipeline, and checks that all of
+// them write the same bytes.
+//
+//   quillmend-bench [--sizes 1,16,256,1024] [--runs N] [--dir FOLDER]
+//
+// For each size: the exports of every variant (utf8 and macroman at every
+// size; clean and dirty at 256 MiB) are generated once, then each method runs
+// N times (3 at 256 MiB and above) on a fresh copy. Printed per method: the
+// median wall time, its ratio to the durable copy, throughput and peak
+// resident memory; last, the targets with PASS or MISS.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Measurement {
+    double seconds = 0;
+    long peakKiB = 0;
+    int exitCode = 0;
+};
+
+// Runs `argv` and measures it: wall time, and the peak resident memory of
+// it and everything it starts (an intermediate process collects that).
+Measurement measure(const std::vector<std::string>& argv)
+{
+    int channel[2];
+    if (pipe(channel) != 0)
+        std::exit(1);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t collector = fork();
+    if (collector == 0) {
+        close(channel[0]);
+        const pid_t child = fork();
+        if (child == 0) {
+            // What the commands print would only garble the table.
+            const int quiet = open("/dev/null", O_WRONLY);
+            dup2(quiet, STDOUT_FILENO);
+            std::vector<char*> args;
+            for (const std::string& arg : argv)
+                args.push_back(const_cast<char*>(arg.c_str()));
+            args.push_back(nullptr);
+            execvp(args[0], args.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        const long result[2] = {usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : 128};
+        if (write(channel[1], result, sizeof result) != sizeof result)
+            _exit(1);
+        _exit(0);
+    }
+    close(channel[1]);
+    long result[2] = {0, 1};
+    if (read(channel[0], result, sizeof result) != sizeof result)
+        result[1] = 1;
+    close(channel[0]);
+    waitpid(collector, nullptr, 0);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    return {elapsed.count(), result[0], int(result[1])};
+}
+
+bool run(const std::vector<std::string>& argv)
+{
+    return measure(argv).exitCode == 0;
+}
+
+bool sameContent(const std::string& a, const std::string& b)
+{
+    std::ifstream left(a, std::ios::binary);
+    std::ifstream right(b, std::ios::binary);
+    std::vector<char> x(1 << 20), y(1 << 20);
+    while (left && right) {
+        left.read(x.data(), std::streamsize(x.size()));
+        right.read(y.data(), std::streamsize(y.size()));
+        if (left.gcount() != right.gcount() || std::memcmp(x.data(), y.data(), std::size_t(left.gcount())) != 0)
+            return false;
+    }
+    return left.eof() && right.eof();
+}
+
+double fileMiB(const std::string& path)
+{
+    struct stat status {};
+    stat(path.c_str(), &status);
+    return double(status.st_size) / (1 << 20);
+}
+
+struct Result {
+    double seconds = 0;
+    double peakMiB = 0;
+};
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+struct Method {
+    std::string name;
+    // Builds the command for one run: input, output (the work copy for the
+    // in-place repair), and whether it applies to the variant at all.
+    std::vector<std::string> (*command)(const std::string& input, const std::string& output);
+    bool legacyEncodings;
+    bool inPlace;
+};
+
+std::string trSedScript(const std::string& input, const std::string& output)
+{
+    return "LC_ALL=C tr -d '\\000-\\011\\013\\014\\016-\\037' < '" + input
+        + "' | LC_ALL=C sed 's/<AppStamp>Vectorworks<\\/AppStamp>/<AppStamp>Marlowbrook<\\/AppStamp>/g' > '"
+        + output + "'";
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    std::vector<int> sizes = {1, 16, 256, 1024};
+    int runs = 0;
+    std::string folder = "bench-work";
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--sizes" && i + 1 < argc) {
+            sizes.clear();
+            std::stringstream list(argv[++i]);
+            for (std::string item; std::getline(list, item, ',');)
+                sizes.push_back(std::stoi(item));
+        } else if (arg == "--runs" && i + 1 < argc) {
+            runs = std::stoi(argv[++i]);
+        } else if (arg == "--dir" && i + 1 < argc) {
+            folder = argv[++i];
+        } else {
+            std::fprintf(stderr, "usage: quillmend-bench [--sizes 1,16,256,1024] [--runs N] [--dir FOLDER]\n");
+            return 64;
+        }
+    }
+    mkdir(folder.c_str(), 0755);
+
+    const std::vector<Method> methods = {
+        {"durable copy (dd conv=fsync)",
+         [](const std::string& in, const std::string& out) {
+             return std::vector<std::string>{"dd", "if=" + in, "of=" + out, "bs=4M", "conv=fsync", "status=none"};
+         },
+         true, false},
+        {"quillmend-cli",
+         [](const std::string&, const std::string& out) { return std::vector<std::string>{QUILLMEND_CLI, out}; },
+         true, true},
+        {"reference (original algorithm)",
+         [](const std::string& in, const std::string& out) {
+             return std::vector<std::string>{QUILLMEND_REFERENCE, in, out};
+         },
+         true, false},
+        {"tr | sed",
+         [](const std::string& in, const std::string& out) {
+             return std::vector<std::string>{"sh", "-c", trSedScript(in, out)};
+         },
+         false, false},
+    };
+
+    std::map<std::pair<std::string, int>, std::map<std::string, Result>> results;
+    bool identical = true;
+    std::printf("%-9s %-9s %-31s %9s %10s %8s %9s\n", "size MiB", "variant", "method", "median s", "x durable",
+                "MiB/s", "peak MiB");
+    for (const int size : sizes) {
+        std::vector<std::string> variants = {"utf8", "macroman"};
+        if (size == 256)
+            variants.insert(variants.end(), {"clean", "dirty"});
+        const int runsHere = runs > 0 ? runs : size >= 256 ? 3 : 5;
+        for (const std::string& variant : variants) {
+            const std::string input = folder + "/input-" + variant + "-" + std::to_string(size) + ".xml";
+            if (!run({QUILLMEND_GENERATE, variant, std::to_string(size), input}))
+                return 1;
+            const double inputMiB = fileMiB(input);
+            std::string firstOutput;
+            for (const Method& method : methods) {
+                if (variant == "macroman" && !method.legacyEncodings)
+                    continue;
+                const std::string output = folder + "/output.xml";
+                std::vector<double> times;
+                long peak = 0;
+                for (int r = 0; r < runsHere; ++r) {
+                    unlink(output.c_str());
+                    unlink((folder + "/output (Original).xml").c_str());
+                    if (method.inPlace && !run({"cp", input, output}))
+                        return 1;
+                    sync();
+                    const Measurement m = measure(method.command(input, output));
+                    if (m.exitCode != 0) {
+                        std::fprintf(stderr, "%s failed with %d\n", method.name.c_str(), m.exitCode);
+                        return 1;
+                    }
+                    times.push_back(m.seconds);
+                    peak = std::max(peak, m.peakKiB);
+                }
+                // The copy is the floor, not a repair: it is not compared.
+                if (method.name.rfind("durable", 0) != 0) {
+                    if (firstOutput.empty()) {
+                        firstOutput = folder + "/first-output.xml";
+                        rename(output.c_str(), firstOutput.c_str());
+                    } else if (!sameContent(firstOutput, output)) {
+                        std::printf("!! %s wrote other bytes than quillmend-cli for %s, %d MiB\n",
+                                    method.name.c_str(), variant.c_str(), size);
+                        identical = false;
+                    }
+                }
+                Result& result = results[{variant, size}][method.name];
+                result = {median(times), double(peak) / 1024};
+                const double durable = results[{variant, size}][methods.front().name].seconds;
+                std::printf("%-9d %-9s %-31s %9.3f %10.2f %8.0f %9.0f\n", size, variant.c_str(), method.name.c_str(),
+                            result.seconds, result.seconds / durable, inputMiB / result.seconds, result.peakMiB);
+            }
+            unlink(input.c_str());
+            unlink((folder + "/first-output.xml").c_str());
+            unlink((folder + "/output.xml").c_str());
+            unlink((folder + "/output (Original).xml").c_str());
+        }
+    }
+
+    std::printf("\nTargets\n");
+    bool allMet = identical;
+    const auto target = [&](const std::string& what, double value, double limit) {
+        const bool met = value <= limit;
+        allMet = allMet && met;
+        std::printf("  %-58s %8.2f <= %-8.2f %s\n", what.c_str(), value, limit, met ? "PASS" : "MISS");
+    };
+    const std::string cli = "quillmend-cli";
+    const std::string dd = "durable copy (dd conv=fsync)";
+    for (const auto& [key, byMethod] : results) {
+        const auto& [variant, size] = key;
+        const double ratio = byMethod.at(cli).seconds / byMethod.at(dd).seconds;
+        if (size >= 256 && (variant == "utf8" || variant == "macroman"))
+            target(variant + ", " + std::to_string(size) + " MiB: repair / durable copy", ratio,
+                   variant == "utf8" ? 1.5 : 3.0);
+        target(variant + ", " + std::to_string(size) + " MiB: peak MiB / (1.1 x size + 40)", byMethod.at(cli).peakMiB,
+               1.1 * size + 40);
+    }
+    for (const std::string variant : {"utf8", "macroman"}) {
+        const auto small = results.find({variant, 256});
+        const auto large = results.find({variant, 1024});
+        if (small != results.end() && large != results.end())
+            target(variant + ": time at 1024 MiB / time at 256 MiB", large->second.at(cli).seconds / small->second.at(cli).seconds,
+                   4.5);
+    }
+    std::printf("\nOutputs identical: %s\n", identical ? "yes" : "NO");
+    return allMet ? 0 : 3;
+}

@@ -1,0 +1,115 @@
+// Writes a realistic full export of about the given size, for benchmarks:
+// fixture records with AppStamp entries, CR LF line ends, non-ASCII text and
+// the occasional pasted control character.
+//
+//   quillmend-generate-export VARIANT SIZE_MIB OUTPUT
+//
+// VARIANT: utf8 (control characters in about 1% of fields), macroman (the
+// same, encoded in Mac Roman, so not valid UTF-8), clean (no control
+// characters), dirty (a control character in every field).
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct Lcg {
+    std::uint64_t state = 0x2545F4914F6CDD1DULL;
+    std::uint32_t next()
+    {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return std::uint32_t(state >> 33);
+    }
+};
+
+const char* const kPositions[] = {"FOH Truss", "1st Electric", "2nd Electric", "Boom SR", "Boom SL", "Balcony Rail"};
+// UTF-8 text; the Mac Roman variant recodes the few non-ASCII letters.
+const char* const kPurposes[] = {"Front wash", "Fr\xC3\xBChling special", "Side light", "Caf\xC3\xA9 scene",
+                                 "Backlight \xE2\x80\x93 blue", "Gobo wash"};
+const char* const kColours[] = {"R02", "L201", "R80", "G850", "L106", "N/C"};
+const char kControls[] = {'\x01', '\x02', '\x0B', '\x0C', '\x1B', '\x1F', '\t', '\x00'};
+
+std::string toMacRoman(const std::string& utf8)
+{
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if (utf8.compare(i, 2, "\xC3\xBC") == 0) {
+            out += '\x9F';
+            ++i;
+        } else if (utf8.compare(i, 2, "\xC3\xA9") == 0) {
+            out += '\x8E';
+            ++i;
+        } else if (utf8.compare(i, 3, "\xE2\x80\x93") == 0) {
+            out += '\xD0';
+            i += 2;
+        } else {
+            out += utf8[i];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: quillmend-generate-export utf8|macroman|clean|dirty SIZE_MIB OUTPUT\n");
+        return 64;
+    }
+    const std::string variant = argv[1];
+    const std::uint64_t target = std::strtoull(argv[2], nullptr, 10) << 20;
+    const int controlEvery = variant == "dirty" ? 1 : variant == "clean" ? 0 : 100;
+    if (variant != "utf8" && variant != "macroman" && variant != "clean" && variant != "dirty") {
+        std::fprintf(stderr, "unknown variant %s\n", argv[1]);
+        return 64;
+    }
+    std::FILE* out = std::fopen(argv[3], "wb");
+    if (!out) {
+        std::perror(argv[3]);
+        return 1;
+    }
+
+    Lcg random;
+    const auto field = [&](const char* name, const std::string& value) {
+        std::string text = value;
+        if (controlEvery && random.next() % controlEvery == 0) {
+            // Pasted between characters, never inside one.
+            std::size_t at = random.next() % (text.size() + 1);
+            while (at > 0 && at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+                --at;
+            text.insert(at, 1, kControls[random.next() % sizeof kControls]);
+        }
+        return "<" + std::string(name) + ">" + text + "</" + name + ">\r\n";
+    };
+
+    std::string header = "<?xml version=\"1.0\" standalone=\"yes\"?>\r\n<ExchangeData>\r\n"
+                         "<Action>Entire Plot</Action>\r\n<Fixtures>\r\n";
+    std::uint64_t written = header.size();
+    std::fwrite(header.data(), 1, header.size(), out);
+    std::string chunk;
+    for (std::uint64_t uid = 1; written < target; ++uid) {
+        std::string record = "<Fixture>\r\n";
+        record += field("UID", std::to_string(uid));
+        record += "<AppStamp>Vectorworks</AppStamp>\r\n";
+        record += field("Position", kPositions[random.next() % 6]);
+        record += field("Purpose", kPurposes[random.next() % 6]);
+        record += field("Color", kColours[random.next() % 6]);
+        record += field("Channel", std::to_string(random.next() % 512 + 1));
+        record += field("Note", "Unit " + std::to_string(uid % 24 + 1) + " \xE2\x80\x93 check focus");
+        record += "</Fixture>\r\n";
+        if (variant == "macroman")
+            record = toMacRoman(record);
+        chunk += record;
+        written += record.size();
+        if (chunk.size() > (1u << 20)) {
+            std::fwrite(chunk.data(), 1, chunk.size(), out);
+            chunk.clear();
+        }
+    }
+    chunk += "</Fixtures>\r\n</ExchangeData>\r\n";
+    std::fwrite(chunk.data(), 1, chunk.size(), out);
+    return std::fclose(out) == 0 ? 0 : 1;
+}
