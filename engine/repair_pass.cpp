@@ -1,13 +1,40 @@
 #include "engine/repair_pass.h"
 
 #include "engine/kept_copy_name.h"
+#include "engine/stream_repair.h"
 #include "engine/text_decoding.h"
 #include "engine/text_repair.h"
+#include "platform/file_reader.h"
 #include "platform/file_replacer.h"
 
 #include <utility>
 
 namespace quillmend::engine {
+
+namespace {
+
+// A text in another encoding than UTF-8 is decoded, repaired and written as a
+// whole, in one buffer.
+ResultCode repairWhole(const platform::FileRef& target, bool anyFile, bool removeTabs, const YieldCallback& yield,
+                       const platform::FileReplacer::KeptCopyNamer& keptCopyName)
+{
+    platform::FileContent content = target.readAll();
+    const platform::FileIdentity identity = content.identity;
+    QByteArray working = MakeUTF8(std::move(content.text)).bytes;
+    if (working.isEmpty())
+        return kResultEmpty;
+    if (!anyFile && !IsFullExport(working))
+        return kResultNotFullExport;
+    RemoveControlCharacters(working, removeTabs, yield);
+    if (!anyFile)
+        RewriteAppStamps(working);
+    // Decoding changed the bytes, so the file is rewritten in any case.
+    DeclareUtf8(working);
+    platform::FileReplacer(target, identity).replace(working, keptCopyName);
+    return kResultDone;
+}
+
+} // namespace
 
 ResultCode FNProcessTheFile(const std::optional<platform::FileRef>& file, bool anyFile, bool removeTabs,
                             const YieldCallback& yield)
@@ -16,32 +43,18 @@ ResultCode FNProcessTheFile(const std::optional<platform::FileRef>& file, bool a
         return kResultEmpty;
     try {
         const platform::FileRef target = file->resolved();
-        platform::FileContent content = target.readAll();
-
-        // The working text must own its bytes alone, or the first in-place
-        // edit would copy them: the raw text is let go once it is decoded.
-        QByteArray working = MakeUTF8(content.text).bytes;
-        const bool decodingKeptBytes
-            = working.constData() == content.text.bytes.constData() || working == content.text.bytes;
-        content.text.bytes = QByteArray();
-
-        if (working.isEmpty())
-            return kResultEmpty;
-        if (!anyFile && !IsFullExport(working))
-            return kResultNotFullExport;
-
-        const qsizetype removed = RemoveControlCharacters(working, removeTabs, yield);
-        const qsizetype rewritten = anyFile ? 0 : RewriteAppStamps(working);
-        if (decodingKeptBytes && removed == 0 && rewritten == 0)
-            return kResultUnchanged;
-        DeclareUtf8(working);
-
         const QString name = target.name();
         platform::FileReplacer::KeptCopyNamer keptCopyName;
         if (!KeptCopyName(name, anyFile, 1).isEmpty())
             keptCopyName = [&](int attempt) { return KeptCopyName(name, anyFile, attempt); };
-        platform::FileReplacer(target, content.identity).replace(working, keptCopyName);
-        return kResultDone;
+
+        {
+            platform::FileReader reader(target);
+            if (const std::optional<ResultCode> code
+                = StreamRepair(reader, anyFile, removeTabs, yield).run(target, keptCopyName))
+                return *code;
+        }
+        return repairWhole(target, anyFile, removeTabs, yield, keptCopyName);
     } catch (...) {
         // Whatever failed, the file is as it was: the user learns of it
         // through the result code alone.

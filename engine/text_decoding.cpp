@@ -4,6 +4,8 @@
 #include "platform/encodings.h"
 #include "platform/utf8.h"
 
+#include <utility>
+
 namespace quillmend::engine {
 
 using platform::Encodings;
@@ -40,14 +42,14 @@ QByteArray decodeStrayBytesAsMacRoman(QByteArrayView bytes)
 
 } // namespace
 
-Text MakeUTF8(const Text& text)
+Text MakeUTF8(Text text)
 {
     if (text.encoding)
-        return platform::ConvertEncoding(text, Encodings::UTF8);
+        return platform::ConvertEncoding(std::move(text), Encodings::UTF8);
 
     // Valid UTF-8 converts to itself: labelling it is the whole conversion.
     if (platform::IsValidData(Encodings::UTF8, text))
-        return platform::DefineEncoding(text, Encodings::UTF8);
+        return platform::DefineEncoding(std::move(text), Encodings::UTF8);
     if (platform::utf8::containsMultiByteSequence(text.bytes))
         return Text{decodeStrayBytesAsMacRoman(text.bytes), Encodings::UTF8};
 
@@ -57,9 +59,10 @@ Text MakeUTF8(const Text& text)
     };
     for (const TextEncoding* candidate : candidates) {
         if (platform::IsValidData(*candidate, text))
-            return platform::ConvertEncoding(platform::DefineEncoding(text, *candidate), Encodings::UTF8);
+            return platform::ConvertEncoding(platform::DefineEncoding(std::move(text), *candidate), Encodings::UTF8);
     }
-    return platform::ConvertEncoding(platform::DefineEncoding(text, Encodings::SystemDefault), Encodings::UTF8);
+    return platform::ConvertEncoding(platform::DefineEncoding(std::move(text), Encodings::SystemDefault),
+                                     Encodings::UTF8);
 }
 
 } // namespace quillmend::engine

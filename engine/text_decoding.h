@@ -14,8 +14,10 @@ namespace quillmend::engine {
 /// valid multi-byte UTF-8 sequences, those sequences stay as they are and only
 /// the invalid bytes are read as Mac Roman.
 ///
-/// Valid UTF-8 comes back with the very same bytes, uncopied.
+/// Valid UTF-8 comes back with the very same bytes, uncopied; a text in a
+/// single-byte encoding that the caller hands over (moves in) is converted
+/// within its own buffer.
 /// Throws platform::EncodingError when the encoding service fails.
-platform::Text MakeUTF8(const platform::Text& text);
+platform::Text MakeUTF8(platform::Text text);
 
 } // namespace quillmend::engine

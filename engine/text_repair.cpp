@@ -86,6 +86,13 @@ qsizetype findAppStamp(const char* data, qsizetype from, qsizetype size)
     return size;
 }
 
+const unsigned char* keptBytesFor(bool removeTabs)
+{
+    static const std::array<unsigned char, 256> keepWithTabs = keptBytes(false);
+    static const std::array<unsigned char, 256> keepWithoutTabs = keptBytes(true);
+    return removeTabs ? keepWithoutTabs.data() : keepWithTabs.data();
+}
+
 bool isXmlSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -103,11 +110,19 @@ bool IsFullExport(QByteArrayView text)
     return text.indexOf(QByteArrayView(kFullExportMarker)) >= 0;
 }
 
+bool ContainsControlCharacters(QByteArrayView text, bool removeTabs)
+{
+    return nextRemovable(text.data(), 0, text.size(), keptBytesFor(removeTabs)) < text.size();
+}
+
+bool ContainsAppStamp(QByteArrayView text)
+{
+    return findAppStamp(text.data(), 0, text.size()) < text.size();
+}
+
 qsizetype RemoveControlCharacters(QByteArray& text, bool removeTabs, const YieldCallback& yield)
 {
-    static const std::array<unsigned char, 256> keepWithTabs = keptBytes(false);
-    static const std::array<unsigned char, 256> keepWithoutTabs = keptBytes(true);
-    const unsigned char* keep = removeTabs ? keepWithoutTabs.data() : keepWithTabs.data();
+    const unsigned char* keep = keptBytesFor(removeTabs);
 
     const qsizetype size = text.size();
     // Only the runs between removed characters move, each in one piece; a

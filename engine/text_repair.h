@@ -22,6 +22,12 @@ bool IsFullExport(QByteArrayView text);
 /// Returns how many characters were removed.
 qsizetype RemoveControlCharacters(QByteArray& text, bool removeTabs, const YieldCallback& yield);
 
+/// True when `text` holds a control character that RemoveControlCharacters removes.
+bool ContainsControlCharacters(QByteArrayView text, bool removeTabs);
+
+/// True when `text` holds a Vectorworks AppStamp entry.
+bool ContainsAppStamp(QByteArrayView text);
+
 /// Rewrites, in place, every Vectorworks AppStamp entry of `text` to name
 /// Marlowbrook. Returns how many were rewritten.
 qsizetype RewriteAppStamps(QByteArray& text);

@@ -82,6 +82,33 @@ std::shared_ptr<const SingleByteTable> singleByteTable(const TextEncoding& encod
     return found->second;
 }
 
+qsizetype utf8Length(QByteArrayView bytes, const SingleByteTable& table)
+{
+    qsizetype length = 0;
+    for (const char byte : bytes)
+        length += table.utf8Length[static_cast<unsigned char>(byte)];
+    return length;
+}
+
+// Converts `bytes` to UTF-8 where they are: the buffer grows to the new
+// length and is filled from its end, each character's UTF-8 form landing at
+// or behind the bytes still to be read. (A shared buffer is copied first, as
+// any write to it would.)
+void expandToUtf8(QByteArray& bytes, const SingleByteTable& table)
+{
+    const qsizetype size = bytes.size();
+    qsizetype to = utf8Length(bytes, table);
+    bytes.resize(to);
+    char* data = bytes.data();
+    for (qsizetype from = size; from-- > 0;) {
+        const auto index = static_cast<unsigned char>(data[from]);
+        const int length = table.utf8Length[index];
+        to -= length;
+        for (int i = 0; i < length; ++i)
+            data[to + i] = table.utf8[index][i];
+    }
+}
+
 bool isValidMultiByte(const TextEncoding& encoding, QByteArrayView bytes)
 {
     Converter converter = openConverter(encoding);
@@ -158,9 +185,7 @@ void AppendSingleByteAsUtf8(QByteArrayView bytes, const TextEncoding& encoding, 
     const auto table = singleByteTable(encoding);
     if (!table)
         throw EncodingError(encoding.displayName().toStdString() + " is not a single-byte encoding");
-    qsizetype needed = 0;
-    for (const char byte : bytes)
-        needed += table->utf8Length[static_cast<unsigned char>(byte)];
+    const qsizetype needed = utf8Length(bytes, *table);
     qsizetype at = out.size();
     out.resize(at + needed);
     char* data = out.data();
@@ -173,16 +198,15 @@ void AppendSingleByteAsUtf8(QByteArrayView bytes, const TextEncoding& encoding, 
     }
 }
 
-Text ConvertEncoding(const Text& text, const TextEncoding& target)
+Text ConvertEncoding(Text text, const TextEncoding& target)
 {
     const TextEncoding source = text.encoding.value_or(Encodings::SystemDefault);
     if (target.isUtf8()) {
         if (source.isUtf8() && utf8::isValid(text.bytes))
-            return Text{text.bytes, target};
-        if (singleByteTable(source)) {
-            QByteArray out;
-            AppendSingleByteAsUtf8(text.bytes, source, out);
-            return Text{out, target};
+            return Text{std::move(text.bytes), target};
+        if (const auto table = singleByteTable(source)) {
+            expandToUtf8(text.bytes, *table);
+            return Text{std::move(text.bytes), target};
         }
     }
     return Text{convertWithIcu(source, target, text.bytes), target};

@@ -16,8 +16,10 @@ Text DefineEncoding(Text text, const TextEncoding& encoding);
 /// `text`'s characters re-encoded in `target`, labelled with it. An unlabelled
 /// text is read in the system's default encoding. Bytes that are not valid in
 /// the source encoding become U+FFFD. Valid UTF-8 converted to UTF-8 keeps its
-/// bytes without a copy. Throws EncodingError when an encoding is not available.
-Text ConvertEncoding(const Text& text, const TextEncoding& target);
+/// bytes without a copy, and a single-byte text whose bytes the caller hands
+/// over (moves in) is converted to UTF-8 within its own buffer.
+/// Throws EncodingError when an encoding is not available.
+Text ConvertEncoding(Text text, const TextEncoding& target);
 
 /// `bytes` read as the single-byte `encoding`, appended to `out` as UTF-8.
 /// Throws EncodingError when the encoding is not a single-byte one.

@@ -3,6 +3,7 @@
 #include "platform/encodings.h"
 #include "platform/file_descriptor.h"
 #include "platform/file_error.h"
+#include "platform/file_reader.h"
 #include "platform/system_calls.h"
 
 #include <QDir>
@@ -28,14 +29,6 @@ struct stat statOf(const QString& path)
     return status;
 }
 
-struct stat fstatOf(const FileDescriptor& file)
-{
-    struct stat status {};
-    if (SystemCalls::current().fstat(file.get(), &status) < 0)
-        throw FileError(file.path(), errno);
-    return status;
-}
-
 bool mayWrite(const QString& path)
 {
     if (SystemCalls::current().access(QFile::encodeName(path).constData(), W_OK) < 0) {
@@ -46,19 +39,12 @@ bool mayWrite(const QString& path)
     return (statOf(path).st_mode & kAnyWriteBit) != 0;
 }
 
-QString describeNonRegular(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return QStringLiteral("is a folder, not a file");
-    return QStringLiteral("is not a regular file");
-}
+} // namespace
 
-bool beginsWithUtf16ByteOrderMark(const QByteArray& bytes)
+bool BeginsWithUtf16ByteOrderMark(QByteArrayView bytes)
 {
     return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
 }
-
-} // namespace
 
 FileRef::FileRef(const QString& path)
     : m_path(QDir::cleanPath(QDir::current().absoluteFilePath(path)))
@@ -118,34 +104,15 @@ FileRef FileRef::resolved() const
 
 FileContent FileRef::readAll() const
 {
-    const struct stat before = statOf(m_path);
-    if (!S_ISREG(before.st_mode))
-        throw FileError(m_path, describeNonRegular(before.st_mode));
+    FileReader reader(*this);
+    // One spare byte shows whether the file has grown since it was opened.
+    QByteArray bytes(qsizetype(reader.identity().size) + 1, Qt::Uninitialized);
+    bytes.truncate(qsizetype(reader.read(bytes.data(), std::size_t(bytes.size()))));
+    reader.checkReadWhole();
+    reader.close();
 
-    // Non-blocking, so that a FIFO put in the file's place since the check
-    // above cannot hang the program; the identity check below then refuses it.
-    FileDescriptor file = FileDescriptor::open(m_path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
-    const struct stat opened = fstatOf(file);
-    FileIdentity identity = FileIdentity::fromStat(opened);
-    if (!S_ISREG(opened.st_mode) || !identity.sameFileAndContent(FileIdentity::fromStat(before)))
-        throw FileError(m_path, QStringLiteral("was changed by another program while it was being read"));
-
-    // One spare byte shows whether the file has grown since it was measured.
-    QByteArray bytes(qsizetype(opened.st_size) + 1, Qt::Uninitialized);
-    qsizetype size = qsizetype(file.readFully(bytes.data(), std::size_t(bytes.size())));
-    while (size == bytes.size()) {
-        bytes.resize(bytes.size() * 2);
-        size += qsizetype(file.readFully(bytes.data() + size, std::size_t(bytes.size() - size)));
-    }
-    bytes.truncate(size);
-
-    const FileIdentity after = FileIdentity::fromStat(fstatOf(file));
-    file.close();
-    if (!after.sameFileAndContent(identity) || size != opened.st_size)
-        throw FileError(m_path, QStringLiteral("was changed by another program while it was being read"));
-
-    FileContent content{Text{std::move(bytes), std::nullopt}, identity};
-    if (beginsWithUtf16ByteOrderMark(content.text.bytes))
+    FileContent content{Text{std::move(bytes), std::nullopt}, reader.identity()};
+    if (BeginsWithUtf16ByteOrderMark(content.text.bytes))
         content.text.encoding = Encodings::UTF16;
     return content;
 }

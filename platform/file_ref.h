@@ -51,4 +51,8 @@ private:
     QString m_path;
 };
 
+/// True when `bytes` begin with a UTF-16 byte-order mark, either way round:
+/// the reading service labels such a text UTF-16.
+bool BeginsWithUtf16ByteOrderMark(QByteArrayView bytes);
+
 } // namespace quillmend::platform

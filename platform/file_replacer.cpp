@@ -50,10 +50,46 @@ FileReplacer::FileReplacer(FileRef file, const FileIdentity& expected)
 {
 }
 
+FileReplacer::~FileReplacer()
+{
+    if (!m_movedIntoPlace)
+        rollBack();
+}
+
 QString FileReplacer::replace(QByteArrayView bytes, const KeptCopyNamer& keptCopyName)
 {
+    begin();
+    append(bytes);
+    return commit(keptCopyName);
+}
+
+void FileReplacer::begin()
+{
+    for (int attempt = 0; attempt < kMaxNameAttempts && m_temporary.get() < 0; ++attempt) {
+        const QString path = m_folder.child(randomTemporaryName()).path();
+        try {
+            m_temporary = FileDescriptor::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+            m_temporaryPath = path;
+        } catch (const FileError& error) {
+            if (error.errorCode() != EEXIST)
+                throw;
+        }
+    }
+    if (m_temporary.get() < 0)
+        throw FileError(m_folder.path(), EEXIST);
+}
+
+void FileReplacer::append(QByteArrayView bytes)
+{
+    m_temporary.writeFully(bytes.data(), std::size_t(bytes.size()));
+}
+
+QString FileReplacer::commit(const KeptCopyNamer& keptCopyName)
+{
     try {
-        writeTemporary(bytes);
+        applyOwnerAndMode(m_temporary.get(), m_temporaryPath);
+        m_temporary.sync();
+        m_temporary.close();
         checkUnchanged(m_file);
         if (keptCopyName)
             makeKeptCopy(keptCopyName);
@@ -68,27 +104,6 @@ QString FileReplacer::replace(QByteArrayView bytes, const KeptCopyNamer& keptCop
         throw;
     }
     return m_keptPath.isEmpty() ? QString() : FileRef(m_keptPath).name();
-}
-
-void FileReplacer::writeTemporary(QByteArrayView bytes)
-{
-    FileDescriptor out;
-    for (int attempt = 0; attempt < kMaxNameAttempts && out.get() < 0; ++attempt) {
-        const QString path = m_folder.child(randomTemporaryName()).path();
-        try {
-            out = FileDescriptor::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
-            m_temporaryPath = path;
-        } catch (const FileError& error) {
-            if (error.errorCode() != EEXIST)
-                throw;
-        }
-    }
-    if (out.get() < 0)
-        throw FileError(m_folder.path(), EEXIST);
-    out.writeFully(bytes.data(), std::size_t(bytes.size()));
-    applyOwnerAndMode(out.get(), m_temporaryPath);
-    out.sync();
-    out.close();
 }
 
 void FileReplacer::makeKeptCopy(const KeptCopyNamer& keptCopyName)
@@ -180,6 +195,7 @@ void FileReplacer::syncFolder() const
 void FileReplacer::rollBack() noexcept
 {
     SystemCalls& system = SystemCalls::current();
+    m_temporary = FileDescriptor();
     if (m_movedIntoPlace) {
         // Only the folder's flush failed. Where the former content has a kept
         // copy, it goes back under the old name; otherwise the old name holds

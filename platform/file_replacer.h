@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/file_descriptor.h"
 #include "platform/file_identity.h"
 #include "platform/file_ref.h"
 
@@ -12,6 +13,10 @@ namespace quillmend::platform {
 
 /// Replaces a file's content durably, keeping its former content under another
 /// name if asked, so that no failure at any step loses either.
+///
+/// The new content is given whole to replace(), or in pieces: begin(), then
+/// append() as often as needed, then commit(). A replacer destroyed before
+/// its commit removes what it wrote.
 ///
 /// The new content goes to a temporary file created exclusively in the same
 /// folder, with the original's permissions (and owner and group where the
@@ -31,14 +36,24 @@ public:
     /// was `expected`; if it has changed since, nothing is replaced.
     FileReplacer(FileRef file, const FileIdentity& expected);
 
-    /// Writes `bytes` under the file's name. With a `keptCopyName`, the former
-    /// content stays under the first free name it gives, which is returned;
-    /// without, the content is replaced and an empty name returned.
-    /// Throws FileError after undoing what was done.
+    ~FileReplacer();
+    FileReplacer(const FileReplacer&) = delete;
+    FileReplacer& operator=(const FileReplacer&) = delete;
+
+    /// Writes `bytes` under the file's name: begin(), append(), commit().
     QString replace(QByteArrayView bytes, const KeptCopyNamer& keptCopyName);
 
+    /// Creates the temporary file for the new content. Throws FileError.
+    void begin();
+    /// Adds `bytes` to the new content. Throws FileError.
+    void append(QByteArrayView bytes);
+    /// Puts the new content under the file's name. With a `keptCopyName`, the
+    /// former content stays under the first free name it gives, which is
+    /// returned; without, the content is replaced and an empty name returned.
+    /// Throws FileError after undoing what was done.
+    QString commit(const KeptCopyNamer& keptCopyName);
+
 private:
-    void writeTemporary(QByteArrayView bytes);
     void makeKeptCopy(const KeptCopyNamer& keptCopyName);
     void copyOriginalTo(const FileRef& kept);
     void checkUnchanged(const FileRef& entry) const;
@@ -49,6 +64,7 @@ private:
     FileRef m_file;
     FileRef m_folder;
     FileIdentity m_expected;
+    FileDescriptor m_temporary;
     QString m_temporaryPath;
     QString m_keptPath;
     bool m_movedIntoPlace = false;

@@ -89,6 +89,13 @@ int SystemCalls::fstat(int fd, struct stat* status)
     return ::fstat(fd, status);
 }
 
+off_t SystemCalls::lseek(int fd, off_t offset, int whence)
+{
+    if (fails(Call::Lseek))
+        return -1;
+    return ::lseek(fd, offset, whence);
+}
+
 int SystemCalls::stat(const char* path, struct stat* status)
 {
     if (fails(Call::Stat))

@@ -33,6 +33,7 @@ public:
         Unlink,
         Realpath,
         StartWriteback,
+        Lseek,
     };
 
     virtual ~SystemCalls() = default;
@@ -43,6 +44,7 @@ public:
     /// Always releases the descriptor, also when it reports an error.
     int close(int fd);
     int fstat(int fd, struct stat* status);
+    off_t lseek(int fd, off_t offset, int whence);
     int stat(const char* path, struct stat* status);
     int lstat(const char* path, struct stat* status);
     int access(const char* path, int mode);

@@ -85,6 +85,19 @@ bool isValid(QByteArrayView bytes)
     return walkNonAscii(bytes, [](int length) { return length; });
 }
 
+qsizetype completePrefixLength(QByteArrayView bytes)
+{
+    const qsizetype size = bytes.size();
+    for (qsizetype back = 1; back <= 3 && back <= size; ++back) {
+        const auto byte = static_cast<unsigned char>(bytes[size - back]);
+        if (isContinuation(byte))
+            continue;
+        const int needed = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        return needed > back ? size - back : size;
+    }
+    return size;
+}
+
 bool containsMultiByteSequence(QByteArrayView bytes)
 {
     bool found = false;

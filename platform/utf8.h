@@ -13,6 +13,10 @@ int sequenceLength(QByteArrayView bytes);
 /// machine word at a time.
 bool isValid(QByteArrayView bytes);
 
+/// How many of `bytes` remain when a sequence cut off by their end (one that
+/// more bytes could still complete) is left out.
+qsizetype completePrefixLength(QByteArrayView bytes);
+
 /// True when `bytes` holds at least one well-formed sequence of two or more bytes.
 bool containsMultiByteSequence(QByteArrayView bytes);
 

@@ -96,6 +96,9 @@ private slots:
             {"show.xml", true, "a\x01" "b", "ab", {}, QString()},
             {"show", true, "a\x01" "b", "ab", {}, "show."},
             {"show", true, "a\x01" "b", "ab", {{"show.", "older"}}, "show 2."},
+            // Not UTF-8: decoded and repaired as a whole.
+            {"legacy.xml", false, "<Action>Entire Plot</Action>Caf\x8E\x01", "<Action>Entire Plot</Action>Caf\xC3\xA9",
+             {}, "legacy (Original).xml"},
         };
         const QList<std::pair<int, const char*>> errors = {
             {ENOSPC, "ENOSPC"}, {EIO, "EIO"}, {EACCES, "EACCES"}, {EXDEV, "EXDEV"}, {EPERM, "EPERM"}, {EINTR, "EINTR"},

@@ -1,0 +1,73 @@
+#include "platform/file_reader.h"
+
+#include "platform/file_error.h"
+#include "platform/system_calls.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace quillmend::platform {
+
+namespace {
+
+QString changedWhileRead()
+{
+    return QStringLiteral("was changed by another program while it was being read");
+}
+
+} // namespace
+
+FileReader::FileReader(const FileRef& file)
+    : m_file(file)
+{
+    struct stat before {};
+    if (SystemCalls::current().stat(QFile::encodeName(m_file.path()).constData(), &before) < 0)
+        throw FileError(m_file.path(), errno);
+    if (!S_ISREG(before.st_mode))
+        throw FileError(m_file.path(), S_ISDIR(before.st_mode) ? QStringLiteral("is a folder, not a file")
+                                                                : QStringLiteral("is not a regular file"));
+
+    // Non-blocking, so that a FIFO put in the file's place since the check
+    // above cannot hang the program; the identity check below then refuses it.
+    m_descriptor = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    struct stat opened {};
+    if (SystemCalls::current().fstat(m_descriptor.get(), &opened) < 0)
+        throw FileError(m_file.path(), errno);
+    m_identity = FileIdentity::fromStat(opened);
+    if (!S_ISREG(opened.st_mode) || !m_identity.sameFileAndContent(FileIdentity::fromStat(before)))
+        throw FileError(m_file.path(), changedWhileRead());
+}
+
+std::size_t FileReader::read(char* buffer, std::size_t count)
+{
+    const std::size_t arrived = m_descriptor.readFully(buffer, count);
+    m_position += qint64(arrived);
+    return arrived;
+}
+
+void FileReader::rewind()
+{
+    if (SystemCalls::current().lseek(m_descriptor.get(), 0, SEEK_SET) < 0)
+        throw FileError(m_file.path(), errno);
+    m_position = 0;
+}
+
+void FileReader::checkReadWhole() const
+{
+    struct stat now {};
+    if (SystemCalls::current().fstat(m_descriptor.get(), &now) < 0)
+        throw FileError(m_file.path(), errno);
+    if (m_position != m_identity.size || !FileIdentity::fromStat(now).sameFileAndContent(m_identity))
+        throw FileError(m_file.path(), changedWhileRead());
+}
+
+void FileReader::close()
+{
+    m_descriptor.close();
+}
+
+} // namespace quillmend::platform
