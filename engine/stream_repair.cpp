@@ -3,10 +3,13 @@
 #include "engine/text_repair.h"
 #include "platform/utf8.h"
 
+#include "platform/file_error.h"
+
 #include <QByteArray>
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 namespace quillmend::engine {
 
@@ -70,71 +73,68 @@ std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
 {
     if (m_reader.identity().size == 0)
         return kResultEmpty;
-    const std::optional<Survey> found = survey();
-    if (!found)
-        return std::nullopt;
-    if (!found->fullExport)
-        return kResultNotFullExport;
-    if (!found->needsChange)
-        return kResultUnchanged;
 
+    // A failure to write is held back until the whole text is known: a file
+    // that needs no repair, or is no full export, is told so all the same.
     platform::FileReplacer replacer(target, m_reader.identity());
-    replacer.begin();
-    writeRepaired(replacer);
-    m_reader.close();
-    replacer.commit(keptCopyName);
-    return kResultDone;
-}
-
-std::optional<StreamRepair::Survey> StreamRepair::survey()
-{
-    SliceReader slices(m_reader);
-    Survey survey;
-    survey.fullExport = m_anyFile;
-    QByteArray tail;
-    for (QByteArrayView slice = slices.next(); !slice.isEmpty(); slice = slices.next()) {
-        if (!platform::utf8::isValid(slice))
-            return std::nullopt;
-        // The marker or an entry may stand across the cut between two slices.
-        const QByteArray seam = QByteArray(tail).append(slice.first(std::min(slice.size(), kOverlap)));
-        if (!survey.fullExport)
-            survey.fullExport = IsFullExport(seam) || IsFullExport(slice);
-        if (!survey.needsChange) {
-            survey.needsChange = ContainsControlCharacters(slice, m_removeTabs)
-                || (!m_anyFile && (ContainsAppStamp(seam) || ContainsAppStamp(slice)));
+    std::exception_ptr writeFailure;
+    const auto write = [&](QByteArrayView bytes) {
+        if (writeFailure)
+            return;
+        try {
+            replacer.append(bytes);
+        } catch (const platform::FileError&) {
+            writeFailure = std::current_exception();
         }
-        tail.append(slice.last(std::min(slice.size(), kOverlap)));
-        tail = tail.right(kOverlap);
-        progress(slice.size());
+    };
+    try {
+        replacer.begin();
+    } catch (const platform::FileError&) {
+        writeFailure = std::current_exception();
     }
-    m_reader.checkReadWhole();
-    return survey;
-}
 
-void StreamRepair::writeRepaired(platform::FileReplacer& replacer)
-{
     SliceReader slices(m_reader);
-    slices.restart();
+    bool fullExport = m_anyFile;
+    bool changed = false;
+    QByteArray tail; // the end of the slice before, as read
     // The working text: the repaired end of the slice before, which may hold
     // the start of an entry, then the next slice.
     QByteArray work;
     work.reserve(kSlice + 2 * kOverlap);
     bool first = true;
     for (QByteArrayView slice = slices.next(); !slice.isEmpty(); slice = slices.next()) {
+        if (!platform::utf8::isValid(slice))
+            return std::nullopt;
+        if (!fullExport) {
+            // The marker may stand across the cut between two slices.
+            fullExport = IsFullExport(QByteArray(tail).append(slice.first(std::min(slice.size(), kOverlap))))
+                || IsFullExport(slice);
+            tail.append(slice.last(std::min(slice.size(), kOverlap)));
+            tail = tail.right(kOverlap);
+        }
         work.append(slice);
-        RemoveControlCharacters(work, m_removeTabs, {});
+        changed = RemoveControlCharacters(work, m_removeTabs, {}) > 0 || changed;
         if (!m_anyFile)
-            RewriteAppStamps(work);
+            changed = RewriteAppStamps(work) > 0 || changed;
         if (first)
             DeclareUtf8(work);
         first = false;
         const qsizetype finished = work.size() - std::min(work.size(), kOverlap);
-        replacer.append(QByteArrayView(work).first(finished));
+        write(QByteArrayView(work).first(finished));
         work.remove(0, finished);
         progress(slice.size());
     }
-    replacer.append(work);
     m_reader.checkReadWhole();
+    if (!fullExport)
+        return kResultNotFullExport;
+    if (!changed)
+        return kResultUnchanged;
+    write(work);
+    if (writeFailure)
+        std::rethrow_exception(writeFailure);
+    m_reader.close();
+    replacer.commit(keptCopyName);
+    return kResultDone;
 }
 
 void StreamRepair::progress(qsizetype bytes)

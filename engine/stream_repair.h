@@ -11,10 +11,10 @@
 namespace quillmend::engine {
 
 /// Repairs a file whose text is valid UTF-8 as it streams through a buffer of
-/// a few MiB, however large the file: a first reading decides whether and how
-/// the file is to be repaired, and only then a second one writes the result.
-/// Memory use does not grow with the file, and the storage device stores the
-/// repaired text while the rest of it is still being worked on.
+/// a few MiB, however large the file: each slice is read, repaired and written
+/// to the temporary file in turn. What the file needs is known only at its
+/// end; a file that turns out to need nothing, or not to be a full export, or
+/// not to be UTF-8 after all, is left as it was and the temporary file goes.
 class StreamRepair {
 public:
     /// How much of the file is worked on at a time.
@@ -29,13 +29,6 @@ public:
                                   const platform::FileReplacer::KeptCopyNamer& keptCopyName);
 
 private:
-    struct Survey {
-        bool fullExport = false;
-        bool needsChange = false;
-    };
-
-    std::optional<Survey> survey();
-    void writeRepaired(platform::FileReplacer& replacer);
     void progress(qsizetype bytes);
 
     platform::FileReader& m_reader;

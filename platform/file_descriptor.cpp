@@ -73,17 +73,12 @@ std::size_t FileDescriptor::readFully(char* buffer, std::size_t count)
 
 void FileDescriptor::writeFully(const char* buffer, std::size_t count)
 {
-    // Written in slices, each of which the device starts to store while the
-    // next one is copied; by the time of the flush, most of it is stored.
-    constexpr std::size_t kSlice = std::size_t(8) << 20;
+    // Large writes are split so that one call never asks for more than the
+    // system takes at once (Linux stops near 2 GiB).
+    constexpr std::size_t kMaxChunk = std::size_t(1) << 30;
     std::size_t done = 0;
-    std::size_t startedUpTo = 0;
     while (done < count) {
-        if (done - startedUpTo >= kSlice) {
-            SystemCalls::current().startWriteback(m_fd, off_t(startedUpTo), off_t(done - startedUpTo));
-            startedUpTo = done;
-        }
-        const std::size_t chunk = std::min(count - done, kSlice);
+        const std::size_t chunk = std::min(count - done, kMaxChunk);
         const ssize_t n = SystemCalls::current().write(m_fd, buffer + done, chunk);
         if (n < 0) {
             if (errno == EINTR)

@@ -41,6 +41,19 @@ bool meansNoHardLinks(int error)
         || error == EXDEV;
 }
 
+// Removes a file that this replacer made. A temporary file is also removed on
+// ordinary roads (a file that needs no repair), so a passing failure is tried
+// once more before the file is left behind.
+bool removeOwnFile(const QString& path) noexcept
+{
+    const QByteArray name = native(path);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (SystemCalls::current().unlink(name.constData()) == 0 || errno == ENOENT)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 FileReplacer::FileReplacer(FileRef file, const FileIdentity& expected)
@@ -205,9 +218,9 @@ void FileReplacer::rollBack() noexcept
             m_keptPath.clear();
         return;
     }
-    if (!m_keptPath.isEmpty() && system.unlink(native(m_keptPath).constData()) == 0)
+    if (!m_keptPath.isEmpty() && removeOwnFile(m_keptPath))
         m_keptPath.clear();
-    if (!m_temporaryPath.isEmpty() && system.unlink(native(m_temporaryPath).constData()) == 0)
+    if (!m_temporaryPath.isEmpty() && removeOwnFile(m_temporaryPath))
         m_temporaryPath.clear();
 }
 

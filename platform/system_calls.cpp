@@ -159,20 +159,6 @@ int SystemCalls::unlink(const char* path)
     return ::unlink(path);
 }
 
-int SystemCalls::startWriteback(int fd, off_t offset, off_t length)
-{
-    if (fails(Call::StartWriteback))
-        return -1;
-#ifdef SYNC_FILE_RANGE_WRITE
-    return ::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
-#else
-    (void)fd;
-    (void)offset;
-    (void)length;
-    return 0;
-#endif
-}
-
 std::string SystemCalls::realpath(const char* path)
 {
     if (fails(Call::Realpath))

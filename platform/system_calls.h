@@ -32,7 +32,6 @@ public:
         Rename,
         Unlink,
         Realpath,
-        StartWriteback,
         Lseek,
     };
 
@@ -54,10 +53,6 @@ public:
     int link(const char* existing, const char* newPath);
     int rename(const char* from, const char* to);
     int unlink(const char* path);
-    /// Asks the system to start writing `length` bytes at `offset` of `fd` to
-    /// the storage device now, without waiting (Linux's sync_file_range; a
-    /// no-op returning 0 elsewhere). Only a hint: fsync still decides.
-    int startWriteback(int fd, off_t offset, off_t length);
     /// The canonical absolute path, or an empty string and errno.
     std::string realpath(const char* path);
 
