@@ -21,43 +21,6 @@ constexpr qsizetype kSlice = StreamRepair::kSliceBytes;
 constexpr qsizetype kOverlap = 31;
 constexpr int kYieldsPerPass = 32;
 
-// Gives a file's content slice by slice, each cut after its last complete
-// UTF-8 sequence; the bytes cut off open the next slice.
-class SliceReader {
-public:
-    explicit SliceReader(platform::FileReader& reader)
-        : m_reader(reader)
-        , m_buffer(kSlice + 4, Qt::Uninitialized)
-    {
-    }
-
-    /// The next slice; empty at the end of the file.
-    QByteArrayView next()
-    {
-        char* data = m_buffer.data();
-        std::memmove(data, data + m_cutAt, std::size_t(m_carried));
-        const qsizetype arrived = qsizetype(m_reader.read(data + m_carried, std::size_t(kSlice)));
-        const QByteArrayView available(data, m_carried + arrived);
-        const qsizetype complete = arrived == 0 ? available.size() : platform::utf8::completePrefixLength(available);
-        m_cutAt = complete;
-        m_carried = available.size() - complete;
-        return available.first(complete);
-    }
-
-    void restart()
-    {
-        m_reader.rewind();
-        m_cutAt = 0;
-        m_carried = 0;
-    }
-
-private:
-    platform::FileReader& m_reader;
-    QByteArray m_buffer;
-    qsizetype m_cutAt = 0;
-    qsizetype m_carried = 0;
-};
-
 } // namespace
 
 StreamRepair::StreamRepair(platform::FileReader& reader, bool anyFile, bool removeTabs, const YieldCallback& yield)
@@ -93,16 +56,33 @@ std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
         writeFailure = std::current_exception();
     }
 
-    SliceReader slices(m_reader);
     bool fullExport = m_anyFile;
     bool changed = false;
     QByteArray tail; // the end of the slice before, as read
     // The working text: the repaired end of the slice before, which may hold
-    // the start of an entry, then the next slice.
+    // the start of an entry, then the next slice as read, in which it is
+    // repaired where it stands.
     QByteArray work;
     work.reserve(kSlice + 2 * kOverlap);
+    char cutOff[4]; // the start of a UTF-8 sequence that the next slice completes
+    qsizetype cutOffSize = 0;
     bool first = true;
-    for (QByteArrayView slice = slices.next(); !slice.isEmpty(); slice = slices.next()) {
+    while (true) {
+        const qsizetype repairedBefore = work.size();
+        work.resize(repairedBefore + cutOffSize + kSlice);
+        std::memcpy(work.data() + repairedBefore, cutOff, std::size_t(cutOffSize));
+        const qsizetype arrived
+            = qsizetype(m_reader.read(work.data() + repairedBefore + cutOffSize, std::size_t(kSlice)));
+        work.truncate(repairedBefore + cutOffSize + arrived);
+        QByteArrayView slice = QByteArrayView(work).sliced(repairedBefore);
+        if (slice.isEmpty())
+            break;
+        const qsizetype complete = arrived == 0 ? slice.size() : platform::utf8::completePrefixLength(slice);
+        cutOffSize = slice.size() - complete;
+        std::memcpy(cutOff, slice.data() + complete, std::size_t(cutOffSize));
+        work.truncate(repairedBefore + complete);
+        slice = slice.first(complete);
+
         if (!platform::utf8::isValid(slice))
             return std::nullopt;
         if (!fullExport) {
@@ -112,7 +92,7 @@ std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
             tail.append(slice.last(std::min(slice.size(), kOverlap)));
             tail = tail.right(kOverlap);
         }
-        work.append(slice);
+        progress(slice.size());
         changed = RemoveControlCharacters(work, m_removeTabs, {}) > 0 || changed;
         if (!m_anyFile)
             changed = RewriteAppStamps(work) > 0 || changed;
@@ -121,8 +101,10 @@ std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
         first = false;
         const qsizetype finished = work.size() - std::min(work.size(), kOverlap);
         write(QByteArrayView(work).first(finished));
-        work.remove(0, finished);
-        progress(slice.size());
+        // Moved by hand: remove() would let go of the buffer's front, and the
+        // next slice would need a new buffer.
+        std::memmove(work.data(), work.constData() + finished, std::size_t(work.size() - finished));
+        work.truncate(work.size() - finished);
     }
     m_reader.checkReadWhole();
     if (!fullExport)

@@ -30,12 +30,26 @@ std::array<unsigned char, 256> keptBytes(bool removeTabs)
 }
 
 // The first position in [from, to) whose byte `keep` does not keep, or `to`.
-// Words with no byte below 0x20 are passed over eight bytes at a time.
+// Blocks with no such byte are passed over sixteen (or eight) bytes at a time.
 qsizetype nextRemovable(const char* data, qsizetype from, qsizetype to, const unsigned char* keep)
 {
+    qsizetype at = from;
+#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
+    const __m128i highestControl = _mm_set1_epi8(0x1F);
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    const __m128i carriageReturn = _mm_set1_epi8('\r');
+    const __m128i tab = _mm_set1_epi8(keep['\t'] ? '\t' : '\n');
+    for (; at + 16 <= to; at += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(bytes, highestControl), bytes);
+        const __m128i kept = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, carriageReturn)),
+                                          _mm_cmpeq_epi8(bytes, tab));
+        if (const unsigned removable = unsigned(_mm_movemask_epi8(_mm_andnot_si128(kept, control))))
+            return at + __builtin_ctz(removable);
+    }
+#else
     constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
     constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-    qsizetype at = from;
     while (at + 8 <= to) {
         std::uint64_t word;
         std::memcpy(&word, data + at, sizeof word);
@@ -47,6 +61,7 @@ qsizetype nextRemovable(const char* data, qsizetype from, qsizetype to, const un
         }
         at += 8;
     }
+#endif
     while (at < to && keep[static_cast<unsigned char>(data[at])])
         ++at;
     return at;

@@ -7,11 +7,18 @@
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quillmend::platform {
 
@@ -40,6 +47,7 @@ void stopAtInvalidBytes(UConverter* converter)
 // whole files are tested and converted by table look-up.
 struct SingleByteTable {
     std::array<bool, 256> valid{};
+    bool acceptsEveryByte = false;
     std::array<std::array<char, 4>, 256> utf8{};
     std::array<unsigned char, 256> utf8Length{};
 };
@@ -66,6 +74,7 @@ std::shared_ptr<const SingleByteTable> makeSingleByteTable(const TextEncoding& e
         table->utf8Length[byte] = static_cast<unsigned char>(asUtf8.size());
         std::copy(asUtf8.begin(), asUtf8.end(), table->utf8[byte].begin());
     }
+    table->acceptsEveryByte = std::all_of(table->valid.begin(), table->valid.end(), [](bool valid) { return valid; });
     return table;
 }
 
@@ -82,11 +91,33 @@ std::shared_ptr<const SingleByteTable> singleByteTable(const TextEncoding& encod
     return found->second;
 }
 
+// Whether the sixteen bytes from `at` are all ASCII, which every single-byte
+// encoding here reads as ASCII.
+bool asciiBlock(const char* at)
+{
+#if defined(__SSE2__)
+    return _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))) == 0;
+#else
+    std::uint64_t words[2];
+    std::memcpy(words, at, sizeof words);
+    return ((words[0] | words[1]) & 0x8080808080808080ULL) == 0;
+#endif
+}
+
 qsizetype utf8Length(QByteArrayView bytes, const SingleByteTable& table)
 {
-    qsizetype length = 0;
-    for (const char byte : bytes)
-        length += table.utf8Length[static_cast<unsigned char>(byte)];
+    const char* data = bytes.data();
+    const qsizetype size = bytes.size();
+    qsizetype length = size;
+    qsizetype at = 0;
+    while (at < size) {
+        if (at + 16 <= size && asciiBlock(data + at)) {
+            at += 16;
+            continue;
+        }
+        length += table.utf8Length[static_cast<unsigned char>(data[at])] - 1;
+        ++at;
+    }
     return length;
 }
 
@@ -100,8 +131,15 @@ void expandToUtf8(QByteArray& bytes, const SingleByteTable& table)
     qsizetype to = utf8Length(bytes, table);
     bytes.resize(to);
     char* data = bytes.data();
-    for (qsizetype from = size; from-- > 0;) {
-        const auto index = static_cast<unsigned char>(data[from]);
+    qsizetype from = size;
+    while (from > 0 && to > from) {
+        if (from >= 16 && asciiBlock(data + from - 16)) {
+            from -= 16;
+            to -= 16;
+            std::memmove(data + to, data + from, 16);
+            continue;
+        }
+        const auto index = static_cast<unsigned char>(data[--from]);
         const int length = table.utf8Length[index];
         to -= length;
         for (int i = 0; i < length; ++i)
@@ -165,6 +203,8 @@ bool IsValidData(const TextEncoding& encoding, const Text& text)
     if (encoding.isUtf8())
         return utf8::isValid(text.bytes);
     if (const auto table = singleByteTable(encoding)) {
+        if (table->acceptsEveryByte)
+            return true;
         for (const char byte : text.bytes) {
             if (!table->valid[static_cast<unsigned char>(byte)])
                 return false;

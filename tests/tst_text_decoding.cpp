@@ -109,6 +109,27 @@ private slots:
         QCOMPARE(input.bytes, bytes);
     }
 
+    // Converted within its own buffer, from the end, sixteen ASCII bytes at a
+    // time: every length and every place of the accented letters must come out
+    // as a plain conversion, byte by byte from the start, gives.
+    void singleByteConversionInPlace()
+    {
+        for (int length = 0; length < 70; ++length) {
+            for (int accent = -1; accent < length; accent += 7) {
+                QByteArray bytes(length, 'a');
+                if (accent >= 0)
+                    bytes[accent] = '\x8E';
+                if (length > 20)
+                    bytes[length - 1] = '\xD0';
+                QByteArray expected;
+                platform::AppendSingleByteAsUtf8(bytes, Encodings::MacRoman, expected);
+                const Text converted = platform::ConvertEncoding(Text{QByteArray(bytes.constData(), bytes.size()), Encodings::MacRoman},
+                                                                 Encodings::UTF8);
+                QCOMPARE(converted.bytes, expected);
+            }
+        }
+    }
+
     void validUtf8IsNotCopied()
     {
         const QByteArray bytes("<a>\xC3\xA9</a>");
