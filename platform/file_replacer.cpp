@@ -24,13 +24,17 @@ QByteArray native(const QString& path)
     return QFile::encodeName(path);
 }
 
+const char kTemporaryPrefix[] = ".quillmend-";
+const char kTemporarySuffix[] = ".tmp";
+const char kTemporaryAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t kTemporaryRandomLength = 10;
+
 QString randomTemporaryName()
 {
-    static const char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    QString name = QStringLiteral(".quillmend-");
-    for (int i = 0; i < 10; ++i)
-        name += QLatin1Char(kAlphabet[QRandomGenerator::global()->bounded(int(sizeof kAlphabet - 1))]);
-    return name + QStringLiteral(".tmp");
+    QString name = QLatin1String(kTemporaryPrefix);
+    for (std::size_t i = 0; i < kTemporaryRandomLength; ++i)
+        name += QLatin1Char(kTemporaryAlphabet[QRandomGenerator::global()->bounded(int(sizeof kTemporaryAlphabet - 1))]);
+    return name + QLatin1String(kTemporarySuffix);
 }
 
 // The errors with which link() says that this file system, or this file,
@@ -56,6 +60,16 @@ bool removeOwnFile(const QString& path) noexcept
 
 } // namespace
 
+bool FileReplacer::isTemporaryName(const std::string& name)
+{
+    const std::size_t prefix = sizeof kTemporaryPrefix - 1;
+    const std::size_t suffix = sizeof kTemporarySuffix - 1;
+    if (name.size() != prefix + kTemporaryRandomLength + suffix || name.compare(0, prefix, kTemporaryPrefix) != 0
+        || name.compare(prefix + kTemporaryRandomLength, suffix, kTemporarySuffix) != 0)
+        return false;
+    return name.find_first_not_of(kTemporaryAlphabet, prefix) == prefix + kTemporaryRandomLength;
+}
+
 FileReplacer::FileReplacer(FileRef file, const FileIdentity& expected)
     : m_file(std::move(file))
     , m_folder(m_file.parent())
@@ -78,18 +92,38 @@ QString FileReplacer::replace(QByteArrayView bytes, const KeptCopyNamer& keptCop
 
 void FileReplacer::begin()
 {
-    for (int attempt = 0; attempt < kMaxNameAttempts && m_temporary.get() < 0; ++attempt) {
-        const QString path = m_folder.child(randomTemporaryName()).path();
+    removeStrayTemporaryFiles();
+    m_temporary = createTemporary(m_temporaryPath);
+}
+
+void FileReplacer::removeStrayTemporaryFiles() const
+{
+    // Left by a repair that was killed half-way; never the user's own files,
+    // whose names do not take this form.
+    std::vector<std::string> names;
+    if (SystemCalls::current().listFolder(native(m_folder.path()).constData(), names) < 0)
+        return;
+    for (const std::string& name : names) {
+        if (isTemporaryName(name))
+            SystemCalls::current().unlink(native(m_folder.child(QFile::decodeName(name.c_str())).path()).constData());
+    }
+}
+
+FileDescriptor FileReplacer::createTemporary(QString& path) const
+{
+    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
+        const QString candidate = m_folder.child(randomTemporaryName()).path();
         try {
-            m_temporary = FileDescriptor::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
-            m_temporaryPath = path;
+            FileDescriptor created
+                = FileDescriptor::open(candidate, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+            path = candidate;
+            return created;
         } catch (const FileError& error) {
             if (error.errorCode() != EEXIST)
                 throw;
         }
     }
-    if (m_temporary.get() < 0)
-        throw FileError(m_folder.path(), EEXIST);
+    throw FileError(m_folder.path(), EEXIST);
 }
 
 void FileReplacer::append(QByteArrayView bytes)
@@ -123,6 +157,7 @@ void FileReplacer::makeKeptCopy(const KeptCopyNamer& keptCopyName)
 {
     const QByteArray original = native(m_file.path());
     bool hardLinks = true;
+    bool renameWithoutReplacing = true;
     for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
         const FileRef kept = m_folder.child(keptCopyName(attempt));
         if (hardLinks) {
@@ -139,8 +174,33 @@ void FileReplacer::makeKeptCopy(const KeptCopyNamer& keptCopyName)
                 throw FileError(kept.path(), errno);
             hardLinks = false;
         }
+        if (renameWithoutReplacing) {
+            // The copy is complete and stored before it takes the kept name,
+            // so that no crash leaves a partial copy under it.
+            if (m_copyPath.isEmpty()) {
+                FileDescriptor copy = createTemporary(m_copyPath);
+                copyOriginalTo(copy);
+            }
+            if (SystemCalls::current().renameNoReplace(native(m_copyPath).constData(), native(kept.path()).constData())
+                == 0) {
+                m_keptPath = kept.path();
+                m_copyPath.clear();
+                return;
+            }
+            if (errno == EEXIST)
+                continue;
+            if (errno != ENOSYS)
+                throw FileError(kept.path(), errno);
+            renameWithoutReplacing = false;
+            removeOwnFile(m_copyPath);
+            m_copyPath.clear();
+        }
+        // Last resort: the copy is written under its name directly.
         try {
-            copyOriginalTo(kept);
+            FileDescriptor copy
+                = FileDescriptor::open(kept.path(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+            m_keptPath = kept.path();
+            copyOriginalTo(copy);
             return;
         } catch (const FileError& error) {
             if (error.errorCode() != EEXIST || !m_keptPath.isEmpty())
@@ -150,11 +210,9 @@ void FileReplacer::makeKeptCopy(const KeptCopyNamer& keptCopyName)
     throw FileError(m_file.path(), QStringLiteral("every name for a copy of the original is taken"));
 }
 
-void FileReplacer::copyOriginalTo(const FileRef& kept)
+void FileReplacer::copyOriginalTo(FileDescriptor& out)
 {
     FileDescriptor in = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
-    FileDescriptor out = FileDescriptor::open(kept.path(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
-    m_keptPath = kept.path();
     QByteArray chunk(qsizetype(kCopyChunk), Qt::Uninitialized);
     off_t copied = 0;
     while (const std::size_t n = in.readFully(chunk.data(), kCopyChunk)) {
@@ -166,7 +224,7 @@ void FileReplacer::copyOriginalTo(const FileRef& kept)
         throw FileError(m_file.path(), errno);
     if (copied != m_expected.size || !FileIdentity::fromStat(source).sameFileAndContent(m_expected))
         throw FileError(m_file.path(), QStringLiteral("was changed by another program while it was being repaired"));
-    applyOwnerAndMode(out.get(), kept.path());
+    applyOwnerAndMode(out.get(), out.path());
     out.sync();
     out.close();
     in.close();
@@ -222,6 +280,8 @@ void FileReplacer::rollBack() noexcept
         m_keptPath.clear();
     if (!m_temporaryPath.isEmpty() && removeOwnFile(m_temporaryPath))
         m_temporaryPath.clear();
+    if (!m_copyPath.isEmpty() && removeOwnFile(m_copyPath))
+        m_copyPath.clear();
 }
 
 } // namespace quillmend::platform

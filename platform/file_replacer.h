@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 
 namespace quillmend::platform {
 
@@ -43,7 +44,8 @@ public:
     /// Writes `bytes` under the file's name: begin(), append(), commit().
     QString replace(QByteArrayView bytes, const KeptCopyNamer& keptCopyName);
 
-    /// Creates the temporary file for the new content. Throws FileError.
+    /// Creates the temporary file for the new content, first removing those
+    /// that a repair killed half-way left in the folder. Throws FileError.
     void begin();
     /// Adds `bytes` to the new content. Throws FileError.
     void append(QByteArrayView bytes);
@@ -53,9 +55,14 @@ public:
     /// Throws FileError after undoing what was done.
     QString commit(const KeptCopyNamer& keptCopyName);
 
+    /// Whether `name` has the form of the temporary files that replacers make.
+    static bool isTemporaryName(const std::string& name);
+
 private:
+    void removeStrayTemporaryFiles() const;
+    FileDescriptor createTemporary(QString& path) const;
     void makeKeptCopy(const KeptCopyNamer& keptCopyName);
-    void copyOriginalTo(const FileRef& kept);
+    void copyOriginalTo(FileDescriptor& out);
     void checkUnchanged(const FileRef& entry) const;
     void applyOwnerAndMode(int fd, const QString& path) const;
     void syncFolder() const;
@@ -67,6 +74,7 @@ private:
     FileDescriptor m_temporary;
     QString m_temporaryPath;
     QString m_keptPath;
+    QString m_copyPath;
     bool m_movedIntoPlace = false;
 };
 

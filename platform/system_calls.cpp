@@ -1,6 +1,8 @@
 #include "platform/system_calls.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -157,6 +159,44 @@ int SystemCalls::unlink(const char* path)
     if (fails(Call::Unlink))
         return -1;
     return ::unlink(path);
+}
+
+int SystemCalls::renameNoReplace(const char* from, const char* to)
+{
+    if (fails(Call::RenameNoReplace))
+        return -1;
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    // A file system that cannot rename without replacing says EINVAL.
+    if (errno == EINVAL)
+        errno = ENOSYS;
+    return -1;
+#elif defined(__APPLE__)
+    return ::renamex_np(from, to, RENAME_EXCL);
+#else
+    (void)from;
+    (void)to;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+int SystemCalls::listFolder(const char* path, std::vector<std::string>& names)
+{
+    if (fails(Call::ListFolder))
+        return -1;
+    DIR* folder = ::opendir(path);
+    if (!folder)
+        return -1;
+    names.clear();
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    ::closedir(folder);
+    return 0;
 }
 
 std::string SystemCalls::realpath(const char* path)

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace quillmend::platform {
 
@@ -33,6 +34,8 @@ public:
         Unlink,
         Realpath,
         Lseek,
+        RenameNoReplace,
+        ListFolder,
     };
 
     virtual ~SystemCalls() = default;
@@ -53,6 +56,11 @@ public:
     int link(const char* existing, const char* newPath);
     int rename(const char* from, const char* to);
     int unlink(const char* path);
+    /// rename() that fails with EEXIST rather than replace anything; ENOSYS
+    /// where the system or the file system cannot promise that.
+    int renameNoReplace(const char* from, const char* to);
+    /// The names in a folder, "." and ".." left out; -1 and errno on failure.
+    int listFolder(const char* path, std::vector<std::string>& names);
     /// The canonical absolute path, or an empty string and errno.
     std::string realpath(const char* path);
 

@@ -32,7 +32,7 @@ int FaultInjector::injectedError(Call call)
             return m_error;
         }
     }
-    return m_alwaysCall == call ? m_alwaysError : 0;
+    return m_always.value(call, 0);
 }
 
 std::size_t FaultInjector::writeLimit(std::size_t requested)

@@ -3,6 +3,7 @@
 #include "platform/system_calls.h"
 
 #include <QList>
+#include <QMap>
 
 #include <optional>
 
@@ -20,11 +21,7 @@ public:
     /// `only` when set) with `error`.
     void failAt(int n, int error, std::optional<Call> only = std::nullopt);
     /// Makes every call of kind `call` fail with `error`.
-    void failAlways(Call call, int error)
-    {
-        m_alwaysCall = call;
-        m_alwaysError = error;
-    }
+    void failAlways(Call call, int error) { m_always.insert(call, error); }
     /// Lets each write take at most `bytes` bytes.
     void limitWrites(std::size_t bytes) { m_writeLimit = bytes; }
 
@@ -45,8 +42,7 @@ private:
     std::optional<Call> m_only;
     bool m_fired = false;
     std::size_t m_writeLimit = 0;
-    std::optional<Call> m_alwaysCall;
-    int m_alwaysError = 0;
+    QMap<Call, int> m_always;
     QList<Call> m_log;
 };
 

@@ -39,7 +39,7 @@ private:
 
     // Runs the scenario with call `n` failing; `fired` tells whether the
     // repair reached that call.
-    void runWithFault(const Scenario& s, int n, int error, bool& fired, std::optional<Call> alwaysFailing = {})
+    void runWithFault(const Scenario& s, int n, int error, bool& fired, const QMap<Call, int>& alwaysFailing = {})
     {
         QTemporaryDir dir;
         const QString file = dir.filePath(s.name);
@@ -52,8 +52,8 @@ private:
         {
             FaultInjector injector;
             injector.failAt(n, error);
-            if (alwaysFailing)
-                injector.failAlways(*alwaysFailing, EPERM);
+            for (auto it = alwaysFailing.cbegin(); it != alwaysFailing.cend(); ++it)
+                injector.failAlways(it.key(), it.value());
             code = engine::FNProcessTheFile(platform::FileRef(file), s.anyFile, true);
             fired = injector.fired();
         }
@@ -135,17 +135,25 @@ private slots:
     void everyCallFailsWithoutHardLinks_data()
     {
         QTest::addColumn<int>("error");
-        QTest::newRow("ENOSPC") << ENOSPC;
-        QTest::newRow("EIO") << EIO;
+        QTest::addColumn<bool>("renameCanReplace");
+        QTest::newRow("ENOSPC") << ENOSPC << false;
+        QTest::newRow("EIO") << EIO << false;
+        // Nor a rename that refuses to replace: the copy is written in place.
+        QTest::newRow("ENOSPC, no safe rename") << ENOSPC << true;
+        QTest::newRow("EIO, no safe rename") << EIO << true;
     }
     void everyCallFailsWithoutHardLinks()
     {
         QFETCH(int, error);
+        QFETCH(bool, renameCanReplace);
+        QMap<Call, int> always{{Call::Link, EPERM}};
+        if (renameCanReplace)
+            always.insert(Call::RenameNoReplace, ENOSYS);
         const Scenario s{"show.xml", false, sampleExport(), repairedSampleExport(), {}, "show (Original).xml"};
         int n = 0;
         bool fired = true;
         while (fired && !QTest::currentTestFailed())
-            runWithFault(s, ++n, error, fired, Call::Link);
+            runWithFault(s, ++n, error, fired, always);
         QVERIFY(n > 10);
     }
 

@@ -1,0 +1,62 @@
+// Runs one repair and kills itself, as a crash or a power cut would end it,
+// at its N-th system call. tests/crash_safety.sh looks at what is left.
+//
+//   quillmend-crash-probe N FILE [--any-file] [--no-hard-links]
+//
+// Prints the result code when the repair ends before the N-th call.
+#include "engine/repair_pass.h"
+#include "platform/system_calls.h"
+
+#include <QFile>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+class KillingCalls : public quillmend::platform::SystemCalls {
+public:
+    KillingCalls(int killAt, bool noHardLinks)
+        : m_killAt(killAt)
+        , m_noHardLinks(noHardLinks)
+    {
+    }
+
+protected:
+    int injectedError(Call call) override
+    {
+        if (++m_calls == m_killAt)
+            ::kill(::getpid(), SIGKILL);
+        return m_noHardLinks && call == Call::Link ? EPERM : 0;
+    }
+
+private:
+    int m_killAt;
+    bool m_noHardLinks;
+    int m_calls = 0;
+};
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: quillmend-crash-probe N FILE [--any-file] [--no-hard-links]\n");
+        return 64;
+    }
+    bool anyFile = false;
+    bool noHardLinks = false;
+    for (int i = 3; i < argc; ++i) {
+        anyFile = anyFile || std::strcmp(argv[i], "--any-file") == 0;
+        noHardLinks = noHardLinks || std::strcmp(argv[i], "--no-hard-links") == 0;
+    }
+    KillingCalls calls(std::atoi(argv[1]), noHardLinks);
+    quillmend::platform::SystemCalls::install(&calls);
+    const auto code = quillmend::engine::FNProcessTheFile(quillmend::platform::FileRef(QFile::decodeName(argv[2])),
+                                                          anyFile, true);
+    std::printf("%lld\n", static_cast<long long>(code));
+    return 0;
+}

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Kills a repair at each of its system calls in turn, as a crash or power cut
+# would, and checks what is left on disk: the old name holds the former or
+# the complete repaired content, a kept copy is absent or identical to the
+# former content, and the next repair succeeds and leaves no stray file.
+#
+#   crash_safety.sh PROBE CLI
+set -uo pipefail
+probe=$1
+cli=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+points=0
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# scenario NAME FLAGS ORIGINAL REPAIRED KEEPS_COPY TAKEN_NAME
+scenario() {
+  local name=$1 flags=$2 original=$3 repaired=$4 keeps=$5 taken=$6
+  local n status dir entry
+  for ((n = 1; n < 1000; n++)); do
+    dir="$work/case"
+    rm -rf "$dir" && mkdir "$dir"
+    printf '%b' "$original" > "$dir/$name"
+    [ -n "$taken" ] && printf 'older' > "$dir/$taken"
+    # shellcheck disable=SC2086
+    { "$probe" "$n" "$dir/$name" $flags > /dev/null 2>&1; } 2> /dev/null
+    status=$?
+    [ $status -ne 0 ] && points=$((points + 1))
+
+    local now
+    now=$(cat "$dir/$name" 2>/dev/null | od -An -tx1 | tr -d ' \n')
+    if [ "$now" != "$(printf '%b' "$original" | od -An -tx1 | tr -d ' \n')" ] \
+       && [ "$now" != "$(printf '%b' "$repaired" | od -An -tx1 | tr -d ' \n')" ]; then
+      fail "$name $flags, killed at call $n: the old name holds neither the former nor the repaired content"
+    fi
+    for entry in "$dir"/* "$dir"/.[!.]*; do
+      [ -e "$entry" ] || continue
+      case "$(basename "$entry")" in
+        "$name") ;;
+        "$taken") [ "$(cat "$entry")" = older ] || fail "$name, call $n: $taken was changed" ;;
+        .quillmend-??????????.tmp) ;;  # a stray temporary file: the next repair removes it
+        *) cmp -s <(printf '%b' "$original") "$entry" \
+             || fail "$name $flags, killed at call $n: $(basename "$entry") is no complete copy of the former content" ;;
+      esac
+    done
+
+    # shellcheck disable=SC2086
+    "$cli" ${flags//--no-hard-links/} "$dir/$name" > /dev/null 2>&1 || fail "$name $flags, killed at call $n: the next repair failed"
+    cmp -s <(printf '%b' "$repaired") "$dir/$name" || fail "$name $flags, call $n: not repaired by the next repair"
+    if ls -A "$dir" | grep -q '^\.quillmend-'; then
+      fail "$name $flags, call $n: a temporary file is left after the next repair"
+    fi
+    if [ "$keeps" = yes ] && ! ls "$dir" | grep -q 'Original\|^show\.$\|^show 2\.$'; then
+      fail "$name $flags, call $n: no kept copy after the next repair"
+    fi
+    [ $status -eq 0 ] && break
+  done
+}
+
+export_text='<Action>Entire Plot</Action>\r\n<AppStamp>Vectorworks</AppStamp>a\001b\r\n'
+export_repaired='<Action>Entire Plot</Action>\r\n<AppStamp>Marlowbrook</AppStamp>ab\r\n'
+scenario show.xml "" "$export_text" "$export_repaired" yes ""
+scenario show.xml "" "$export_text" "$export_repaired" yes "show (Original).xml"
+scenario show.xml "--no-hard-links" "$export_text" "$export_repaired" yes ""
+scenario legacy.xml "" '<Action>Entire Plot</Action>Caf\216\001' '<Action>Entire Plot</Action>Caf\303\251' yes ""
+scenario notes.txt "--any-file" 'a\001b' 'ab' no ""
+scenario show "--any-file" 'a\001b' 'ab' yes ""
+
+echo "crash points covered: $points"
+if [ $failures -eq 0 ]; then
+  echo "crash safety: all checks passed"
+  exit 0
+fi
+echo "crash safety: $failures checks failed"
+exit 1
