@@ -16,6 +16,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -37,9 +38,14 @@ bool isValid(const char* encoding, const std::string& bytes)
     UErrorCode status = U_ZERO_ERROR;
     UConverter* converter = ucnv_open(encoding, &status);
     ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-    std::u16string scratch(bytes.size() + 1, u'\0');
-    ucnv_toUChars(converter, reinterpret_cast<UChar*>(scratch.data()), int32_t(scratch.size()), bytes.data(),
-                  int32_t(bytes.size()), &status);
+    std::vector<UChar> scratch(std::size_t(1) << 16);
+    const char* in = bytes.data();
+    const char* const end = in + bytes.size();
+    do {
+        status = U_ZERO_ERROR;
+        UChar* out = scratch.data();
+        ucnv_toUnicode(converter, &out, out + scratch.size(), &in, end, nullptr, true, &status);
+    } while (status == U_BUFFER_OVERFLOW_ERROR);
     ucnv_close(converter);
     return U_SUCCESS(status);
 }

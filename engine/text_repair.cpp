@@ -1,5 +1,6 @@
 #include "engine/text_repair.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -113,6 +114,17 @@ bool isXmlSpace(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+// An encoding's name as XML allows it: [A-Za-z] ([A-Za-z0-9._] | '-')*.
+bool isEncodingName(QByteArrayView value)
+{
+    const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (value.isEmpty() || !isLetter(value[0]))
+        return false;
+    return std::all_of(value.begin(), value.end(), [&](char c) {
+        return isLetter(c) || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
+    });
+}
+
 bool namesUtf8(QByteArrayView value)
 {
     return value.compare("UTF-8", Qt::CaseInsensitive) == 0 || value.compare("UTF8", Qt::CaseInsensitive) == 0;
@@ -206,7 +218,8 @@ bool DeclareUtf8(QByteArray& text)
         const qsizetype valueTo = declaration.indexOf(quote, valueFrom);
         if (valueTo < 0)
             return false;
-        if (namesUtf8(declaration.sliced(valueFrom, valueTo - valueFrom)))
+        const QByteArrayView value = declaration.sliced(valueFrom, valueTo - valueFrom);
+        if (!isEncodingName(value) || namesUtf8(value))
             return false;
         text.replace(start + valueFrom, valueTo - valueFrom, "UTF-8");
         return true;

@@ -189,6 +189,34 @@ private slots:
                                                           {".quillmend-mine.tmp", "not ours: other form"}}));
     }
 
+    // A file of 1 GiB: repaired with little memory, every slice right.
+    void oneGibibyte()
+    {
+        QByteArray block;
+        for (int line = 0; block.size() < (1 << 20) - 100; ++line)
+            block += "<Fixture><AppStamp>Vectorworks</AppStamp><Note>Caf\xC3\xA9 " + QByteArray::number(line % 97)
+                + (line % 50 == 0 ? "\x0B" : "") + "</Note></Fixture>\r\n";
+        QByteArray repairedBlock = block;
+        engine::RemoveControlCharacters(repairedBlock, true, {});
+        engine::RewriteAppStamps(repairedBlock);
+        const QByteArray head = QByteArray(engine::kFullExportMarker) + "\r\n";
+        {
+            QFile file(path("huge.xml"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.write(head) == head.size());
+            for (int i = 0; i < 1024; ++i)
+                QVERIFY(file.write(block) == block.size());
+        }
+        QCOMPARE(repair(path("huge.xml")), engine::kResultDone);
+        QFile repaired(path("huge.xml"));
+        QVERIFY(repaired.open(QIODevice::ReadOnly));
+        QCOMPARE(repaired.size(), qint64(head.size()) + 1024 * qint64(repairedBlock.size()));
+        QCOMPARE(repaired.read(head.size()), head);
+        for (int i = 0; i < 1024; ++i)
+            QVERIFY2(repaired.read(repairedBlock.size()) == repairedBlock, qPrintable(QString::number(i)));
+        QCOMPARE(QFileInfo(path("huge (Original).xml")).size(), qint64(head.size()) + 1024 * qint64(block.size()));
+    }
+
     // A full disk, for real: a small file system that the test mounts.
     void fullDisk()
     {

@@ -141,6 +141,8 @@ private slots:
                                       << QByteArray(" <?xml version=\"1.0\" encoding=\"latin1\"?>");
         QTest::newRow("processing instruction, not a declaration")
             << QByteArray("<?xml-stylesheet encoding=\"latin1\"?>") << QByteArray("<?xml-stylesheet encoding=\"latin1\"?>");
+        QTest::newRow("not an encoding's name") << QByteArray("<?xml version=\"1.0\" encoding=\"ma\rcintosh\"?>")
+                                                << QByteArray("<?xml version=\"1.0\" encoding=\"ma\rcintosh\"?>");
         QTest::newRow("unterminated") << QByteArray("<?xml version=\"1.0\" encoding=\"latin1\"")
                                       << QByteArray("<?xml version=\"1.0\" encoding=\"latin1\"");
     }

@@ -9,16 +9,19 @@
 #include "platform/utf8.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 using namespace quillmend;
 
 namespace {
 
-void require(bool condition)
+void require(bool condition, const char* what)
 {
-    if (!condition)
+    if (!condition) {
+        std::fprintf(stderr, "broken: %s\n", what);
         std::abort();
+    }
 }
 
 } // namespace
@@ -31,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         raw.encoding = platform::Encodings::UTF16;
 
     QByteArray text = engine::MakeUTF8(raw).bytes;
-    require(platform::utf8::isValid(text));
+    require(platform::utf8::isValid(text), "valid UTF-8");
     const qsizetype lineFeeds = text.count('\n');
     const qsizetype carriageReturns = text.count('\r');
 
@@ -39,15 +42,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     engine::RewriteAppStamps(text);
     engine::DeclareUtf8(text);
 
-    require(platform::utf8::isValid(text));
-    require(!engine::ContainsControlCharacters(text, removeTabs));
-    require(text.count('\n') == lineFeeds && text.count('\r') == carriageReturns);
+    require(platform::utf8::isValid(text), "valid UTF-8");
+    require(!engine::ContainsControlCharacters(text, removeTabs), "no control characters");
+    require(text.count('\n') == lineFeeds && text.count('\r') == carriageReturns, "line ends kept");
 
     QByteArray again = engine::MakeUTF8(platform::Text{text, std::nullopt}).bytes;
-    require(again == text);
-    require(engine::RemoveControlCharacters(again, removeTabs, {}) == 0);
-    require(engine::RewriteAppStamps(again) == 0);
-    require(!engine::DeclareUtf8(again));
-    require(again == text);
+    require(again == text, "second repair changes nothing");
+    require(engine::RemoveControlCharacters(again, removeTabs, {}) == 0, "nothing left to remove");
+    require(engine::RewriteAppStamps(again) == 0, "nothing left to rewrite");
+    require(!engine::DeclareUtf8(again), "declaration says UTF-8");
+    require(again == text, "second repair changes nothing");
     return 0;
 }
