@@ -13,8 +13,8 @@ namespace quillmend::engine {
 
 namespace {
 
-// A text in another encoding than UTF-8 is decoded, repaired and written as a
-// whole, in one buffer.
+// A text that can be decoded only as a whole is repaired and written as a
+// whole too, in one buffer.
 ResultCode repairWhole(const platform::FileRef& target, bool anyFile, bool removeTabs, const YieldCallback& yield,
                        const platform::FileReplacer::KeptCopyNamer& keptCopyName)
 {
@@ -53,7 +53,13 @@ ResultCode FNProcessTheFile(const std::optional<platform::FileRef>& file, bool a
             if (const std::optional<ResultCode> code
                 = StreamRepair(reader, anyFile, removeTabs, yield).run(target, keptCopyName))
                 return *code;
+            reader.rewind();
+            if (const std::optional<platform::TextEncoding> encoding = SingleByteEncodingOf(reader)) {
+                reader.rewind();
+                return *StreamRepair(reader, anyFile, removeTabs, yield, encoding).run(target, keptCopyName);
+            }
         }
+        // UTF-16, and UTF-8 with stray bytes, are decoded as a whole.
         return repairWhole(target, anyFile, removeTabs, yield, keptCopyName);
     } catch (...) {
         // Whatever failed, the file is as it was: the user learns of it

@@ -3,6 +3,7 @@
 #include "engine/text_repair.h"
 #include "platform/utf8.h"
 
+#include "platform/encoding_service.h"
 #include "platform/file_error.h"
 
 #include <QByteArray>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 namespace quillmend::engine {
 
@@ -23,12 +25,16 @@ constexpr int kYieldsPerPass = 32;
 
 } // namespace
 
-StreamRepair::StreamRepair(platform::FileReader& reader, bool anyFile, bool removeTabs, const YieldCallback& yield)
+StreamRepair::StreamRepair(platform::FileReader& reader, bool anyFile, bool removeTabs, const YieldCallback& yield,
+                           std::optional<platform::TextEncoding> encoding)
     : m_reader(reader)
     , m_anyFile(anyFile)
     , m_removeTabs(removeTabs)
     , m_yield(yield)
+    , m_singleByte(std::move(encoding))
 {
+    if (m_singleByte)
+        m_raw = QByteArray(kSlice, Qt::Uninitialized);
 }
 
 std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
@@ -57,34 +63,22 @@ std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
     }
 
     bool fullExport = m_anyFile;
-    bool changed = false;
-    QByteArray tail; // the end of the slice before, as read
+    // Decoding a single-byte text changes its bytes: it is rewritten in any case.
+    bool changed = m_singleByte.has_value();
+    QByteArray tail; // the end of the slice before, decoded
     // The working text: the repaired end of the slice before, which may hold
-    // the start of an entry, then the next slice as read, in which it is
+    // the start of an entry, then the next slice, decoded, in which it is
     // repaired where it stands.
     QByteArray work;
     work.reserve(kSlice + 2 * kOverlap);
-    char cutOff[4]; // the start of a UTF-8 sequence that the next slice completes
-    qsizetype cutOffSize = 0;
     bool first = true;
     while (true) {
         const qsizetype repairedBefore = work.size();
-        work.resize(repairedBefore + cutOffSize + kSlice);
-        std::memcpy(work.data() + repairedBefore, cutOff, std::size_t(cutOffSize));
-        const qsizetype arrived
-            = qsizetype(m_reader.read(work.data() + repairedBefore + cutOffSize, std::size_t(kSlice)));
-        work.truncate(repairedBefore + cutOffSize + arrived);
-        QByteArrayView slice = QByteArrayView(work).sliced(repairedBefore);
+        if (!appendNextSlice(work))
+            return std::nullopt;
+        const QByteArrayView slice = QByteArrayView(work).sliced(repairedBefore);
         if (slice.isEmpty())
             break;
-        const qsizetype complete = arrived == 0 ? slice.size() : platform::utf8::completePrefixLength(slice);
-        cutOffSize = slice.size() - complete;
-        std::memcpy(cutOff, slice.data() + complete, std::size_t(cutOffSize));
-        work.truncate(repairedBefore + complete);
-        slice = slice.first(complete);
-
-        if (!platform::utf8::isValid(slice))
-            return std::nullopt;
         if (!fullExport) {
             // The marker may stand across the cut between two slices.
             fullExport = IsFullExport(QByteArray(tail).append(slice.first(std::min(slice.size(), kOverlap))))
@@ -92,7 +86,6 @@ std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
             tail.append(slice.last(std::min(slice.size(), kOverlap)));
             tail = tail.right(kOverlap);
         }
-        progress(slice.size());
         changed = RemoveControlCharacters(work, m_removeTabs, {}) > 0 || changed;
         if (!m_anyFile)
             changed = RewriteAppStamps(work) > 0 || changed;
@@ -117,6 +110,31 @@ std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
     m_reader.close();
     replacer.commit(keptCopyName);
     return kResultDone;
+}
+
+// Appends the next slice of the file to `work`, decoded to UTF-8 (nothing at
+// the end of the file). False when the text was to be UTF-8 and is not.
+bool StreamRepair::appendNextSlice(QByteArray& work)
+{
+    const qsizetype before = work.size();
+    if (m_singleByte) {
+        const qsizetype arrived = qsizetype(m_reader.read(m_raw.data(), std::size_t(kSlice)));
+        platform::AppendSingleByteAsUtf8(QByteArrayView(m_raw).first(arrived), *m_singleByte, work);
+        progress(arrived);
+        return true;
+    }
+    work.resize(before + m_cutOffSize + kSlice);
+    std::memcpy(work.data() + before, m_cutOff, std::size_t(m_cutOffSize));
+    const qsizetype arrived = qsizetype(m_reader.read(work.data() + before + m_cutOffSize, std::size_t(kSlice)));
+    work.truncate(before + m_cutOffSize + arrived);
+    const QByteArrayView slice = QByteArrayView(work).sliced(before);
+    // A sequence cut off by the slice's end opens the next slice.
+    const qsizetype complete = arrived == 0 ? slice.size() : platform::utf8::completePrefixLength(slice);
+    m_cutOffSize = slice.size() - complete;
+    std::memcpy(m_cutOff, slice.data() + complete, std::size_t(m_cutOffSize));
+    work.truncate(before + complete);
+    progress(arrived);
+    return platform::utf8::isValid(QByteArrayView(work).sliced(before));
 }
 
 void StreamRepair::progress(qsizetype bytes)

@@ -5,36 +5,47 @@
 #include "platform/file_reader.h"
 #include "platform/file_ref.h"
 #include "platform/file_replacer.h"
+#include "platform/text_encoding.h"
+
+#include <QByteArray>
 
 #include <optional>
 
 namespace quillmend::engine {
 
-/// Repairs a file whose text is valid UTF-8 as it streams through a buffer of
-/// a few MiB, however large the file: each slice is read, repaired and written
-/// to the temporary file in turn. What the file needs is known only at its
-/// end; a file that turns out to need nothing, or not to be a full export, or
-/// not to be UTF-8 after all, is left as it was and the temporary file goes.
+/// Repairs a file whose text is valid UTF-8, or in a single-byte encoding, as
+/// it streams through a buffer of a few MiB, however large the file: each
+/// slice is read, decoded, repaired and written to the temporary file in turn.
+/// What the file needs is known only at its end; a file that turns out to
+/// need nothing, or not to be a full export, or not to be UTF-8 after all, is
+/// left as it was and the temporary file goes.
 class StreamRepair {
 public:
     /// How much of the file is worked on at a time.
     static constexpr qsizetype kSliceBytes = qsizetype(4) << 20;
 
-    StreamRepair(platform::FileReader& reader, bool anyFile, bool removeTabs, const YieldCallback& yield);
+    /// Reads the text as UTF-8, or as the single-byte `encoding` when given.
+    StreamRepair(platform::FileReader& reader, bool anyFile, bool removeTabs, const YieldCallback& yield,
+                 std::optional<platform::TextEncoding> encoding = std::nullopt);
 
-    /// Repairs `target` (the file `reader` reads) and returns the result
-    /// code; nothing when its text is not valid UTF-8, which must then be
-    /// decoded as a whole. Throws on failure, after removing what it wrote.
+    /// Repairs `target` (the file `reader` reads, from its start) and returns
+    /// the result code; nothing when its text was to be UTF-8 and is not.
+    /// Throws on failure, after removing what it wrote.
     std::optional<ResultCode> run(const platform::FileRef& target,
                                   const platform::FileReplacer::KeptCopyNamer& keptCopyName);
 
 private:
+    bool appendNextSlice(QByteArray& work);
     void progress(qsizetype bytes);
 
     platform::FileReader& m_reader;
     bool m_anyFile;
     bool m_removeTabs;
     const YieldCallback& m_yield;
+    std::optional<platform::TextEncoding> m_singleByte;
+    QByteArray m_raw;    // a slice as read, for a single-byte text
+    char m_cutOff[4] {}; // the start of a UTF-8 sequence that the next slice completes
+    qsizetype m_cutOffSize = 0;
     qint64 m_sinceYield = 0;
 };
 

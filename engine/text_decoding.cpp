@@ -2,9 +2,12 @@
 
 #include "platform/encoding_service.h"
 #include "platform/encodings.h"
+#include "platform/file_ref.h"
 #include "platform/utf8.h"
 
+#include <cstring>
 #include <utility>
+#include <vector>
 
 namespace quillmend::engine {
 
@@ -40,7 +43,51 @@ QByteArray decodeStrayBytesAsMacRoman(QByteArrayView bytes)
     return out;
 }
 
+// The encodings tried after UTF-8, in their order.
+const TextEncoding* const kLaterCandidates[] = {
+    &Encodings::MacRoman, &Encodings::WindowsLatin1, &Encodings::DOSLatin1,
+    &Encodings::DOSLatinUS, &Encodings::ASCII, &Encodings::UTF16,
+};
+
+constexpr qsizetype kSurveySlice = qsizetype(4) << 20;
+
 } // namespace
+
+std::optional<TextEncoding> SingleByteEncodingOf(platform::FileReader& reader)
+{
+    std::vector<bool> valid(std::size(kLaterCandidates), true);
+    QByteArray buffer(kSurveySlice + 4, Qt::Uninitialized);
+    qsizetype carried = 0;
+    bool first = true;
+    while (true) {
+        const qsizetype arrived = qsizetype(reader.read(buffer.data() + carried, std::size_t(kSurveySlice)));
+        const QByteArrayView available(buffer.constData(), carried + arrived);
+        if (available.isEmpty())
+            break;
+        if (first && platform::BeginsWithUtf16ByteOrderMark(available))
+            return std::nullopt;
+        first = false;
+        // A sequence cut off by the slice's end is looked at with the next one.
+        const qsizetype complete = arrived == 0 ? available.size() : platform::utf8::completePrefixLength(available);
+        const QByteArrayView slice = available.first(complete);
+        if (platform::utf8::containsMultiByteSequence(slice))
+            return std::nullopt;
+        for (std::size_t i = 0; i < valid.size(); ++i) {
+            if (valid[i] && platform::IsSingleByte(*kLaterCandidates[i]))
+                valid[i] = platform::IsValidData(*kLaterCandidates[i], slice);
+        }
+        carried = available.size() - complete;
+        std::memmove(buffer.data(), buffer.constData() + complete, std::size_t(carried));
+        if (arrived == 0)
+            break;
+    }
+    reader.checkReadWhole();
+    for (std::size_t i = 0; i < valid.size(); ++i) {
+        if (valid[i])
+            return platform::IsSingleByte(*kLaterCandidates[i]) ? std::optional(*kLaterCandidates[i]) : std::nullopt;
+    }
+    return std::nullopt;
+}
 
 Text MakeUTF8(Text text)
 {
@@ -53,11 +100,7 @@ Text MakeUTF8(Text text)
     if (platform::utf8::containsMultiByteSequence(text.bytes))
         return Text{decodeStrayBytesAsMacRoman(text.bytes), Encodings::UTF8};
 
-    const TextEncoding* const candidates[] = {
-        &Encodings::MacRoman, &Encodings::WindowsLatin1, &Encodings::DOSLatin1,
-        &Encodings::DOSLatinUS, &Encodings::ASCII, &Encodings::UTF16,
-    };
-    for (const TextEncoding* candidate : candidates) {
+    for (const TextEncoding* candidate : kLaterCandidates) {
         if (platform::IsValidData(*candidate, text))
             return platform::ConvertEncoding(platform::DefineEncoding(std::move(text), *candidate), Encodings::UTF8);
     }

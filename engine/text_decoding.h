@@ -1,6 +1,10 @@
 #pragma once
 
+#include "platform/file_reader.h"
 #include "platform/text.h"
+#include "platform/text_encoding.h"
+
+#include <optional>
 
 namespace quillmend::engine {
 
@@ -19,5 +23,12 @@ namespace quillmend::engine {
 /// within its own buffer.
 /// Throws platform::EncodingError when the encoding service fails.
 platform::Text MakeUTF8(platform::Text text);
+
+/// For a file whose text is not valid UTF-8: the single-byte encoding that
+/// MakeUTF8 would read the whole text in, found by reading the file slice by
+/// slice from where `reader` stands. Nothing when MakeUTF8 would do anything
+/// else (UTF-16, stray bytes in UTF-8, no single-byte candidate), which needs
+/// the whole text at once. Throws platform::FileError.
+std::optional<platform::TextEncoding> SingleByteEncodingOf(platform::FileReader& reader);
 
 } // namespace quillmend::engine

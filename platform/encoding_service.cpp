@@ -200,18 +200,25 @@ QByteArray convertWithIcu(const TextEncoding& source, const TextEncoding& target
 
 bool IsValidData(const TextEncoding& encoding, const Text& text)
 {
+    return IsValidData(encoding, QByteArrayView(text.bytes));
+}
+
+bool IsValidData(const TextEncoding& encoding, QByteArrayView bytes)
+{
     if (encoding.isUtf8())
-        return utf8::isValid(text.bytes);
+        return utf8::isValid(bytes);
     if (const auto table = singleByteTable(encoding)) {
         if (table->acceptsEveryByte)
             return true;
-        for (const char byte : text.bytes) {
-            if (!table->valid[static_cast<unsigned char>(byte)])
-                return false;
-        }
-        return true;
+        return std::all_of(bytes.begin(), bytes.end(),
+                           [&](char byte) { return table->valid[static_cast<unsigned char>(byte)]; });
     }
-    return isValidMultiByte(encoding, text.bytes);
+    return isValidMultiByte(encoding, bytes);
+}
+
+bool IsSingleByte(const TextEncoding& encoding)
+{
+    return singleByteTable(encoding) != nullptr;
 }
 
 Text DefineEncoding(Text text, const TextEncoding& encoding)

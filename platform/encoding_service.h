@@ -9,6 +9,11 @@ namespace quillmend::platform {
 /// a strict conversion that stops at the first illegal or unmapped byte.
 /// Throws EncodingError when the encoding is not available.
 bool IsValidData(const TextEncoding& encoding, const Text& text);
+/// The same test of bare bytes.
+bool IsValidData(const TextEncoding& encoding, QByteArrayView bytes);
+
+/// True when every character of `encoding` takes one byte.
+bool IsSingleByte(const TextEncoding& encoding);
 
 /// The same bytes, labelled with `encoding`.
 Text DefineEncoding(Text text, const TextEncoding& encoding);

@@ -1,6 +1,7 @@
 // Whole repairs of real files in a temporary folder.
 #include "engine/repair_pass.h"
 #include "engine/stream_repair.h"
+#include "engine/text_decoding.h"
 #include "engine/text_repair.h"
 #include "test_files.h"
 
@@ -341,6 +342,34 @@ private slots:
         QCOMPARE(repair(path("late.xml"), false), code);
         if (code != engine::kResultDone)
             QCOMPARE(folderContents(m_dir.path()).keys(), QStringList{"late.xml"});
+    }
+
+    // Texts that are not UTF-8 and larger than a slice come out as decoding
+    // them whole would make them.
+    void legacyAcrossSlices_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        const qsizetype cut = engine::StreamRepair::kSliceBytes;
+        const QByteArray macRoman = "<?xml version=\"1.0\" encoding=\"macintosh\"?>\x8E";
+        QTest::newRow("Mac Roman, marker across the cut")
+            << macRoman + QByteArray(cut - macRoman.size() - 10, 'x') + engine::kFullExportMarker + "\x9F\x01";
+        QTest::newRow("Mac Roman, entry and letters across the cut")
+            << macRoman + engine::kFullExportMarker + QByteArray(cut - macRoman.size() - 40, '\x8E')
+                   + engine::kVectorworksAppStamp + QByteArray(100, '\xD0') + "\x02";
+        QTest::newRow("a UTF-8 sequence only in a later slice: stray bytes in UTF-8")
+            << QByteArray(engine::kFullExportMarker) + "\x8E" + QByteArray(2 * cut, 'x') + "\xC3\xA9\x01";
+    }
+    void legacyAcrossSlices()
+    {
+        QFETCH(QByteArray, text);
+        writeFile(path("legacy.xml"), text);
+        QByteArray expected = engine::MakeUTF8(platform::Text{text, std::nullopt}).bytes;
+        engine::RemoveControlCharacters(expected, true, {});
+        engine::RewriteAppStamps(expected);
+        engine::DeclareUtf8(expected);
+        QCOMPARE(repair(path("legacy.xml"), false), engine::kResultDone);
+        QVERIFY(readFile(path("legacy.xml")) == expected);
+        QVERIFY(readFile(path("legacy (Original).xml")) == text);
     }
 
     // A UTF-8 export whose only stray byte comes late is still read as UTF-8
