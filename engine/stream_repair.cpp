@@ -1,10 +1,9 @@
 #include "engine/stream_repair.h"
 
 #include "engine/text_repair.h"
-#include "platform/utf8.h"
-
 #include "platform/encoding_service.h"
 #include "platform/file_error.h"
+#include "platform/utf8.h"
 
 #include <QByteArray>
 
