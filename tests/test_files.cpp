@@ -9,6 +9,12 @@
 
 namespace quillmend::tests {
 
+void ScratchFolder::empty()
+{
+    QDir(m_dir.path()).removeRecursively();
+    QDir().mkpath(m_dir.path());
+}
+
 void writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);

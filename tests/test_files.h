@@ -3,8 +3,21 @@
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+#include <QTemporaryDir>
 
 namespace quillmend::tests {
+
+/// A temporary folder for the tests of one class, emptied before each test.
+class ScratchFolder {
+public:
+    const QString path() const { return m_dir.path(); }
+    QString filePath(const QString& name) const { return m_dir.filePath(name); }
+    /// Removes everything in the folder.
+    void empty();
+
+private:
+    QTemporaryDir m_dir;
+};
 
 /// Writes `bytes` to `path`, replacing it; fails the test run if it cannot.
 void writeFile(const QString& path, const QByteArray& bytes);

@@ -36,15 +36,11 @@ class HostileInputTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
+    ScratchFolder m_dir;
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
 private slots:
-    void init()
-    {
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
-    }
+    void init() { m_dir.empty(); }
 
     void oddNames_data()
     {
@@ -265,6 +261,8 @@ private slots:
         QProcess cli;
         cli.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups", QStringLiteral(QUILLMEND_CLI), file});
         QVERIFY(cli.waitForFinished(30000));
+        if (cli.exitCode() == 126 || cli.exitCode() == 127)
+            QSKIP("the other user may not run the tool from where it was built");
         QCOMPARE(cli.exitCode(), 1);
         QVERIFY(cli.readAllStandardOutput().contains("You don't have write permission for this file"));
         QCOMPARE(folderContents(shared.path()), (Contents{{"show.xml", kDirty}}));

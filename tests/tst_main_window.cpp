@@ -56,7 +56,7 @@ class MainWindowTest : public QObject {
 
 private:
     shell::Window1* window() const { return shell::gMyWnd; }
-    QTemporaryDir m_dir;
+    ScratchFolder m_dir;
 
     // Drags files onto the window and drops them there, as a user would.
     bool drop(const QStringList& names)
@@ -92,8 +92,7 @@ private slots:
         window()->SetStatusText(QString());
         window()->NotJustVWBtn()->setChecked(false);
         window()->PreserveTabsBtn()->setChecked(false);
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
+        m_dir.empty();
     }
 
     void startsOneMainWindow()

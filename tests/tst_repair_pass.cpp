@@ -44,15 +44,11 @@ class RepairPassTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
+    ScratchFolder m_dir;
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
 private slots:
-    void init()
-    {
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
-    }
+    void init() { m_dir.empty(); }
 
     // The names of a repair, in both modes, and where the old content goes.
     void namesAndKeptCopies_data()
