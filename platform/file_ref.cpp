@@ -76,24 +76,6 @@ qint64 FileRef::length() const
     return statOf(m_path).st_size;
 }
 
-FileIdentity FileRef::identityWithoutFollowing() const
-{
-    struct stat status {};
-    if (SystemCalls::current().lstat(QFile::encodeName(m_path).constData(), &status) < 0)
-        throw FileError(m_path, errno);
-    return FileIdentity::fromStat(status);
-}
-
-bool FileRef::exists() const
-{
-    struct stat status {};
-    if (SystemCalls::current().lstat(QFile::encodeName(m_path).constData(), &status) == 0)
-        return true;
-    if (errno == ENOENT)
-        return false;
-    throw FileError(m_path, errno);
-}
-
 FileRef FileRef::resolved() const
 {
     const std::string real = SystemCalls::current().realpath(QFile::encodeName(m_path).constData());

@@ -29,11 +29,6 @@ public:
     bool isWritable() const;
     /// The length in bytes of the file (symbolic links followed).
     qint64 length() const;
-    /// The state of the entry itself, not following a symbolic link.
-    /// Throws FileError, also when nothing has this name.
-    FileIdentity identityWithoutFollowing() const;
-    /// True when something (a file, folder or link, dangling or not) has this name.
-    bool exists() const;
 
     /// The same file with every symbolic link and "." or ".." resolved.
     FileRef resolved() const;
@@ -44,8 +39,6 @@ public:
     /// all other texts come unlabelled. Throws FileError, also when the file
     /// changes while it is read.
     FileContent readAll() const;
-
-    bool operator==(const FileRef& other) const { return m_path == other.m_path; }
 
 private:
     QString m_path;

@@ -105,13 +105,6 @@ int SystemCalls::stat(const char* path, struct stat* status)
     return ::stat(path, status);
 }
 
-int SystemCalls::lstat(const char* path, struct stat* status)
-{
-    if (fails(Call::Lstat))
-        return -1;
-    return ::lstat(path, status);
-}
-
 int SystemCalls::access(const char* path, int mode)
 {
     if (fails(Call::Access))

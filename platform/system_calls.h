@@ -24,7 +24,6 @@ public:
         Close,
         Fstat,
         Stat,
-        Lstat,
         Access,
         Fsync,
         Fchmod,
@@ -48,7 +47,6 @@ public:
     int fstat(int fd, struct stat* status);
     off_t lseek(int fd, off_t offset, int whence);
     int stat(const char* path, struct stat* status);
-    int lstat(const char* path, struct stat* status);
     int access(const char* path, int mode);
     int fsync(int fd);
     int fchmod(int fd, mode_t mode);

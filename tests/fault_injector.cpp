@@ -14,23 +14,17 @@ FaultInjector::~FaultInjector()
     platform::SystemCalls::install(m_previous);
 }
 
-void FaultInjector::failAt(int n, int error, std::optional<Call> only)
+void FaultInjector::failAt(int n, int error)
 {
     m_failAt = n;
     m_error = error;
-    m_only = only;
 }
 
 int FaultInjector::injectedError(Call call)
 {
-    ++m_calls;
-    m_log << call;
-    if (!m_only || *m_only == call) {
-        ++m_callsOfKind;
-        if (m_failAt > 0 && m_callsOfKind == m_failAt) {
-            m_fired = true;
-            return m_error;
-        }
+    if (++m_calls == m_failAt) {
+        m_fired = true;
+        return m_error;
     }
     return m_always.value(call, 0);
 }

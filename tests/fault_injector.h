@@ -2,10 +2,8 @@
 
 #include "platform/system_calls.h"
 
-#include <QList>
 #include <QMap>
 
-#include <optional>
 
 namespace quillmend::tests {
 
@@ -17,17 +15,14 @@ public:
     FaultInjector();
     ~FaultInjector() override;
 
-    /// Fails call number `n` (counted from 1 over all calls, or over calls of
-    /// `only` when set) with `error`.
-    void failAt(int n, int error, std::optional<Call> only = std::nullopt);
+    /// Fails call number `n` (counted from 1) with `error`.
+    void failAt(int n, int error);
     /// Makes every call of kind `call` fail with `error`.
     void failAlways(Call call, int error) { m_always.insert(call, error); }
     /// Lets each write take at most `bytes` bytes.
     void limitWrites(std::size_t bytes) { m_writeLimit = bytes; }
 
-    int callCount() const { return m_calls; }
     bool fired() const { return m_fired; }
-    const QList<Call>& calls() const { return m_log; }
 
 protected:
     int injectedError(Call call) override;

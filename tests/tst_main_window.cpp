@@ -108,7 +108,16 @@ private slots:
         QVERIFY(!window()->isFullScreen());
     }
 
-    void version() { QCOMPARE(shell::App::instance()->Version(), QStringLiteral("1.0.1 build 2")); }
+    void version()
+    {
+        QCOMPARE(shell::App::instance()->Version(), QStringLiteral("1.0.1 build 2"));
+        const shell::VersionRecord& record = shell::App::instance()->versionRecord();
+        QCOMPARE((QList<int>{record.MajorVersion, record.MinorVersion, record.BugVersion, record.NonReleaseVersion,
+                             record.StageCode}),
+                 (QList<int>{1, 0, 1, 2, 3}));
+        QCOMPARE(record.LongVersion, QStringLiteral("1.0.1 build 2"));
+        QCOMPARE(record.PackageInfo, QStringLiteral("Tallowick"));
+    }
 
     void windowProperties()
     {
