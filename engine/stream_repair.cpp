@@ -16,7 +16,7 @@ namespace quillmend::engine {
 
 namespace {
 
-constexpr qsizetype kSlice = StreamRepair::kSliceBytes;
+constexpr qsizetype kSlice = platform::Utf8SliceReader::kSliceBytes;
 // Longer than the marker and the AppStamp entry but for one byte: what must
 // be kept of one slice to find either across the cut to the next.
 constexpr qsizetype kOverlap = 31;
@@ -31,6 +31,7 @@ StreamRepair::StreamRepair(platform::FileReader& reader, bool anyFile, bool remo
     , m_removeTabs(removeTabs)
     , m_yield(yield)
     , m_singleByte(std::move(encoding))
+    , m_slices(reader)
 {
     if (m_singleByte)
         m_raw = QByteArray(kSlice, Qt::Uninitialized);
@@ -122,17 +123,7 @@ bool StreamRepair::appendNextSlice(QByteArray& work)
         progress(arrived);
         return true;
     }
-    work.resize(before + m_cutOffSize + kSlice);
-    std::memcpy(work.data() + before, m_cutOff, std::size_t(m_cutOffSize));
-    const qsizetype arrived = qsizetype(m_reader.read(work.data() + before + m_cutOffSize, std::size_t(kSlice)));
-    work.truncate(before + m_cutOffSize + arrived);
-    const QByteArrayView slice = QByteArrayView(work).sliced(before);
-    // A sequence cut off by the slice's end opens the next slice.
-    const qsizetype complete = arrived == 0 ? slice.size() : platform::utf8::completePrefixLength(slice);
-    m_cutOffSize = slice.size() - complete;
-    std::memcpy(m_cutOff, slice.data() + complete, std::size_t(m_cutOffSize));
-    work.truncate(before + complete);
-    progress(arrived);
+    progress(m_slices.appendNext(work));
     return platform::utf8::isValid(QByteArrayView(work).sliced(before));
 }
 

@@ -6,6 +6,7 @@
 #include "platform/file_ref.h"
 #include "platform/file_replacer.h"
 #include "platform/text_encoding.h"
+#include "platform/utf8_slice_reader.h"
 
 #include <QByteArray>
 
@@ -22,7 +23,7 @@ namespace quillmend::engine {
 class StreamRepair {
 public:
     /// How much of the file is worked on at a time.
-    static constexpr qsizetype kSliceBytes = qsizetype(4) << 20;
+    static constexpr qsizetype kSliceBytes = platform::Utf8SliceReader::kSliceBytes;
 
     /// Reads the text as UTF-8, or as the single-byte `encoding` when given.
     StreamRepair(platform::FileReader& reader, bool anyFile, bool removeTabs, const YieldCallback& yield,
@@ -44,8 +45,7 @@ private:
     const YieldCallback& m_yield;
     std::optional<platform::TextEncoding> m_singleByte;
     QByteArray m_raw;    // a slice as read, for a single-byte text
-    char m_cutOff[4] {}; // the start of a UTF-8 sequence that the next slice completes
-    qsizetype m_cutOffSize = 0;
+    platform::Utf8SliceReader m_slices; // for a UTF-8 text
     qint64 m_sinceYield = 0;
 };
 

@@ -4,8 +4,8 @@
 #include "platform/encodings.h"
 #include "platform/file_ref.h"
 #include "platform/utf8.h"
+#include "platform/utf8_slice_reader.h"
 
-#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -49,37 +49,23 @@ const TextEncoding* const kLaterCandidates[] = {
     &Encodings::DOSLatinUS, &Encodings::ASCII, &Encodings::UTF16,
 };
 
-constexpr qsizetype kSurveySlice = qsizetype(4) << 20;
-
 } // namespace
 
 std::optional<TextEncoding> SingleByteEncodingOf(platform::FileReader& reader)
 {
     std::vector<bool> valid(std::size(kLaterCandidates), true);
-    QByteArray buffer(kSurveySlice + 4, Qt::Uninitialized);
-    qsizetype carried = 0;
-    bool first = true;
-    while (true) {
-        const qsizetype arrived = qsizetype(reader.read(buffer.data() + carried, std::size_t(kSurveySlice)));
-        const QByteArrayView available(buffer.constData(), carried + arrived);
-        if (available.isEmpty())
-            break;
-        if (first && platform::BeginsWithUtf16ByteOrderMark(available))
+    platform::Utf8SliceReader slices(reader);
+    QByteArray slice;
+    for (bool first = true; slices.appendNext(slice) > 0; first = false) {
+        if (first && platform::BeginsWithUtf16ByteOrderMark(slice))
             return std::nullopt;
-        first = false;
-        // A sequence cut off by the slice's end is looked at with the next one.
-        const qsizetype complete = arrived == 0 ? available.size() : platform::utf8::completePrefixLength(available);
-        const QByteArrayView slice = available.first(complete);
         if (platform::utf8::containsMultiByteSequence(slice))
             return std::nullopt;
         for (std::size_t i = 0; i < valid.size(); ++i) {
             if (valid[i] && platform::IsSingleByte(*kLaterCandidates[i]))
                 valid[i] = platform::IsValidData(*kLaterCandidates[i], slice);
         }
-        carried = available.size() - complete;
-        std::memmove(buffer.data(), buffer.constData() + complete, std::size_t(carried));
-        if (arrived == 0)
-            break;
+        slice.truncate(0);
     }
     reader.checkReadWhole();
     for (std::size_t i = 0; i < valid.size(); ++i) {

@@ -104,7 +104,8 @@ qsizetype completePrefixLength(QByteArrayView bytes)
         const auto byte = static_cast<unsigned char>(bytes[size - back]);
         if (isContinuation(byte))
             continue;
-        const int needed = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        // Only a byte that can lead a sequence (C2 to F4) may wait for more.
+        const int needed = byte > 0xF4 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC2 ? 2 : 1;
         return needed > back ? size - back : size;
     }
     return size;

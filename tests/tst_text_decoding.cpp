@@ -46,6 +46,26 @@ private slots:
         QCOMPARE(platform::IsValidData(Encodings::UTF8, Text{bytes, std::nullopt}), valid);
     }
 
+    // Where a slice of a file may be cut without splitting a UTF-8 sequence.
+    void completePrefix_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("complete");
+        QTest::newRow("ASCII") << QByteArray("abc") << 3;
+        QTest::newRow("complete two-byte") << QByteArray("a\xC3\xA9") << 3;
+        QTest::newRow("lead of two") << QByteArray("a\xC3") << 1;
+        QTest::newRow("two of three") << QByteArray("a\xE2\x82") << 1;
+        QTest::newRow("three of four") << QByteArray("a\xF0\x9F\x98") << 1;
+        QTest::newRow("byte-order mark bytes lead nothing") << QByteArray("\xFF\xFE") << 2;
+        QTest::newRow("C0 leads nothing") << QByteArray("a\xC0") << 2;
+    }
+    void completePrefix()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, complete);
+        QCOMPARE(platform::utf8::completePrefixLength(bytes), qsizetype(complete));
+    }
+
     void validity_data()
     {
         QTest::addColumn<QByteArray>("encodingName");
