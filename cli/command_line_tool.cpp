@@ -1,5 +1,7 @@
 #include "cli/command_line_tool.h"
 
+#include "cli/survey_format.h"
+#include "engine/file_survey.h"
 #include "engine/request.h"
 #include "platform/encoding_error.h"
 #include "platform/file_error.h"
@@ -14,6 +16,7 @@ namespace quillmend::cli {
 namespace {
 
 const char kUsage[] = "Usage: quillmend-cli [--any-file] [--preserve-tabs] FILE...\n"
+                      "       quillmend-cli --check [--json] [--any-file] [--preserve-tabs] FILE...\n"
                       "Repairs each FILE in place: removes control characters, and for a full\n"
                       "export rewrites its AppStamp entries, keeping the former content as\n"
                       "\"NAME (Original).EXT\".\n"
@@ -21,10 +24,43 @@ const char kUsage[] = "Usage: quillmend-cli [--any-file] [--preserve-tabs] FILE.
                       "  --any-file       clean any file: no export check, no AppStamp rewrite,\n"
                       "                   and a name with an extension is rewritten in place\n"
                       "  --preserve-tabs  keep tab characters (only with --any-file)\n"
+                      "  --check          change nothing; report what a repair would find and do\n"
+                      "  --json           with --check: one JSON object per file, a line each\n"
                       "  --help           show this text\n"
                       "  --version        show the version\n"
                       "\n"
-                      "Exit status: 0 all repaired or fine, 1 a file was refused, 2 an error, 64 bad usage.\n";
+                      "Exit status: 0 all repaired or fine, 1 a file was refused, 2 an error, 64 bad usage;\n"
+                      "with --check: 0 nothing to repair, 3 a repair would change a file, 1 a repair\n"
+                      "would refuse a file, 2 a file cannot be read (the strongest of 2, 1, 3 wins).\n";
+
+// Runs `work`; when it throws, the reason to tell the user instead.
+template <typename Work>
+std::optional<QString> failureOf(Work&& work)
+{
+    try {
+        work();
+        return std::nullopt;
+    } catch (const platform::FileError& error) {
+        return error.reason();
+    } catch (const std::exception& error) {
+        return QString::fromLocal8Bit(error.what());
+    }
+}
+
+// How strongly an exit status speaks when several files give different ones.
+int strength(int status)
+{
+    switch (status) {
+    case CommandLineTool::kExitError:
+        return 3;
+    case CommandLineTool::kExitRefused:
+        return 2;
+    case CommandLineTool::kExitWouldRepair:
+        return 1;
+    default:
+        return 0;
+    }
+}
 
 // Prints what a request tells the user, each line after the file's path.
 class PrintingSinks : public engine::StatusSink, public engine::MessageSink {
@@ -55,6 +91,8 @@ int CommandLineTool::run(const QStringList& arguments)
 {
     bool anyFile = false;
     bool preserveTabs = false;
+    bool checkOnly = false;
+    bool json = false;
     bool optionsEnded = false;
     QStringList files;
     for (const QString& argument : arguments) {
@@ -66,6 +104,10 @@ int CommandLineTool::run(const QStringList& arguments)
             anyFile = true;
         } else if (argument == QLatin1String("--preserve-tabs")) {
             preserveTabs = true;
+        } else if (argument == QLatin1String("--check")) {
+            checkOnly = true;
+        } else if (argument == QLatin1String("--json")) {
+            json = true;
         } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             std::fputs(kUsage, m_out);
             return kExitOk;
@@ -78,6 +120,11 @@ int CommandLineTool::run(const QStringList& arguments)
             return kExitUsage;
         }
     }
+    if (json && !checkOnly) {
+        printLine(m_err, QStringLiteral("quillmend-cli: --json goes with --check"));
+        std::fputs(kUsage, m_err);
+        return kExitUsage;
+    }
     if (files.isEmpty()) {
         printLine(m_err, QStringLiteral("quillmend-cli: no file named"));
         std::fputs(kUsage, m_err);
@@ -85,8 +132,11 @@ int CommandLineTool::run(const QStringList& arguments)
     }
 
     int status = kExitOk;
-    for (const QString& file : files)
-        status = std::max(status, repair(file, anyFile, preserveTabs));
+    for (const QString& file : files) {
+        const int fileStatus = checkOnly ? check(file, anyFile, preserveTabs, json) : repair(file, anyFile, preserveTabs);
+        if (strength(fileStatus) > strength(status))
+            status = fileStatus;
+    }
     return status;
 }
 
@@ -94,29 +144,56 @@ int CommandLineTool::repair(const QString& path, bool anyFile, bool preserveTabs
 {
     const auto printForFile = [&](const QString& text) { printLine(m_out, path + QStringLiteral(": ") + text); };
     PrintingSinks sinks(printForFile);
-    try {
+    int status = kExitError;
+    const std::optional<QString> failure = failureOf([&] {
         const engine::RequestOutcome outcome
             = engine::DoIt(platform::FileRef(path), anyFile, preserveTabs, sinks, sinks);
-        if (outcome.kind != engine::RequestOutcome::Kind::Ran)
-            return kExitRefused;
+        if (outcome.kind != engine::RequestOutcome::Kind::Ran) {
+            status = kExitRefused;
+            return;
+        }
         if (!sinks.status().isEmpty())
             printForFile(sinks.status());
         switch (outcome.code) {
         case engine::kResultDone:
         case engine::kResultUnchanged:
-            return kExitOk;
+            status = kExitOk;
+            break;
         case engine::kResultNotFullExport:
         case engine::kResultEmpty:
-            return kExitRefused;
+            status = kExitRefused;
+            break;
         default:
-            return kExitError;
+            status = kExitError;
         }
-    } catch (const platform::FileError& error) {
-        printLine(m_err, path + QStringLiteral(": ") + error.reason());
-    } catch (const std::exception& error) {
-        printLine(m_err, path + QStringLiteral(": ") + QString::fromLocal8Bit(error.what()));
+    });
+    if (failure)
+        printLine(m_err, path + QStringLiteral(": ") + *failure);
+    return status;
+}
+
+int CommandLineTool::check(const QString& path, bool anyFile, bool preserveTabs, bool json)
+{
+    int status = kExitError;
+    const std::optional<QString> failure = failureOf([&] {
+        const engine::SurveyReport report
+            = engine::SurveyTheFile(platform::FileRef(path), anyFile, engine::RemovesTabs(anyFile, preserveTabs));
+        const QByteArray printed = json ? SurveyAsJson(path, report) : SurveyAsText(path, report).toLocal8Bit();
+        std::fputs(printed.constData(), m_out);
+        std::fflush(m_out);
+        if (report.refusal || report.resultCode == engine::kResultNotFullExport
+            || report.resultCode == engine::kResultEmpty)
+            status = kExitRefused;
+        else
+            status = report.resultCode == engine::kResultDone ? kExitWouldRepair : kExitOk;
+    });
+    if (failure && json) {
+        std::fputs(SurveyFailureAsJson(path, *failure).constData(), m_out);
+        std::fflush(m_out);
+    } else if (failure) {
+        printLine(m_err, path + QStringLiteral(": ") + *failure);
     }
-    return kExitError;
+    return status;
 }
 
 void CommandLineTool::printLine(std::FILE* stream, const QString& line)

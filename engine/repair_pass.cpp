@@ -25,11 +25,8 @@ ResultCode repairWhole(const platform::FileRef& target, bool anyFile, bool remov
         return kResultEmpty;
     if (!anyFile && !IsFullExport(working))
         return kResultNotFullExport;
-    RemoveControlCharacters(working, removeTabs, yield);
-    if (!anyFile)
-        RewriteAppStamps(working);
     // Decoding changed the bytes, so the file is rewritten in any case.
-    DeclareUtf8(working);
+    RepairText(working, anyFile, removeTabs, true, yield);
     platform::FileReplacer(target, identity).replace(working, keptCopyName);
     return kResultDone;
 }

@@ -22,26 +22,47 @@ std::optional<QString> StatusTextFor(ResultCode code)
     }
 }
 
+bool RemovesTabs(bool anyFileChecked, bool preserveTabsChecked)
+{
+    return !anyFileChecked || !preserveTabsChecked;
+}
+
+std::optional<Refusal> RefusalOf(const platform::FileRef& file)
+{
+    if (!file.isWritable())
+        return Refusal::NoWritePermission;
+    if (file.length() == 0)
+        return Refusal::EmptyFile;
+    return std::nullopt;
+}
+
+QString RefusalMessage(Refusal refusal)
+{
+    switch (refusal) {
+    case Refusal::NoWritePermission:
+        return QStringLiteral("You don't have write permission for this file, it cannot be repaired.");
+    case Refusal::EmptyFile:
+        break;
+    }
+    return QStringLiteral("The file is empty, it cannot be repaired.");
+}
+
 RequestOutcome DoIt(const std::optional<platform::FileRef>& file, bool anyFileChecked, bool preserveTabsChecked,
                     StatusSink& status, MessageSink& messages, const YieldCallback& yield, const RepairPass& pass)
 {
     using Kind = RequestOutcome::Kind;
     if (!file)
         return {Kind::NoFile, 0};
-    if (!file->isWritable()) {
-        messages.ShowModalMessage(QStringLiteral("You don't have write permission for this file, it cannot be repaired."));
-        return {Kind::NoWritePermission, 0};
-    }
-    if (file->length() == 0) {
-        messages.ShowModalMessage(QStringLiteral("The file is empty, it cannot be repaired."));
-        return {Kind::EmptyFile, 0};
+    if (const std::optional<Refusal> refusal = RefusalOf(*file)) {
+        messages.ShowModalMessage(RefusalMessage(*refusal));
+        return {*refusal == Refusal::NoWritePermission ? Kind::NoWritePermission : Kind::EmptyFile, 0};
     }
 
     status.SetStatusText(QStringLiteral("Processing the file data..."));
     status.RedrawStatusNow();
 
     const bool anyFile = anyFileChecked;
-    const bool removeTabs = !anyFileChecked || !preserveTabsChecked;
+    const bool removeTabs = RemovesTabs(anyFileChecked, preserveTabsChecked);
     const ResultCode code
         = pass ? pass(file, anyFile, removeTabs, yield) : FNProcessTheFile(file, anyFile, removeTabs, yield);
 

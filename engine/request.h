@@ -29,6 +29,24 @@ struct RequestOutcome {
 using RepairPass = std::function<ResultCode(const std::optional<platform::FileRef>& file, bool anyFile,
                                             bool removeTabs, const YieldCallback& yield)>;
 
+/// Why a request refuses a file before any repair pass.
+enum class Refusal {
+    NoWritePermission,
+    EmptyFile,
+};
+
+/// What DoIt would refuse `file` for, checked in DoIt's order; nothing when it
+/// would go on to repair it. Throws platform::FileError when the file cannot
+/// be queried (it does not exist).
+std::optional<Refusal> RefusalOf(const platform::FileRef& file);
+
+/// The modal message by which DoIt tells of a refusal.
+QString RefusalMessage(Refusal refusal);
+
+/// Whether a request with the main window's two options removes tabs: tabs
+/// are kept only when both options are checked.
+bool RemovesTabs(bool anyFileChecked, bool preserveTabsChecked);
+
 /// The status line's text for a result code, or nothing for a code it does not know.
 std::optional<QString> StatusTextFor(ResultCode code);
 

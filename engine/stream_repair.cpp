@@ -1,5 +1,6 @@
 #include "engine/stream_repair.h"
 
+#include "engine/full_export_watch.h"
 #include "engine/text_repair.h"
 #include "platform/encoding_service.h"
 #include "platform/file_error.h"
@@ -17,9 +18,6 @@ namespace quillmend::engine {
 namespace {
 
 constexpr qsizetype kSlice = platform::Utf8SliceReader::kSliceBytes;
-// Longer than the marker and the AppStamp entry but for one byte: what must
-// be kept of one slice to find either across the cut to the next.
-constexpr qsizetype kOverlap = 31;
 constexpr int kYieldsPerPass = 32;
 
 } // namespace
@@ -62,15 +60,14 @@ std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
         writeFailure = std::current_exception();
     }
 
-    bool fullExport = m_anyFile;
+    FullExportWatch fullExport;
     // Decoding a single-byte text changes its bytes: it is rewritten in any case.
     bool changed = m_singleByte.has_value();
-    QByteArray tail; // the end of the slice before, decoded
     // The working text: the repaired end of the slice before, which may hold
     // the start of an entry, then the next slice, decoded, in which it is
     // repaired where it stands.
     QByteArray work;
-    work.reserve(kSlice + 2 * kOverlap);
+    work.reserve(kSlice + 2 * kEntryOverlap);
     bool first = true;
     while (true) {
         const qsizetype repairedBefore = work.size();
@@ -79,20 +76,12 @@ std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
         const QByteArrayView slice = QByteArrayView(work).sliced(repairedBefore);
         if (slice.isEmpty())
             break;
-        if (!fullExport) {
-            // The marker may stand across the cut between two slices.
-            fullExport = IsFullExport(QByteArray(tail).append(slice.first(std::min(slice.size(), kOverlap))))
-                || IsFullExport(slice);
-            tail.append(slice.last(std::min(slice.size(), kOverlap)));
-            tail = tail.right(kOverlap);
-        }
-        changed = RemoveControlCharacters(work, m_removeTabs, {}) > 0 || changed;
         if (!m_anyFile)
-            changed = RewriteAppStamps(work) > 0 || changed;
-        if (first)
-            DeclareUtf8(work);
+            fullExport.add(slice);
+        const TextChanges changes = RepairText(work, m_anyFile, m_removeTabs, first);
+        changed = changed || changes.controlCharactersRemoved > 0 || changes.appStampsRewritten > 0;
         first = false;
-        const qsizetype finished = work.size() - std::min(work.size(), kOverlap);
+        const qsizetype finished = work.size() - std::min(work.size(), kEntryOverlap);
         write(QByteArrayView(work).first(finished));
         // Moved by hand: remove() would let go of the buffer's front, and the
         // next slice would need a new buffer.
@@ -100,7 +89,7 @@ std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
         work.truncate(work.size() - finished);
     }
     m_reader.checkReadWhole();
-    if (!fullExport)
+    if (!m_anyFile && !fullExport.seen())
         return kResultNotFullExport;
     if (!changed)
         return kResultUnchanged;

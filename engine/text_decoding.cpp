@@ -75,23 +75,32 @@ std::optional<TextEncoding> SingleByteEncodingOf(platform::FileReader& reader)
     return std::nullopt;
 }
 
-Text MakeUTF8(Text text)
+Decoding ChooseDecoding(const Text& text)
 {
     if (text.encoding)
-        return platform::ConvertEncoding(std::move(text), Encodings::UTF8);
-
-    // Valid UTF-8 converts to itself: labelling it is the whole conversion.
+        return {*text.encoding};
     if (platform::IsValidData(Encodings::UTF8, text))
-        return platform::DefineEncoding(std::move(text), Encodings::UTF8);
+        return {Encodings::UTF8};
     if (platform::utf8::containsMultiByteSequence(text.bytes))
-        return Text{decodeStrayBytesAsMacRoman(text.bytes), Encodings::UTF8};
-
+        return {Encodings::UTF8, true};
     for (const TextEncoding* candidate : kLaterCandidates) {
         if (platform::IsValidData(*candidate, text))
-            return platform::ConvertEncoding(platform::DefineEncoding(std::move(text), *candidate), Encodings::UTF8);
+            return {*candidate};
     }
-    return platform::ConvertEncoding(platform::DefineEncoding(std::move(text), Encodings::SystemDefault),
-                                     Encodings::UTF8);
+    return {Encodings::SystemDefault};
+}
+
+Text MakeUTF8(Text text)
+{
+    const Decoding decoding = ChooseDecoding(text);
+    if (decoding.strayBytesAsMacRoman)
+        return Text{decodeStrayBytesAsMacRoman(text.bytes), Encodings::UTF8};
+    // Valid UTF-8 converts to itself: labelling it is the whole conversion.
+    if (!text.encoding && decoding.encoding.isUtf8())
+        return platform::DefineEncoding(std::move(text), Encodings::UTF8);
+    if (!text.encoding)
+        text = platform::DefineEncoding(std::move(text), decoding.encoding);
+    return platform::ConvertEncoding(std::move(text), Encodings::UTF8);
 }
 
 } // namespace quillmend::engine

@@ -24,6 +24,18 @@ namespace quillmend::engine {
 /// Throws platform::EncodingError when the encoding service fails.
 platform::Text MakeUTF8(platform::Text text);
 
+/// How MakeUTF8 reads a text: the encoding it converts from, and whether it
+/// keeps the valid UTF-8 sequences and reads only the stray bytes between
+/// them as Mac Roman (then `encoding` is UTF-8).
+struct Decoding {
+    platform::TextEncoding encoding;
+    bool strayBytesAsMacRoman = false;
+};
+
+/// The reading that MakeUTF8 chooses for `text`.
+/// Throws platform::EncodingError when the encoding service fails.
+Decoding ChooseDecoding(const platform::Text& text);
+
 /// For a file whose text is not valid UTF-8: the single-byte encoding that
 /// MakeUTF8 would read the whole text in, found by reading the file slice by
 /// slice from where `reader` stands. Nothing when MakeUTF8 would do anything

@@ -227,4 +227,15 @@ bool DeclareUtf8(QByteArray& text)
     return false;
 }
 
+TextChanges RepairText(QByteArray& text, bool anyFile, bool removeTabs, bool atStart, const YieldCallback& yield)
+{
+    TextChanges changes;
+    changes.controlCharactersRemoved = RemoveControlCharacters(text, removeTabs, yield);
+    if (!anyFile)
+        changes.appStampsRewritten = RewriteAppStamps(text);
+    if (atStart)
+        changes.declarationChanged = DeclareUtf8(text);
+    return changes;
+}
+
 } // namespace quillmend::engine

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <algorithm>
+
 namespace quillmend::engine {
 
 /// The element text that only a full export holds.
@@ -12,6 +14,12 @@ inline constexpr char kFullExportMarker[] = "<Action>Entire Plot</Action>";
 /// The entry that the repair rewrites, and what it becomes.
 inline constexpr char kVectorworksAppStamp[] = "<AppStamp>Vectorworks</AppStamp>";
 inline constexpr char kMarlowbrookAppStamp[] = "<AppStamp>Marlowbrook</AppStamp>";
+
+/// How much of the end of one piece of a text must be kept to find the marker
+/// or an AppStamp entry that stands across the cut to the next piece: all of
+/// the longer of the two but its last byte.
+inline constexpr qsizetype kEntryOverlap
+    = qsizetype(std::max(sizeof kFullExportMarker, sizeof kVectorworksAppStamp)) - 2;
 
 /// True when the UTF-8 `text` holds the full-export marker, in that letter case.
 bool IsFullExport(QByteArrayView text);
@@ -36,5 +44,18 @@ qsizetype RewriteAppStamps(QByteArray& text);
 /// declaration whose encoding is not UTF-8, makes the declaration say UTF-8,
 /// changing nothing else. Returns whether it changed the text.
 bool DeclareUtf8(QByteArray& text);
+
+/// What RepairText changed.
+struct TextChanges {
+    qsizetype controlCharactersRemoved = 0;
+    qsizetype appStampsRewritten = 0;
+    bool declarationChanged = false;
+};
+
+/// Repairs the UTF-8 `text` in place: removes its control characters, then
+/// rewrites its AppStamp entries unless `anyFile`, then, when the text is the
+/// start of a file (`atStart`), makes its XML declaration say UTF-8.
+TextChanges RepairText(QByteArray& text, bool anyFile, bool removeTabs, bool atStart,
+                       const YieldCallback& yield = {});
 
 } // namespace quillmend::engine

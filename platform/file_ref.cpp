@@ -71,6 +71,12 @@ bool FileRef::isWritable() const
     return mayWrite(m_path) && mayWrite(parent().path());
 }
 
+bool FileRef::exists() const
+{
+    const QFileInfo info(m_path);
+    return info.exists() || info.isSymLink();
+}
+
 qint64 FileRef::length() const
 {
     return statOf(m_path).st_size;

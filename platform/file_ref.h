@@ -27,6 +27,9 @@ public:
     /// for everyone (which a superuser could otherwise ignore). False when
     /// permission is denied; other failures (no such file) throw.
     bool isWritable() const;
+    /// Whether an entry of this name exists in its folder: a file, a folder,
+    /// or a symbolic link, also one that leads nowhere.
+    bool exists() const;
     /// The length in bytes of the file (symbolic links followed).
     qint64 length() const;
 

@@ -16,7 +16,6 @@ namespace quillmend::platform {
 
 namespace {
 
-constexpr int kMaxNameAttempts = 1000;
 constexpr std::size_t kCopyChunk = std::size_t(1) << 20;
 
 QByteArray native(const QString& path)

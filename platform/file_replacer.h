@@ -32,6 +32,8 @@ public:
     /// Gives the kept copy's name for attempt 1, 2, ...; a taken name is never
     /// replaced, the next attempt's name is tried instead.
     using KeptCopyNamer = std::function<QString(int attempt)>;
+    /// How many names, for a kept copy or a temporary file, are tried before giving up.
+    static constexpr int kMaxNameAttempts = 1000;
 
     /// `file` is a regular file (links resolved) whose state when it was read
     /// was `expected`; if it has changed since, nothing is replaced.

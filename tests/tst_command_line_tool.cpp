@@ -1,6 +1,9 @@
 // quillmend-cli run as a separate process: what it prints and its exit status.
 #include "test_files.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,6 +29,19 @@ private:
         process.waitForFinished(60000);
         return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
                 QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    // One file of each kind that the tool tells apart.
+    static void makeFixtures(const QTemporaryDir& dir)
+    {
+        writeFile(dir.filePath("dirty.xml"), sampleExport());
+        writeFile(dir.filePath("-dash.xml"), sampleExport());
+        writeFile(dir.filePath("clean.xml"), repairedSampleExport());
+        writeFile(dir.filePath("partial.xml"), "<AppStamp>Vectorworks</AppStamp>\x01");
+        writeFile(dir.filePath("empty.xml"), "");
+        writeFile(dir.filePath("readonly.xml"), sampleExport());
+        ::chmod(QFile::encodeName(dir.filePath("readonly.xml")).constData(), 0444);
+        QVERIFY(QDir(dir.path()).mkdir("folder.xml"));
     }
 
 private slots:
@@ -63,20 +79,96 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, printed);
         QTemporaryDir dir;
-        writeFile(dir.filePath("dirty.xml"), sampleExport());
-        writeFile(dir.filePath("-dash.xml"), sampleExport());
-        writeFile(dir.filePath("clean.xml"), repairedSampleExport());
-        writeFile(dir.filePath("partial.xml"), "<AppStamp>Vectorworks</AppStamp>\x01");
-        writeFile(dir.filePath("empty.xml"), "");
-        writeFile(dir.filePath("readonly.xml"), sampleExport());
-        ::chmod(QFile::encodeName(dir.filePath("readonly.xml")).constData(), 0444);
-        QVERIFY(QDir(dir.path()).mkdir("folder.xml"));
+        makeFixtures(dir);
 
         const Run result = run(arguments, dir.path());
         QCOMPARE(result.exitCode, exitCode);
         QCOMPARE(result.out, printed);
         if (exitCode == 64 || arguments.contains("missing.xml"))
             QVERIFY(!result.err.isEmpty());
+    }
+
+    // A check writes nothing, and its exit status says what a repair would do.
+    void check_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("would repair") << QStringList{"--check", "dirty.xml"} << 3
+                                      << "dirty.xml\n"
+                                         "  encoding: UTF-8\n"
+                                         "  full-export marker: present\n"
+                                         "  control characters to remove: 4\n"
+                                         "    U+0002 STX: 1 at line 5 column 26\n"
+                                         "    U+0009 HT: 1 at line 5 column 52\n"
+                                         "    U+000B VT: 1 at line 4 column 59\n"
+                                         "    U+001F US: 1 at line 5 column 56\n"
+                                         "  AppStamp entries to rewrite: 2\n"
+                                         "  XML declaration: stays as it is\n"
+                                         "  original kept as: dirty (Original).xml\n"
+                                         "  a repair would give: 1, \"Done! Click back on Vectorworks and let it "
+                                         "process the .xml file.\"\n";
+        QTest::newRow("nothing to do") << QStringList{"--check", "clean.xml"} << 0 << QString();
+        QTest::newRow("not a full export") << QStringList{"--check", "partial.xml"} << 1 << QString();
+        QTest::newRow("empty") << QStringList{"--check", "empty.xml"} << 1
+                               << "empty.xml\n  a repair would give: refused, \"The file is empty, it cannot be "
+                                  "repaired.\"\n";
+        QTest::newRow("read-only") << QStringList{"--check", "readonly.xml"} << 1 << QString();
+        QTest::newRow("folder") << QStringList{"--check", "folder.xml"} << 2 << QString();
+        QTest::newRow("missing") << QStringList{"--check", "missing.xml"} << 2 << QString();
+        QTest::newRow("refusal outweighs a repair") << QStringList{"--check", "dirty.xml", "partial.xml"} << 1
+                                                    << QString();
+        QTest::newRow("error outweighs all") << QStringList{"--check", "folder.xml", "empty.xml", "dirty.xml"} << 2
+                                             << QString();
+        QTest::newRow("any file") << QStringList{"--check", "--any-file", "partial.xml"} << 3 << QString();
+        QTest::newRow("json alone") << QStringList{"--json", "dirty.xml"} << 64 << QString();
+    }
+    void check()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, printed);
+        QTemporaryDir dir;
+        makeFixtures(dir);
+        const QMap<QString, QByteArray> before = folderContents(dir.path());
+
+        const Run result = run(arguments, dir.path());
+        QCOMPARE(result.exitCode, exitCode);
+        if (!printed.isEmpty())
+            QCOMPARE(result.out, printed);
+        QCOMPARE(folderContents(dir.path()), before);
+    }
+
+    // One JSON object per file and line, errors among them.
+    void checkAsJson()
+    {
+        QTemporaryDir dir;
+        makeFixtures(dir);
+        writeFile(dir.filePath("dirty (Original).xml"), "an earlier original");
+        const Run result = run({"--check", "--json", "dirty.xml", "readonly.xml", "missing.xml"}, dir.path());
+        QCOMPARE(result.exitCode, 2);
+        const QStringList lines = result.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+
+        const QJsonObject dirty = QJsonDocument::fromJson(lines[0].toUtf8()).object();
+        QCOMPARE(dirty["file"].toString(), "dirty.xml");
+        QCOMPARE(dirty["resultCode"].toInt(), 1);
+        QCOMPARE(dirty["keptCopyName"].toString(), "dirty (Original 2).xml");
+        QCOMPARE(dirty["appStampsToRewrite"].toInt(), 2);
+        QCOMPARE(dirty["fullExportMarker"].toBool(), true);
+        const QJsonArray controls = dirty["controlCharacters"].toArray();
+        QCOMPARE(controls.size(), 4);
+        QCOMPARE(controls[0].toObject()["name"].toString(), "STX");
+        QCOMPARE(controls[0].toObject()["firstPlaces"].toArray()[0].toObject()["line"].toInt(), 5);
+
+        const QJsonObject readOnly = QJsonDocument::fromJson(lines[1].toUtf8()).object();
+        QVERIFY(readOnly["resultCode"].isNull());
+        QCOMPARE(readOnly["refused"].toString(),
+                 "You don't have write permission for this file, it cannot be repaired.");
+
+        const QJsonObject missing = QJsonDocument::fromJson(lines[2].toUtf8()).object();
+        QCOMPARE(missing["file"].toString(), "missing.xml");
+        QVERIFY(!missing["error"].toString().isEmpty());
     }
 
     void optionsReachTheRepair()

@@ -1,0 +1,89 @@
+#include "engine/text_survey.h"
+
+#include "engine/text_repair.h"
+
+#include <QByteArray>
+
+namespace quillmend::engine {
+
+TextSurvey::TextSurvey(bool anyFile, bool removeTabs)
+    : m_anyFile(anyFile)
+    , m_removeTabs(removeTabs)
+{
+    for (int code = 0; code < int(m_controls.size()); ++code)
+        m_controls[std::size_t(code)].code = code;
+}
+
+void TextSurvey::add(QByteArrayView piece)
+{
+    if (piece.isEmpty())
+        return;
+    const bool atStart = m_empty;
+    m_empty = false;
+    m_fullExport.add(piece);
+    notePlaces(piece);
+
+    // The piece is repaired as the repair itself would, after the repaired end
+    // of the piece before: an entry can take shape only once the control
+    // characters inside it are gone.
+    m_work.append(piece);
+    const TextChanges changes = RepairText(m_work, m_anyFile, m_removeTabs, atStart);
+    m_appStamps += changes.appStampsRewritten;
+    if (atStart)
+        m_declarationChanges = changes.declarationChanged;
+    m_work = m_work.right(kEntryOverlap);
+}
+
+bool TextSurvey::findsChanges() const
+{
+    if (m_appStamps > 0)
+        return true;
+    for (const SurveyReport::ControlCharacter& control : m_controls) {
+        if (control.count > 0)
+            return true;
+    }
+    return false;
+}
+
+std::vector<SurveyReport::ControlCharacter> TextSurvey::controlCharacters() const
+{
+    std::vector<SurveyReport::ControlCharacter> found;
+    for (const SurveyReport::ControlCharacter& control : m_controls) {
+        if (control.count > 0)
+            found.push_back(control);
+    }
+    return found;
+}
+
+void TextSurvey::notePlaces(QByteArrayView piece)
+{
+    for (const char byte : piece) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (c >= 0x20) {
+            // Continuation bytes belong to the character that their lead began.
+            if ((c & 0xC0) != 0x80)
+                ++m_next.column;
+            m_afterCarriageReturn = false;
+            continue;
+        }
+        if (c == '\n' || c == '\r') {
+            // A carriage return and line feed together end one line.
+            if (!(c == '\n' && m_afterCarriageReturn)) {
+                ++m_next.line;
+                m_next.column = 1;
+            }
+            m_afterCarriageReturn = c == '\r';
+            continue;
+        }
+        m_afterCarriageReturn = false;
+        if (c != '\t' || m_removeTabs) {
+            SurveyReport::ControlCharacter& control = m_controls[c];
+            if (control.firstPlaces.size() < std::size_t(kPlacesKept))
+                control.firstPlaces.push_back(m_next);
+            ++control.count;
+        }
+        ++m_next.column;
+    }
+}
+
+} // namespace quillmend::engine
