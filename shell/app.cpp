@@ -5,6 +5,7 @@
 #include "shell/main_window.h"
 #include "shell/menu_bar.h"
 
+#include <QIcon>
 #include <QTimer>
 
 namespace quillmend::shell {
@@ -14,10 +15,10 @@ Window1* gMyWnd = nullptr;
 App::App(int& argc, char** argv)
     : QApplication(argc, argv)
 {
-    m_version.MajorVersion = 1;
-    m_version.MinorVersion = 0;
-    m_version.BugVersion = 1;
-    m_version.NonReleaseVersion = 2;
+    m_version.MajorVersion = kMajorVersion;
+    m_version.MinorVersion = kMinorVersion;
+    m_version.BugVersion = kBugVersion;
+    m_version.NonReleaseVersion = kNonReleaseVersion;
     m_version.StageCode = 3;
     m_version.ShortVersion = QString::fromLatin1(kShortVersion);
     m_version.LongVersion = QString::fromLatin1(kShortVersion);
@@ -25,6 +26,9 @@ App::App(int& argc, char** argv)
     setApplicationName(QStringLiteral("Quillmend"));
     setApplicationDisplayName(QStringLiteral("Quillmend"));
     setApplicationVersion(m_version.ShortVersion);
+    // Lets the desktop match the windows to the installed entry and icon.
+    setDesktopFileName(QString::fromLatin1(kApplicationId));
+    setWindowIcon(QIcon::fromTheme(QString::fromLatin1(kApplicationId)));
 }
 
 App* App::instance()
