@@ -83,6 +83,10 @@ std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
         first = false;
         const qsizetype finished = work.size() - std::min(work.size(), kEntryOverlap);
         write(QByteArrayView(work).first(finished));
+        // Once the file is known to change, the disk stores the repaired text
+        // while the rest is still being repaired, rather than all at the end.
+        if (changed && !writeFailure)
+            replacer.startWriteback();
         // Moved by hand: remove() would let go of the buffer's front, and the
         // next slice would need a new buffer.
         std::memmove(work.data(), work.constData() + finished, std::size_t(work.size() - finished));

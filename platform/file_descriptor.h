@@ -21,6 +21,7 @@ public:
     static FileDescriptor open(const QString& path, int flags, mode_t mode = 0);
 
     int get() const { return m_fd; }
+    bool isOpen() const { return m_fd >= 0; }
     const QString& path() const { return m_path; }
 
     /// Reads until `count` bytes have arrived or the file ends; returns how many arrived.

@@ -128,6 +128,16 @@ FileDescriptor FileReplacer::createTemporary(QString& path) const
 void FileReplacer::append(QByteArrayView bytes)
 {
     m_temporary.writeFully(bytes.data(), std::size_t(bytes.size()));
+    m_appended += bytes.size();
+}
+
+void FileReplacer::startWriteback()
+{
+    if (!m_temporary.isOpen() || m_appended == m_writebackStarted)
+        return;
+    SystemCalls::current().startWriteback(m_temporary.get(), off_t(m_writebackStarted),
+                                          off_t(m_appended - m_writebackStarted));
+    m_writebackStarted = m_appended;
 }
 
 QString FileReplacer::commit(const KeptCopyNamer& keptCopyName)

@@ -51,6 +51,11 @@ public:
     void begin();
     /// Adds `bytes` to the new content. Throws FileError.
     void append(QByteArrayView bytes);
+    /// Lets the system start storing what has been appended so far while
+    /// more is being prepared, so that commit() has less left to flush. Worth
+    /// it only for content that will be committed. Failures are ignored: the
+    /// flush in commit() is what makes the content durable.
+    void startWriteback();
     /// Puts the new content under the file's name. With a `keptCopyName`, the
     /// former content stays under the first free name it gives, which is
     /// returned; without, the content is replaced and an empty name returned.
@@ -75,6 +80,8 @@ private:
     FileIdentity m_expected;
     FileDescriptor m_temporary;
     QString m_temporaryPath;
+    qint64 m_appended = 0;
+    qint64 m_writebackStarted = 0; // how much of the new content startWriteback() has handed over
     QString m_keptPath;
     QString m_copyPath;
     bool m_movedIntoPlace = false;

@@ -119,6 +119,20 @@ int SystemCalls::fsync(int fd)
     return ::fsync(fd);
 }
 
+int SystemCalls::startWriteback(int fd, off_t offset, off_t count)
+{
+    if (fails(Call::StartWriteback))
+        return -1;
+#if defined(__linux__)
+    return ::sync_file_range(fd, offset, count, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd;
+    (void)offset;
+    (void)count;
+    return 0;
+#endif
+}
+
 int SystemCalls::fchmod(int fd, mode_t mode)
 {
     if (fails(Call::Fchmod))

@@ -35,6 +35,7 @@ public:
         Lseek,
         RenameNoReplace,
         ListFolder,
+        StartWriteback,
     };
 
     virtual ~SystemCalls() = default;
@@ -49,6 +50,10 @@ public:
     int stat(const char* path, struct stat* status);
     int access(const char* path, int mode);
     int fsync(int fd);
+    /// Starts writing `count` bytes of `fd` from `offset` to the storage
+    /// device without waiting for them (Linux's sync_file_range); elsewhere
+    /// does nothing and returns 0. Advice only: it promises nothing, fsync does.
+    int startWriteback(int fd, off_t offset, off_t count);
     int fchmod(int fd, mode_t mode);
     int fchown(int fd, uid_t owner, gid_t group);
     int link(const char* existing, const char* newPath);

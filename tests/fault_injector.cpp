@@ -22,6 +22,7 @@ void FaultInjector::failAt(int n, int error)
 
 int FaultInjector::injectedError(Call call)
 {
+    ++m_counts[call];
     if (++m_calls == m_failAt) {
         m_fired = true;
         return m_error;

@@ -4,7 +4,6 @@
 
 #include <QMap>
 
-
 namespace quillmend::tests {
 
 /// Installs itself as the program's system calls while it lives, counts every
@@ -23,6 +22,8 @@ public:
     void limitWrites(std::size_t bytes) { m_writeLimit = bytes; }
 
     bool fired() const { return m_fired; }
+    /// How many calls of kind `call` have been made.
+    int calls(Call call) const { return m_counts.value(call, 0); }
 
 protected:
     int injectedError(Call call) override;
@@ -31,14 +32,12 @@ protected:
 private:
     platform::SystemCalls* m_previous;
     int m_calls = 0;
-    int m_callsOfKind = 0;
     int m_failAt = 0;
     int m_error = 0;
-    std::optional<Call> m_only;
     bool m_fired = false;
     std::size_t m_writeLimit = 0;
     QMap<Call, int> m_always;
-    QList<Call> m_log;
+    QMap<Call, int> m_counts;
 };
 
 } // namespace quillmend::tests

@@ -169,6 +169,20 @@ private slots:
         QCOMPARE(readFile(file), repairedSampleExport());
         QCOMPARE(readFile(dir.filePath("show (Original).xml")), sampleExport());
     }
+
+    // Early writeback is advice: a system that refuses it still gets the repair.
+    void refusedWritebackIsNoFailure()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("show.xml");
+        writeFile(file, sampleExport());
+        FaultInjector injector;
+        injector.failAlways(Call::StartWriteback, EINVAL);
+        QCOMPARE(engine::FNProcessTheFile(platform::FileRef(file), false, true), engine::kResultDone);
+        QCOMPARE(readFile(file), repairedSampleExport());
+        QCOMPARE(readFile(dir.filePath("show (Original).xml")), sampleExport());
+        QVERIFY(injector.calls(Call::StartWriteback) > 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(FaultInjectionTest)
