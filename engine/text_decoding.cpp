@@ -64,6 +64,9 @@ std::optional<TextEncoding> SingleByteEncodingOf(platform::FileReader& reader)
         for (std::size_t i = 0; i < valid.size(); ++i) {
             if (valid[i] && platform::IsSingleByte(*kLaterCandidates[i]))
                 valid[i] = platform::IsValidData(*kLaterCandidates[i], slice);
+            // A candidate that takes every byte stays valid: none after it can win.
+            if (valid[i] && platform::AcceptsEveryByte(*kLaterCandidates[i]))
+                break;
         }
         slice.truncate(0);
     }

@@ -210,8 +210,17 @@ bool IsValidData(const TextEncoding& encoding, QByteArrayView bytes)
     if (const auto table = singleByteTable(encoding)) {
         if (table->acceptsEveryByte)
             return true;
-        return std::all_of(bytes.begin(), bytes.end(),
-                           [&](char byte) { return table->valid[static_cast<unsigned char>(byte)]; });
+        const char* data = bytes.data();
+        const qsizetype size = bytes.size();
+        for (qsizetype at = 0; at < size;) {
+            if (at + 16 <= size && asciiBlock(data + at)) {
+                at += 16;
+                continue;
+            }
+            if (!table->valid[static_cast<unsigned char>(data[at++])])
+                return false;
+        }
+        return true;
     }
     return isValidMultiByte(encoding, bytes);
 }
@@ -219,6 +228,12 @@ bool IsValidData(const TextEncoding& encoding, QByteArrayView bytes)
 bool IsSingleByte(const TextEncoding& encoding)
 {
     return singleByteTable(encoding) != nullptr;
+}
+
+bool AcceptsEveryByte(const TextEncoding& encoding)
+{
+    const auto table = singleByteTable(encoding);
+    return table && table->acceptsEveryByte;
 }
 
 Text DefineEncoding(Text text, const TextEncoding& encoding)
@@ -236,8 +251,16 @@ void AppendSingleByteAsUtf8(QByteArrayView bytes, const TextEncoding& encoding, 
     qsizetype at = out.size();
     out.resize(at + needed);
     char* data = out.data();
-    for (const char byte : bytes) {
-        const auto index = static_cast<unsigned char>(byte);
+    const char* in = bytes.data();
+    const qsizetype size = bytes.size();
+    for (qsizetype from = 0; from < size;) {
+        if (from + 16 <= size && asciiBlock(in + from)) {
+            std::memcpy(data + at, in + from, 16);
+            from += 16;
+            at += 16;
+            continue;
+        }
+        const auto index = static_cast<unsigned char>(in[from++]);
         const int length = table->utf8Length[index];
         for (int i = 0; i < length; ++i)
             data[at + i] = table->utf8[index][i];

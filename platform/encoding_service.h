@@ -14,6 +14,9 @@ bool IsValidData(const TextEncoding& encoding, QByteArrayView bytes);
 
 /// True when every character of `encoding` takes one byte.
 bool IsSingleByte(const TextEncoding& encoding);
+/// True when `encoding` is a single-byte encoding that gives a character for
+/// each of the 256 bytes, so that any text is valid in it.
+bool AcceptsEveryByte(const TextEncoding& encoding);
 
 /// The same bytes, labelled with `encoding`.
 Text DefineEncoding(Text text, const TextEncoding& encoding);

@@ -15,6 +15,30 @@ class TextDecodingTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Which encodings take any text: once one of them is reached in the
+    // candidate order, no later candidate can be chosen.
+    void acceptsEveryByte_data()
+    {
+        QTest::addColumn<QByteArray>("encoding");
+        QTest::addColumn<bool>("acceptsEveryByte");
+        QTest::newRow("Mac Roman") << QByteArray("macintosh") << true;
+        QTest::newRow("Windows Latin 1, its unassigned bytes as C1 controls") << QByteArray("windows-1252") << true;
+        QTest::newRow("DOS Latin 1") << QByteArray("ibm-850") << true;
+        QTest::newRow("DOS Latin US") << QByteArray("ibm-437") << true;
+        QTest::newRow("US-ASCII") << QByteArray("US-ASCII") << false;
+        QTest::newRow("UTF-8 is no single-byte encoding") << QByteArray("UTF-8") << false;
+    }
+    void acceptsEveryByte()
+    {
+        QFETCH(QByteArray, encoding);
+        QByteArray everyByte(256, Qt::Uninitialized);
+        for (int i = 0; i < 256; ++i)
+            everyByte[i] = char(i);
+        const platform::TextEncoding tested(encoding);
+        QTEST(platform::AcceptsEveryByte(tested), "acceptsEveryByte");
+        QCOMPARE(platform::AcceptsEveryByte(tested), platform::IsValidData(tested, everyByte));
+    }
+
     void utf8Validity_data()
     {
         QTest::addColumn<QByteArray>("bytes");

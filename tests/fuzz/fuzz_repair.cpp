@@ -1,9 +1,12 @@
 // libFuzzer target: decoding and the in-memory repair of arbitrary bytes.
 // Whatever the input, the repaired text is valid UTF-8, holds none of the
 // removed control characters, keeps every line feed and carriage return, and
-// a second repair changes nothing.
+// a second repair changes nothing. A survey of the same text, cut in two
+// pieces anywhere between characters, counts exactly what the repair removes
+// and rewrites.
 #include "engine/text_decoding.h"
 #include "engine/text_repair.h"
+#include "engine/text_survey.h"
 #include "platform/encodings.h"
 #include "platform/file_ref.h"
 #include "platform/utf8.h"
@@ -26,10 +29,10 @@ void require(bool condition, const char* what)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t length)
 {
-    const bool removeTabs = size % 2 == 0;
-    platform::Text raw{QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), std::nullopt};
+    const bool removeTabs = length % 2 == 0;
+    platform::Text raw{QByteArray(reinterpret_cast<const char*>(data), qsizetype(length)), std::nullopt};
     if (platform::BeginsWithUtf16ByteOrderMark(raw.bytes))
         raw.encoding = platform::Encodings::UTF16;
 
@@ -38,9 +41,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const qsizetype lineFeeds = text.count('\n');
     const qsizetype carriageReturns = text.count('\r');
 
-    engine::RemoveControlCharacters(text, removeTabs, {});
-    engine::RewriteAppStamps(text);
-    engine::DeclareUtf8(text);
+    // The cut falls on a character's first byte, as a slice reader cuts.
+    qsizetype cut = text.isEmpty() ? 0 : qsizetype(data[0]) * text.size() / 256;
+    while (cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        ++cut;
+    const qsizetype size = text.size();
+    engine::TextSurvey survey(false, removeTabs);
+    survey.add(QByteArrayView(text).first(cut));
+    survey.add(QByteArrayView(text).sliced(cut));
+
+    const qsizetype removed = engine::RemoveControlCharacters(text, removeTabs, {});
+    const qsizetype rewritten = engine::RewriteAppStamps(text);
+    const bool declared = engine::DeclareUtf8(text);
+
+    qint64 counted = 0;
+    for (const engine::SurveyReport::ControlCharacter& control : survey.controlCharacters())
+        counted += control.count;
+    require(counted == removed, "survey counts the removed control characters");
+    require(survey.appStampsToRewrite() == rewritten, "survey counts the rewritten entries");
+    // A declaration cut in two is not seen, as a stream repair would not see it.
+    require((cut > 0 && cut < size) || survey.declarationChanges() == declared, "survey sees the declaration change");
 
     require(platform::utf8::isValid(text), "valid UTF-8");
     require(!engine::ContainsControlCharacters(text, removeTabs), "no control characters");
