@@ -51,9 +51,16 @@ ResultCode FNProcessTheFile(const std::optional<platform::FileRef>& file, bool a
                 = StreamRepair(reader, anyFile, removeTabs, yield).run(target, keptCopyName))
                 return *code;
             reader.rewind();
-            if (const std::optional<platform::TextEncoding> encoding = SingleByteEncodingOf(reader)) {
+            // Where the encoding is known without reading, one pass both
+            // repairs and checks that the text is a single-byte one.
+            std::optional<platform::TextEncoding> encoding = PresumedSingleByteEncoding();
+            if (!encoding)
+                encoding = SingleByteEncodingOf(reader);
+            if (encoding) {
                 reader.rewind();
-                return *StreamRepair(reader, anyFile, removeTabs, yield, encoding).run(target, keptCopyName);
+                if (const std::optional<ResultCode> code
+                    = StreamRepair(reader, anyFile, removeTabs, yield, encoding).run(target, keptCopyName))
+                    return *code;
             }
         }
         // UTF-16, and UTF-8 with stray bytes, are decoded as a whole.

@@ -4,6 +4,7 @@
 #include "engine/text_repair.h"
 #include "platform/encoding_service.h"
 #include "platform/file_error.h"
+#include "platform/file_ref.h"
 #include "platform/utf8.h"
 
 #include <QByteArray>
@@ -32,7 +33,7 @@ StreamRepair::StreamRepair(platform::FileReader& reader, bool anyFile, bool remo
     , m_slices(reader)
 {
     if (m_singleByte)
-        m_raw = QByteArray(kSlice, Qt::Uninitialized);
+        m_raw.reserve(kSlice + 4);
 }
 
 std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
@@ -106,13 +107,22 @@ std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
 }
 
 // Appends the next slice of the file to `work`, decoded to UTF-8 (nothing at
-// the end of the file). False when the text was to be UTF-8 and is not.
+// the end of the file). False when the slice shows that the text is not in
+// the encoding it was read in.
 bool StreamRepair::appendNextSlice(QByteArray& work)
 {
     const qsizetype before = work.size();
     if (m_singleByte) {
-        const qsizetype arrived = qsizetype(m_reader.read(m_raw.data(), std::size_t(kSlice)));
-        platform::AppendSingleByteAsUtf8(QByteArrayView(m_raw).first(arrived), *m_singleByte, work);
+        // Slices cut between UTF-8 sequences, so that a sequence shows here
+        // whole: a text holding any is no single-byte text after all.
+        const bool atStart = m_started == false;
+        m_started = true;
+        m_raw.truncate(0);
+        const qsizetype arrived = m_slices.appendNext(m_raw);
+        if ((atStart && platform::BeginsWithUtf16ByteOrderMark(m_raw))
+            || platform::utf8::containsMultiByteSequence(m_raw))
+            return false;
+        platform::AppendSingleByteAsUtf8(m_raw, *m_singleByte, work);
         progress(arrived);
         return true;
     }

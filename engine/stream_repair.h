@@ -26,11 +26,15 @@ public:
     static constexpr qsizetype kSliceBytes = platform::Utf8SliceReader::kSliceBytes;
 
     /// Reads the text as UTF-8, or as the single-byte `encoding` when given.
+    /// A text read in a single-byte encoding must hold no UTF-8 sequence of
+    /// two or more bytes and begin with no UTF-16 byte-order mark: such a text
+    /// is decoded otherwise, as a whole (see MakeUTF8).
     StreamRepair(platform::FileReader& reader, bool anyFile, bool removeTabs, const YieldCallback& yield,
                  std::optional<platform::TextEncoding> encoding = std::nullopt);
 
     /// Repairs `target` (the file `reader` reads, from its start) and returns
-    /// the result code; nothing when its text was to be UTF-8 and is not.
+    /// the result code; nothing when its text turns out not to be in the
+    /// encoding it is read in.
     /// Throws on failure, after removing what it wrote.
     std::optional<ResultCode> run(const platform::FileRef& target,
                                   const platform::FileReplacer::KeptCopyNamer& keptCopyName);
@@ -45,7 +49,8 @@ private:
     const YieldCallback& m_yield;
     std::optional<platform::TextEncoding> m_singleByte;
     QByteArray m_raw;    // a slice as read, for a single-byte text
-    platform::Utf8SliceReader m_slices; // for a UTF-8 text
+    platform::Utf8SliceReader m_slices;
+    bool m_started = false;
     qint64 m_sinceYield = 0;
 };
 

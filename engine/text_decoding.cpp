@@ -51,6 +51,12 @@ const TextEncoding* const kLaterCandidates[] = {
 
 } // namespace
 
+std::optional<TextEncoding> PresumedSingleByteEncoding()
+{
+    const TextEncoding& first = *kLaterCandidates[0];
+    return platform::AcceptsEveryByte(first) ? std::optional(first) : std::nullopt;
+}
+
 std::optional<TextEncoding> SingleByteEncodingOf(platform::FileReader& reader)
 {
     std::vector<bool> valid(std::size(kLaterCandidates), true);

@@ -24,6 +24,12 @@ namespace quillmend::engine {
 /// Throws platform::EncodingError when the encoding service fails.
 platform::Text MakeUTF8(platform::Text text);
 
+/// The single-byte encoding that MakeUTF8 reads any text in that is neither
+/// UTF-8, nor UTF-8 with stray bytes, nor UTF-16 with a byte-order mark: the
+/// first candidate after UTF-8, when it takes every byte. Nothing when the
+/// choice depends on the bytes (see SingleByteEncodingOf).
+std::optional<platform::TextEncoding> PresumedSingleByteEncoding();
+
 /// How MakeUTF8 reads a text: the encoding it converts from, and whether it
 /// keeps the valid UTF-8 sequences and reads only the stray bytes between
 /// them as Mac Roman (then `encoding` is UTF-8).

@@ -354,6 +354,9 @@ private slots:
                    + engine::kVectorworksAppStamp + QByteArray(100, '\xD0') + "\x02";
         QTest::newRow("a UTF-8 sequence only in a later slice: stray bytes in UTF-8")
             << QByteArray(engine::kFullExportMarker) + "\x8E" + QByteArray(2 * cut, 'x') + "\xC3\xA9\x01";
+        const QByteArray strayHead = QByteArray(engine::kFullExportMarker) + "\x8E";
+        QTest::newRow("a UTF-8 sequence across the cut: stray bytes in UTF-8")
+            << strayHead + QByteArray(cut - strayHead.size() - 1, 'x') + "\xC3\xA9\x01";
     }
     void legacyAcrossSlices()
     {
