@@ -44,6 +44,16 @@ QMap<QString, QByteArray> folderContents(const QString& folder)
     return contents;
 }
 
+QByteArray utf16LittleEndianWithMark(const QString& text)
+{
+    QByteArray bytes("\xFF\xFE");
+    for (const QChar c : text) {
+        bytes += char(c.unicode() & 0xFF);
+        bytes += char(c.unicode() >> 8);
+    }
+    return bytes;
+}
+
 QByteArray sampleExport()
 {
     return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"

@@ -27,6 +27,9 @@ QByteArray readFile(const QString& path);
 /// and other non-files map to a null array.
 QMap<QString, QByteArray> folderContents(const QString& folder);
 
+/// `text` as UTF-16, little-endian, after a byte-order mark.
+QByteArray utf16LittleEndianWithMark(const QString& text);
+
 /// A small full export with control characters, CR LF line ends and
 /// non-ASCII text, as UTF-8; and what a repair makes of it.
 QByteArray sampleExport();

@@ -28,14 +28,6 @@ qsizetype count(const QByteArray& text, const char* what)
     return text.count(QByteArrayView(what));
 }
 
-QByteArray utf16WithMark(const QString& text)
-{
-    QByteArray bytes("\xFF\xFE");
-    for (const QChar c : text)
-        bytes += QByteArray(1, char(c.unicode() & 0xFF)) + QByteArray(1, char(c.unicode() >> 8));
-    return bytes;
-}
-
 // A text whose slice cut (of the stream repair) falls inside an AppStamp
 // entry that a control character splits, and inside the marker.
 QByteArray entriesAcrossTheCut()
@@ -84,9 +76,9 @@ private slots:
         QTest::newRow("Mac Roman, declared") << macRomanDeclared << false << true << "Mac Roman" << false << 1LL << true;
         QTest::newRow("stray byte in UTF-8")
             << QByteArray(kMarker + "Fr\xC3\xBChling \x9F") << false << true << "UTF-8" << true << 1LL << false;
-        QTest::newRow("UTF-16 export") << utf16WithMark(QString::fromLatin1(kMarker + kStamp) + QChar(0x1B) + QChar(0xE9))
+        QTest::newRow("UTF-16 export") << utf16LittleEndianWithMark(QString::fromLatin1(kMarker + kStamp) + QChar(0x1B) + QChar(0xE9))
                                        << false << true << "UTF-16" << false << 1LL << false;
-        QTest::newRow("UTF-16, no marker") << utf16WithMark("<a/>") << false << true << "UTF-16" << false << -1LL
+        QTest::newRow("UTF-16, no marker") << utf16LittleEndianWithMark("<a/>") << false << true << "UTF-16" << false << -1LL
                                            << false;
         QTest::newRow("UTF-16 mark alone") << QByteArray("\xFE\xFF") << false << true << "UTF-16" << false << 0LL
                                            << false;

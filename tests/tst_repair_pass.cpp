@@ -28,16 +28,6 @@ engine::ResultCode repair(const QString& path, bool anyFile, bool removeTabs = t
     return engine::FNProcessTheFile(platform::FileRef(path), anyFile, removeTabs);
 }
 
-QByteArray utf16LittleEndianWithMark(const QString& text)
-{
-    QByteArray bytes("\xFF\xFE");
-    for (const QChar c : text) {
-        bytes += char(c.unicode() & 0xFF);
-        bytes += char(c.unicode() >> 8);
-    }
-    return bytes;
-}
-
 } // namespace
 
 class RepairPassTest : public QObject {
