@@ -151,6 +151,11 @@ private slots:
         QTest::newRow("first five places only") << QByteArray("\x1B\n\x1B\n\x1B\n\x1B\n\x1B\n\x1B\n\x1B") << 27 << 7LL
                                                 << QList<Place>{{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}};
         QTest::newRow("tab") << QByteArray("a\tb\t") << 9 << 2LL << QList<Place>{{1, 2}, {1, 4}};
+        QTest::newRow("long line of accented letters")
+            << QByteArray("\xC3\xA9").repeated(37) + "\x10" << 16 << 1LL << QList<Place>{{1, 38}};
+        QTest::newRow("long lines, CR LF cut between blocks")
+            << QByteArray(15, 'a') + "\r\n" + QByteArray(40, 'b') + "\x11\r" + QByteArray(33, '\xE2').replace('\xE2', "\xE2\x82\xAC") + "\x11"
+            << 17 << 2LL << QList<Place>{{2, 41}, {3, 34}};
     }
     void places()
     {
