@@ -1,14 +1,12 @@
 #include "engine/file_survey.h"
 
+#include "engine/decoded_slice_reader.h"
 #include "engine/kept_copy_name.h"
 #include "engine/text_decoding.h"
 #include "engine/text_survey.h"
-#include "platform/encoding_service.h"
 #include "platform/encodings.h"
 #include "platform/file_reader.h"
 #include "platform/file_replacer.h"
-#include "platform/utf8.h"
-#include "platform/utf8_slice_reader.h"
 
 #include <utility>
 
@@ -18,31 +16,24 @@ namespace {
 
 using platform::Encodings;
 
-// Surveys the text as UTF-8, slice by slice; false when it is not UTF-8.
-bool surveyAsUtf8(platform::FileReader& reader, TextSurvey& survey)
+// Surveys the text slice by slice, as UTF-8 or in the single-byte
+// `encoding`; false when it turns out not to be in it.
+bool surveyInSlices(platform::FileReader& reader, const std::optional<platform::TextEncoding>& encoding,
+                    TextSurvey& survey)
 {
-    platform::Utf8SliceReader slices(reader);
-    QByteArray slice;
-    while (slices.appendNext(slice) > 0) {
-        if (!platform::utf8::isValid(slice))
+    DecodedSliceReader slices(reader, encoding);
+    QByteArray piece;
+    while (true) {
+        piece.truncate(0);
+        const std::optional<qsizetype> arrived = slices.appendNext(piece);
+        if (!arrived)
             return false;
-        survey.add(slice);
-        slice.truncate(0);
+        if (*arrived == 0)
+            break;
+        survey.add(piece);
     }
     reader.checkReadWhole();
     return true;
-}
-
-void surveyAsSingleByte(platform::FileReader& reader, const platform::TextEncoding& encoding, TextSurvey& survey)
-{
-    QByteArray raw(platform::Utf8SliceReader::kSliceBytes, Qt::Uninitialized);
-    QByteArray decoded;
-    while (const std::size_t arrived = reader.read(raw.data(), std::size_t(raw.size()))) {
-        decoded.truncate(0);
-        platform::AppendSingleByteAsUtf8(QByteArrayView(raw).first(qsizetype(arrived)), encoding, decoded);
-        survey.add(decoded);
-    }
-    reader.checkReadWhole();
 }
 
 // The first kept copy name that no entry in the folder holds yet, as the
@@ -73,18 +64,13 @@ SurveyReport SurveyTheFile(const platform::FileRef& file, bool anyFile, bool rem
     bool rewritten = true;
     {
         platform::FileReader reader(target);
-        if (surveyAsUtf8(reader, survey)) {
+        if (surveyInSlices(reader, std::nullopt, survey)) {
             report.encoding = Encodings::commonName(Encodings::UTF8);
             rewritten = false;
-        } else {
+        } else if (const std::optional<platform::TextEncoding> singleByte = SingleByteEncodingToStream(reader)) {
             survey = TextSurvey(anyFile, removeTabs);
-            reader.rewind();
-            const std::optional<platform::TextEncoding> singleByte = SingleByteEncodingOf(reader);
-            if (singleByte) {
-                reader.rewind();
+            if (surveyInSlices(reader, singleByte, survey))
                 report.encoding = Encodings::commonName(*singleByte);
-                surveyAsSingleByte(reader, *singleByte, survey);
-            }
         }
     }
     if (report.encoding.isEmpty()) {
@@ -92,6 +78,7 @@ SurveyReport SurveyTheFile(const platform::FileRef& file, bool anyFile, bool rem
         const Decoding decoding = ChooseDecoding(content.text);
         report.encoding = Encodings::commonName(decoding.encoding);
         report.strayBytesAsMacRoman = decoding.strayBytesAsMacRoman;
+        survey = TextSurvey(anyFile, removeTabs);
         survey.add(MakeUTF8(std::move(content.text)).bytes);
     }
 

@@ -50,14 +50,7 @@ ResultCode FNProcessTheFile(const std::optional<platform::FileRef>& file, bool a
             if (const std::optional<ResultCode> code
                 = StreamRepair(reader, anyFile, removeTabs, yield).run(target, keptCopyName))
                 return *code;
-            reader.rewind();
-            // Where the encoding is known without reading, one pass both
-            // repairs and checks that the text is a single-byte one.
-            std::optional<platform::TextEncoding> encoding = PresumedSingleByteEncoding();
-            if (!encoding)
-                encoding = SingleByteEncodingOf(reader);
-            if (encoding) {
-                reader.rewind();
+            if (const std::optional<platform::TextEncoding> encoding = SingleByteEncodingToStream(reader)) {
                 if (const std::optional<ResultCode> code
                     = StreamRepair(reader, anyFile, removeTabs, yield, encoding).run(target, keptCopyName))
                     return *code;

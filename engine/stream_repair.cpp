@@ -2,10 +2,7 @@
 
 #include "engine/full_export_watch.h"
 #include "engine/text_repair.h"
-#include "platform/encoding_service.h"
 #include "platform/file_error.h"
-#include "platform/file_ref.h"
-#include "platform/utf8.h"
 
 #include <QByteArray>
 
@@ -29,11 +26,9 @@ StreamRepair::StreamRepair(platform::FileReader& reader, bool anyFile, bool remo
     , m_anyFile(anyFile)
     , m_removeTabs(removeTabs)
     , m_yield(yield)
-    , m_singleByte(std::move(encoding))
-    , m_slices(reader)
+    , m_singleByte(encoding.has_value())
+    , m_slices(reader, std::move(encoding))
 {
-    if (m_singleByte)
-        m_raw.reserve(kSlice + 4);
 }
 
 std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
@@ -63,7 +58,7 @@ std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
 
     FullExportWatch fullExport;
     // Decoding a single-byte text changes its bytes: it is rewritten in any case.
-    bool changed = m_singleByte.has_value();
+    bool changed = m_singleByte;
     // The working text: the repaired end of the slice before, which may hold
     // the start of an entry, then the next slice, decoded, in which it is
     // repaired where it stands.
@@ -111,23 +106,11 @@ std::optional<ResultCode> StreamRepair::run(const platform::FileRef& target,
 // the encoding it was read in.
 bool StreamRepair::appendNextSlice(QByteArray& work)
 {
-    const qsizetype before = work.size();
-    if (m_singleByte) {
-        // Slices cut between UTF-8 sequences, so that a sequence shows here
-        // whole: a text holding any is no single-byte text after all.
-        const bool atStart = m_started == false;
-        m_started = true;
-        m_raw.truncate(0);
-        const qsizetype arrived = m_slices.appendNext(m_raw);
-        if ((atStart && platform::BeginsWithUtf16ByteOrderMark(m_raw))
-            || platform::utf8::containsMultiByteSequence(m_raw))
-            return false;
-        platform::AppendSingleByteAsUtf8(m_raw, *m_singleByte, work);
-        progress(arrived);
-        return true;
-    }
-    progress(m_slices.appendNext(work));
-    return platform::utf8::isValid(QByteArrayView(work).sliced(before));
+    const std::optional<qsizetype> arrived = m_slices.appendNext(work);
+    if (!arrived)
+        return false;
+    progress(*arrived);
+    return true;
 }
 
 void StreamRepair::progress(qsizetype bytes)

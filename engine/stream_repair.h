@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/decoded_slice_reader.h"
 #include "engine/result_code.h"
 #include "engine/yield_callback.h"
 #include "platform/file_reader.h"
@@ -47,10 +48,8 @@ private:
     bool m_anyFile;
     bool m_removeTabs;
     const YieldCallback& m_yield;
-    std::optional<platform::TextEncoding> m_singleByte;
-    QByteArray m_raw;    // a slice as read, for a single-byte text
-    platform::Utf8SliceReader m_slices;
-    bool m_started = false;
+    bool m_singleByte;
+    DecodedSliceReader m_slices;
     qint64 m_sinceYield = 0;
 };
 

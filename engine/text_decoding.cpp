@@ -51,12 +51,6 @@ const TextEncoding* const kLaterCandidates[] = {
 
 } // namespace
 
-std::optional<TextEncoding> PresumedSingleByteEncoding()
-{
-    const TextEncoding& first = *kLaterCandidates[0];
-    return platform::AcceptsEveryByte(first) ? std::optional(first) : std::nullopt;
-}
-
 std::optional<TextEncoding> SingleByteEncodingOf(platform::FileReader& reader)
 {
     std::vector<bool> valid(std::size(kLaterCandidates), true);
@@ -82,6 +76,17 @@ std::optional<TextEncoding> SingleByteEncodingOf(platform::FileReader& reader)
             return platform::IsSingleByte(*kLaterCandidates[i]) ? std::optional(*kLaterCandidates[i]) : std::nullopt;
     }
     return std::nullopt;
+}
+
+std::optional<TextEncoding> SingleByteEncodingToStream(platform::FileReader& reader)
+{
+    reader.rewind();
+    const TextEncoding& first = *kLaterCandidates[0];
+    if (platform::AcceptsEveryByte(first))
+        return first;
+    std::optional<TextEncoding> encoding = SingleByteEncodingOf(reader);
+    reader.rewind();
+    return encoding;
 }
 
 Decoding ChooseDecoding(const Text& text)

@@ -24,12 +24,6 @@ namespace quillmend::engine {
 /// Throws platform::EncodingError when the encoding service fails.
 platform::Text MakeUTF8(platform::Text text);
 
-/// The single-byte encoding that MakeUTF8 reads any text in that is neither
-/// UTF-8, nor UTF-8 with stray bytes, nor UTF-16 with a byte-order mark: the
-/// first candidate after UTF-8, when it takes every byte. Nothing when the
-/// choice depends on the bytes (see SingleByteEncodingOf).
-std::optional<platform::TextEncoding> PresumedSingleByteEncoding();
-
 /// How MakeUTF8 reads a text: the encoding it converts from, and whether it
 /// keeps the valid UTF-8 sequences and reads only the stray bytes between
 /// them as Mac Roman (then `encoding` is UTF-8).
@@ -48,5 +42,12 @@ Decoding ChooseDecoding(const platform::Text& text);
 /// else (UTF-16, stray bytes in UTF-8, no single-byte candidate), which needs
 /// the whole text at once. Throws platform::FileError.
 std::optional<platform::TextEncoding> SingleByteEncodingOf(platform::FileReader& reader);
+
+/// For a file whose text is not valid UTF-8: the single-byte encoding to read
+/// it in slice by slice, checking each slice as it goes (DecodedSliceReader).
+/// Where the first candidate after UTF-8 takes every byte, that is known
+/// without reading; otherwise SingleByteEncodingOf reads the file. Either way
+/// `reader` is left at the file's start. Throws platform::FileError.
+std::optional<platform::TextEncoding> SingleByteEncodingToStream(platform::FileReader& reader);
 
 } // namespace quillmend::engine
