@@ -29,12 +29,9 @@ const char kBody[]
       "Once Vectorworks has done this, you can begin using Data Exchange again by doing a \"full export on exit\" in "
       "Vectorworks and then selecting the .xml file in Marlowbrook.\r \r"
       "The legal part:\r\r"
-      "Quillmend is freeware. It comes with no guarantee of any kind, neither of its performance nor of its usefulness "
-      "for any particular purpose.\r\r"
-      "In no event shall the maker of Quillmend be liable for any loss or damage of any kind caused, directly or "
-      "indirectly, by this software or by its use. Some states do not allow the exclusion or limitation of incidental "
-      "or consequential damages, so the above limitation or exclusion may not apply to you.\r\r"
-      "If you have any problem with this application, please contact its maker.";
+      "Quillmend is freeware. It comes with no guarantee of performance or usefulness.\r\r"
+      "Its maker is not liable for any loss or damage, direct or indirect, as far as the law allows.\r\r"
+      "If you have a problem with this application, please contact its maker.";
 
 } // namespace
 

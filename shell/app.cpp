@@ -24,7 +24,7 @@ App::App(int& argc, char** argv)
     m_version.LongVersion = QString::fromLatin1(kShortVersion);
     m_version.PackageInfo = QStringLiteral("Tallowick");
     setApplicationName(QStringLiteral("Quillmend"));
-    setApplicationDisplayName(QStringLiteral("Quillmend"));
+    // No display name: on X11 Qt would append it to every window title.
     setApplicationVersion(m_version.ShortVersion);
     // Lets the desktop match the windows to the installed entry and icon.
     setDesktopFileName(QString::fromLatin1(kApplicationId));

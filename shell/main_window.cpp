@@ -1,10 +1,12 @@
 #include "shell/main_window.h"
 
+#include "engine/repair_pass.h"
 #include "engine/request.h"
 #include "platform/file_error.h"
 #include "platform/file_ref.h"
 #include "shell/about_window.h"
 #include "shell/app.h"
+#include "shell/busy_state.h"
 #include "shell/designed_text.h"
 #include "shell/dialogs.h"
 #include "shell/file_types.h"
@@ -213,12 +215,17 @@ void Window1::repair(const QString& path)
     if (m_repairing)
         return;
     m_repairing = true;
-    // While the repair runs, only events that need no user (repaints,
-    // timers) are handled; input waits until it is over.
-    const auto yield = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+    // The repair lets the event loop run now and then, so that the window
+    // keeps being drawn; what the user does meanwhile is discarded.
+    const engine::YieldCallback yield = [] { QCoreApplication::processEvents(); };
+    const engine::RepairPass pass = [](const std::optional<platform::FileRef>& file, bool anyFile, bool removeTabs,
+                                       const engine::YieldCallback& passYield) {
+        const BusyState busy;
+        return engine::FNProcessTheFile(file, anyFile, removeTabs, passYield);
+    };
     try {
         engine::DoIt(platform::FileRef(path), m_notJustVWBtn->isChecked(), m_preserveTabsBtn->checkState() != Qt::Unchecked,
-                     *this, *this, yield);
+                     *this, *this, yield, pass);
     } catch (const platform::FileError& error) {
         ShowModalMessage(QStringLiteral("This file cannot be repaired: %1.").arg(error.reason()));
     }

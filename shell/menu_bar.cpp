@@ -71,6 +71,9 @@ void MainMenuBar::Untitled0()
     addSeparator(file, QStringLiteral("UntitledSeparator"));
     QAction* quit = addItem(file, QStringLiteral("FileQuit"), QStringLiteral("&Quit"), QStringLiteral("Cmd+Q"),
                             QAction::QuitRole);
+    // The menu bar lives in the main window, which an About window may cover:
+    // the quit shortcut works whichever of the program's windows is active.
+    quit->setShortcutContext(Qt::ApplicationShortcut);
     connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
 }
 
@@ -96,7 +99,13 @@ void MainMenuBar::Untitled2()
 
 void MainMenuBar::Untitled3()
 {
-    addNamedMenu(QStringLiteral("Menu"), QString());
+    [[maybe_unused]] QMenu* fourth = addNamedMenu(QStringLiteral("Menu"), QString());
+#ifndef Q_OS_MACOS
+    // In a menu bar drawn in the window, a menu without caption or items is
+    // a blank patch that lights up under the mouse and opens nothing. It
+    // keeps its name and place in the bar, but is not drawn.
+    fourth->menuAction()->setVisible(false);
+#endif
 }
 
 } // namespace quillmend::shell

@@ -46,7 +46,9 @@ done
 
 desktop-file-validate "$share/applications/$id.desktop" || fail "desktop-file-validate"
 grep -qx 'Name=Quillmend' "$share/applications/$id.desktop" || fail "desktop entry name"
-grep -qx 'MimeType=application/xml;text/xml;' "$share/applications/$id.desktop" || fail "desktop entry types"
+# The program takes no file from the desktop, so it must not be offered in "Open with".
+! grep -q '^MimeType=' "$share/applications/$id.desktop" || fail "desktop entry offers file types"
+! grep -q '<mediatype>' "$share/metainfo/$id.metainfo.xml" || fail "metainfo announces file types"
 grep -qx 'Categories=Utility;' "$share/applications/$id.desktop" || fail "desktop entry category"
 appstreamcli validate --no-net --pedantic "$share/metainfo/$id.metainfo.xml" >"$prefix/appstream.log" 2>&1 \
   || { cat "$prefix/appstream.log"; fail "appstreamcli validate"; }

@@ -8,7 +8,9 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
@@ -93,6 +95,9 @@ private slots:
         window()->NotJustVWBtn()->setChecked(false);
         window()->PreserveTabsBtn()->setChecked(false);
         m_dir.empty();
+        for (shell::AboutWnd* about : aboutWindows())
+            about->close();
+        QTRY_VERIFY(aboutWindows().isEmpty());
     }
 
     void startsOneMainWindow()
@@ -278,6 +283,34 @@ private slots:
         QCOMPARE(readFile(m_dir.filePath("second.xml")), sampleExport());
     }
 
+    // Clicks and keys made while a repair runs are not carried out, neither
+    // then nor once it is over, and a busy cursor shows meanwhile.
+    void inputDuringARepairIsDiscarded()
+    {
+        writeFile(m_dir.filePath("show.xml"), sampleExport());
+        bool ran = false;
+        Qt::CursorShape cursor = Qt::ArrowCursor;
+        QTimer::singleShot(0, window(), [&] {
+            ran = true;
+            if (const QCursor* shown = QGuiApplication::overrideCursor())
+                cursor = shown->shape();
+            QTest::mouseClick(window()->NotJustVWBtn(), Qt::LeftButton, {}, QPoint(8, 10));
+            window()->PreserveTabsBtn()->setFocus();
+            QTest::keyClick(window()->PreserveTabsBtn(), Qt::Key_Space);
+        });
+        drop({"show.xml"});
+        QVERIFY(ran);
+        QCOMPARE(cursor, Qt::WaitCursor);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        QCoreApplication::processEvents();
+        QVERIFY(!window()->NotJustVWBtn()->isChecked());
+        QVERIFY(!window()->PreserveTabsBtn()->isChecked());
+        QCOMPARE(readFile(m_dir.filePath("show.xml")), repairedSampleExport());
+        // Once it is over, the same click counts again.
+        QTest::mouseClick(window()->NotJustVWBtn(), Qt::LeftButton, {}, QPoint(8, 10));
+        QVERIFY(window()->NotJustVWBtn()->isChecked());
+    }
+
     void statusIsPaintedBeforeTheRepairStarts()
     {
         writeFile(m_dir.filePath("show.xml"), sampleExport());
@@ -375,6 +408,61 @@ private slots:
         about->close();
         QTRY_VERIFY(aboutWindows().isEmpty());
     }
+
+    // The desktop's font may be larger than Qt's own 9 pt; up to 12 pt, the
+    // whole text still fits in the window's designed labels.
+    void aboutTextFitsItsLabels_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::newRow("9 pt") << 9;
+        QTest::newRow("11 pt") << 11;
+        QTest::newRow("12 pt") << 12;
+    }
+    void aboutTextFitsItsLabels()
+    {
+        QFETCH(int, points);
+        const QFont before = QApplication::font();
+        QFont font = before;
+        font.setPointSize(points);
+        QApplication::setFont(font);
+        window()->AboutThisApplication_Action();
+        QApplication::setFont(before);
+        const QList<shell::AboutWnd*> windows = aboutWindows();
+        QCOMPARE(windows.size(), 1);
+        const QLabel* body = windows[0]->AboutLabel();
+        const QLabel* heading = windows[0]->AboutLabelHeading();
+        QCOMPARE(body->font().pointSize(), points);
+        QVERIFY2(body->heightForWidth(body->width()) <= body->height(),
+                 qPrintable(QString::number(body->heightForWidth(body->width()))));
+        QVERIFY2(heading->heightForWidth(heading->width()) <= heading->height(),
+                 qPrintable(QString::number(heading->heightForWidth(heading->width()))));
+        windows[0]->close();
+        QTRY_VERIFY(aboutWindows().isEmpty());
+    }
+
+    void quitShortcutWorksFromAnAboutWindow()
+    {
+        window()->AboutThisApplication_Action();
+        shell::AboutWnd* about = aboutWindows().value(0);
+        QVERIFY(about);
+        about->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(about));
+        QSignalSpy quit(shell::MainMenuBar::instance()->item("FileQuit"), &QAction::triggered);
+        QTest::keyClick(about, Qt::Key_Q, Qt::ControlModifier);
+        QCOMPARE(quit.size(), 1);
+    }
+
+#ifndef Q_OS_MACOS
+    // The captionless fourth menu keeps its place in the bar but is not drawn.
+    void fourthMenuTakesNoRoom()
+    {
+        const QMenuBar* bar = window()->menuBar();
+        QCOMPARE(bar->actions().last(), shell::MainMenuBar::instance()->item("Menu"));
+        QVERIFY(bar->actionGeometry(shell::MainMenuBar::instance()->item("Menu")).isEmpty());
+        const QRect help = bar->actionGeometry(shell::MainMenuBar::instance()->item("HelpMenu"));
+        QCOMPARE(bar->actionAt(QPoint(help.right() + 3, help.center().y())), nullptr);
+    }
+#endif
 
     void twoAboutWindowsAndAClickClosesOne()
     {
