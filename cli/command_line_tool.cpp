@@ -152,7 +152,9 @@ int CommandLineTool::repair(const QString& path, bool anyFile, bool preserveTabs
             status = kExitRefused;
             return;
         }
-        if (!sinks.status().isEmpty())
+        if (!outcome.reason.isEmpty())
+            printForFile(sinks.status() + QStringLiteral(" (") + outcome.reason + QLatin1Char(')'));
+        else if (!sinks.status().isEmpty())
             printForFile(sinks.status());
         switch (outcome.code) {
         case engine::kResultDone:

@@ -1,6 +1,5 @@
 #include "engine/request.h"
 
-#include "engine/repair_pass.h"
 
 namespace quillmend::engine {
 
@@ -31,7 +30,9 @@ std::optional<Refusal> RefusalOf(const platform::FileRef& file)
 {
     if (!file.isWritable())
         return Refusal::NoWritePermission;
-    if (file.length() == 0)
+    // A device or FIFO has no length of its own; it is no file to repair,
+    // and the repair pass says so, rather than calling it empty.
+    if (file.length() == 0 && file.isRegularFile())
         return Refusal::EmptyFile;
     return std::nullopt;
 }
@@ -52,10 +53,10 @@ RequestOutcome DoIt(const std::optional<platform::FileRef>& file, bool anyFileCh
 {
     using Kind = RequestOutcome::Kind;
     if (!file)
-        return {Kind::NoFile, 0};
+        return {Kind::NoFile, 0, {}};
     if (const std::optional<Refusal> refusal = RefusalOf(*file)) {
         messages.ShowModalMessage(RefusalMessage(*refusal));
-        return {*refusal == Refusal::NoWritePermission ? Kind::NoWritePermission : Kind::EmptyFile, 0};
+        return {*refusal == Refusal::NoWritePermission ? Kind::NoWritePermission : Kind::EmptyFile, 0, {}};
     }
 
     status.SetStatusText(QStringLiteral("Processing the file data..."));
@@ -63,12 +64,12 @@ RequestOutcome DoIt(const std::optional<platform::FileRef>& file, bool anyFileCh
 
     const bool anyFile = anyFileChecked;
     const bool removeTabs = RemovesTabs(anyFileChecked, preserveTabsChecked);
-    const ResultCode code
-        = pass ? pass(file, anyFile, removeTabs, yield) : FNProcessTheFile(file, anyFile, removeTabs, yield);
+    const RepairOutcome outcome
+        = pass ? pass(file, anyFile, removeTabs, yield) : RepairTheFile(file, anyFile, removeTabs, yield);
 
-    if (const std::optional<QString> text = StatusTextFor(code))
+    if (const std::optional<QString> text = StatusTextFor(outcome.code))
         status.SetStatusText(*text);
-    return {Kind::Ran, code};
+    return {Kind::Ran, outcome.code, outcome.reason};
 }
 
 } // namespace quillmend::engine

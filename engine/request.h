@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/message_sink.h"
+#include "engine/repair_pass.h"
 #include "engine/result_code.h"
 #include "engine/status_sink.h"
 #include "engine/yield_callback.h"
@@ -23,10 +24,12 @@ struct RequestOutcome {
     };
     Kind kind = Kind::NoFile;
     ResultCode code = 0;
+    /// Why the repair pass failed, in plain words; empty unless it did.
+    QString reason;
 };
 
 /// The repair pass as DoIt calls it; FNProcessTheFile unless a test supplies another.
-using RepairPass = std::function<ResultCode(const std::optional<platform::FileRef>& file, bool anyFile,
+using RepairPass = std::function<RepairOutcome(const std::optional<platform::FileRef>& file, bool anyFile,
                                             bool removeTabs, const YieldCallback& yield)>;
 
 /// Why a request refuses a file before any repair pass.

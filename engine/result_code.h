@@ -18,4 +18,18 @@ inline constexpr ResultCode kResultUnchanged = 2;
 /// Something failed; the file holds its former content.
 inline constexpr ResultCode kResultError = 666;
 
+/// The code that a repair gives a file, from what reading its whole text
+/// found: whether the decoded text is empty, whether it holds the
+/// full-export marker (needed unless `anyFile`), and whether repairing it
+/// changes any byte of the file (decoding, control characters, AppStamp
+/// entries). The repair and the report both take their codes from here.
+inline ResultCode ResultCodeFor(bool textEmpty, bool anyFile, bool fullExportMarker, bool changesBytes)
+{
+    if (textEmpty)
+        return kResultEmpty;
+    if (!anyFile && !fullExportMarker)
+        return kResultNotFullExport;
+    return changesBytes ? kResultDone : kResultUnchanged;
+}
+
 } // namespace quillmend::engine

@@ -2,9 +2,7 @@
 
 #include "platform/encoding_service.h"
 #include "platform/encodings.h"
-#include "platform/file_ref.h"
 #include "platform/utf8.h"
-#include "platform/utf8_slice_reader.h"
 
 #include <utility>
 #include <vector>
@@ -17,12 +15,16 @@ using platform::TextEncoding;
 
 namespace {
 
-// Reading a UTF-8 text with a few stray bytes as a whole in a single-byte
-// encoding would turn each of its accented letters into two wrong ones.
-QByteArray decodeStrayBytesAsMacRoman(QByteArrayView bytes)
+// The encodings tried after UTF-8, in their order.
+const TextEncoding* const kLaterCandidates[] = {
+    &Encodings::MacRoman, &Encodings::WindowsLatin1, &Encodings::DOSLatin1,
+    &Encodings::DOSLatinUS, &Encodings::ASCII, &Encodings::UTF16,
+};
+
+} // namespace
+
+void AppendStrayBytesAsMacRoman(QByteArrayView bytes, QByteArray& out)
 {
-    QByteArray out;
-    out.reserve(bytes.size() + bytes.size() / 8);
     const qsizetype size = bytes.size();
     qsizetype validFrom = 0;
     qsizetype at = 0;
@@ -40,75 +42,64 @@ QByteArray decodeStrayBytesAsMacRoman(QByteArrayView bytes)
         validFrom = at;
     }
     out.append(bytes.sliced(validFrom));
-    return out;
 }
 
-// The encodings tried after UTF-8, in their order.
-const TextEncoding* const kLaterCandidates[] = {
-    &Encodings::MacRoman, &Encodings::WindowsLatin1, &Encodings::DOSLatin1,
-    &Encodings::DOSLatinUS, &Encodings::ASCII, &Encodings::UTF16,
-};
-
-} // namespace
-
-std::optional<TextEncoding> SingleByteEncodingOf(platform::FileReader& reader)
+DecodingChoice::DecodingChoice()
+    : m_valid(std::size(kLaterCandidates), true)
 {
-    std::vector<bool> valid(std::size(kLaterCandidates), true);
-    platform::Utf8SliceReader slices(reader);
-    QByteArray slice;
-    for (bool first = true; slices.appendNext(slice) > 0; first = false) {
-        if (first && platform::BeginsWithUtf16ByteOrderMark(slice))
-            return std::nullopt;
-        if (platform::utf8::containsMultiByteSequence(slice))
-            return std::nullopt;
-        for (std::size_t i = 0; i < valid.size(); ++i) {
-            if (valid[i] && platform::IsSingleByte(*kLaterCandidates[i]))
-                valid[i] = platform::IsValidData(*kLaterCandidates[i], slice);
-            // A candidate that takes every byte stays valid: none after it can win.
-            if (valid[i] && platform::AcceptsEveryByte(*kLaterCandidates[i]))
-                break;
-        }
-        slice.truncate(0);
-    }
-    reader.checkReadWhole();
-    for (std::size_t i = 0; i < valid.size(); ++i) {
-        if (valid[i])
-            return platform::IsSingleByte(*kLaterCandidates[i]) ? std::optional(*kLaterCandidates[i]) : std::nullopt;
-    }
-    return std::nullopt;
 }
 
-std::optional<TextEncoding> SingleByteEncodingToStream(platform::FileReader& reader)
+void DecodingChoice::add(QByteArrayView piece)
 {
-    reader.rewind();
-    const TextEncoding& first = *kLaterCandidates[0];
-    if (platform::AcceptsEveryByte(first))
-        return first;
-    std::optional<TextEncoding> encoding = SingleByteEncodingOf(reader);
-    reader.rewind();
-    return encoding;
+    if (m_validUtf8 && platform::utf8::isValid(piece))
+        return;
+    m_validUtf8 = false;
+    m_multiByte = m_multiByte || platform::utf8::containsMultiByteSequence(piece);
+    for (std::size_t i = 0; i < m_valid.size(); ++i) {
+        if (m_valid[i])
+            m_valid[i] = platform::IsValidData(*kLaterCandidates[i], piece);
+        // A candidate that takes every byte stays valid: none after it can win.
+        if (m_valid[i] && platform::AcceptsEveryByte(*kLaterCandidates[i]))
+            break;
+    }
+}
+
+Decoding DecodingChoice::decide() const
+{
+    if (m_validUtf8)
+        return {Encodings::UTF8};
+    if (m_multiByte)
+        return {Encodings::UTF8, true};
+    for (std::size_t i = 0; i < m_valid.size(); ++i) {
+        if (m_valid[i])
+            return {*kLaterCandidates[i]};
+    }
+    return {Encodings::SystemDefault};
+}
+
+bool ReadsWithoutLookingAhead()
+{
+    return platform::AcceptsEveryByte(*kLaterCandidates[0]);
 }
 
 Decoding ChooseDecoding(const Text& text)
 {
     if (text.encoding)
         return {*text.encoding};
-    if (platform::IsValidData(Encodings::UTF8, text))
-        return {Encodings::UTF8};
-    if (platform::utf8::containsMultiByteSequence(text.bytes))
-        return {Encodings::UTF8, true};
-    for (const TextEncoding* candidate : kLaterCandidates) {
-        if (platform::IsValidData(*candidate, text))
-            return {*candidate};
-    }
-    return {Encodings::SystemDefault};
+    DecodingChoice choice;
+    choice.add(text.bytes);
+    return choice.decide();
 }
 
 Text MakeUTF8(Text text)
 {
     const Decoding decoding = ChooseDecoding(text);
-    if (decoding.strayBytesAsMacRoman)
-        return Text{decodeStrayBytesAsMacRoman(text.bytes), Encodings::UTF8};
+    if (decoding.strayBytesAsMacRoman) {
+        QByteArray out;
+        out.reserve(text.bytes.size() + text.bytes.size() / 8);
+        AppendStrayBytesAsMacRoman(text.bytes, out);
+        return Text{std::move(out), Encodings::UTF8};
+    }
     // Valid UTF-8 converts to itself: labelling it is the whole conversion.
     if (!text.encoding && decoding.encoding.isUtf8())
         return platform::DefineEncoding(std::move(text), Encodings::UTF8);

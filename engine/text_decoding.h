@@ -1,10 +1,12 @@
 #pragma once
 
-#include "platform/file_reader.h"
 #include "platform/text.h"
 #include "platform/text_encoding.h"
 
+#include <QByteArrayView>
+
 #include <optional>
+#include <vector>
 
 namespace quillmend::engine {
 
@@ -36,18 +38,33 @@ struct Decoding {
 /// Throws platform::EncodingError when the encoding service fails.
 Decoding ChooseDecoding(const platform::Text& text);
 
-/// For a file whose text is not valid UTF-8: the single-byte encoding that
-/// MakeUTF8 would read the whole text in, found by reading the file slice by
-/// slice from where `reader` stands. Nothing when MakeUTF8 would do anything
-/// else (UTF-16, stray bytes in UTF-8, no single-byte candidate), which needs
-/// the whole text at once. Throws platform::FileError.
-std::optional<platform::TextEncoding> SingleByteEncodingOf(platform::FileReader& reader);
+/// Appends `bytes` to `out` as UTF-8: each well-formed UTF-8 sequence as it
+/// is, every other byte read as Mac Roman.
+void AppendStrayBytesAsMacRoman(QByteArrayView bytes, QByteArray& out);
 
-/// For a file whose text is not valid UTF-8: the single-byte encoding to read
-/// it in slice by slice, checking each slice as it goes (DecodedSliceReader).
-/// Where the first candidate after UTF-8 takes every byte, that is known
-/// without reading; otherwise SingleByteEncodingOf reads the file. Either way
-/// `reader` is left at the file's start. Throws platform::FileError.
-std::optional<platform::TextEncoding> SingleByteEncodingToStream(platform::FileReader& reader);
+/// How MakeUTF8 would read a text that is seen piece by piece, cut between
+/// UTF-8 sequences: the same choice as ChooseDecoding makes of the whole
+/// (UTF-16, the last candidate, is tested piece by piece).
+class DecodingChoice {
+public:
+    DecodingChoice();
+    /// Takes the next piece of the text's bytes.
+    void add(QByteArrayView piece);
+    /// The reading for the text seen so far (unlabelled, so never UTF-16 by a
+    /// byte-order mark). Throws platform::EncodingError.
+    Decoding decide() const;
+
+private:
+    bool m_validUtf8 = true;
+    bool m_multiByte = false;
+    std::vector<bool> m_valid; // each later candidate's validity so far
+};
+
+/// Whether a text whose bytes the first candidate after UTF-8 takes all of
+/// can be read without looking ahead: each valid UTF-8 sequence kept, every
+/// other byte read in that candidate. For any text, that gives what MakeUTF8
+/// gives, whichever of UTF-8, stray bytes or the single-byte candidate it
+/// chooses, for a text that carries no label (no UTF-16 byte-order mark).
+bool ReadsWithoutLookingAhead();
 
 } // namespace quillmend::engine

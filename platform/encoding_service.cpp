@@ -2,9 +2,10 @@
 
 #include "platform/encoding_error.h"
 #include "platform/encodings.h"
+#include "platform/icu_converter.h"
+#include "platform/stream_decoder.h"
 #include "platform/utf8.h"
 
-#include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
 
 #include <algorithm>
@@ -24,19 +25,6 @@ namespace quillmend::platform {
 
 namespace {
 
-using Converter = std::unique_ptr<UConverter, decltype(&ucnv_close)>;
-
-Converter openConverter(const TextEncoding& encoding)
-{
-    UErrorCode status = U_ZERO_ERROR;
-    UConverter* converter
-        = ucnv_open(encoding.isSystemDefault() ? nullptr : encoding.icuName().constData(), &status);
-    if (U_FAILURE(status) || !converter)
-        throw EncodingError("The encoding " + encoding.displayName().toStdString()
-                            + " is not available: " + u_errorName(status));
-    return Converter(converter, &ucnv_close);
-}
-
 void stopAtInvalidBytes(UConverter* converter)
 {
     UErrorCode status = U_ZERO_ERROR;
@@ -54,7 +42,7 @@ struct SingleByteTable {
 
 std::shared_ptr<const SingleByteTable> makeSingleByteTable(const TextEncoding& encoding)
 {
-    Converter converter = openConverter(encoding);
+    IcuConverter converter = OpenIcuConverter(encoding);
     if (ucnv_getMaxCharSize(converter.get()) != 1)
         return nullptr;
     auto table = std::make_shared<SingleByteTable>();
@@ -149,7 +137,7 @@ void expandToUtf8(QByteArray& bytes, const SingleByteTable& table)
 
 bool isValidMultiByte(const TextEncoding& encoding, QByteArrayView bytes)
 {
-    Converter converter = openConverter(encoding);
+    IcuConverter converter = OpenIcuConverter(encoding);
     stopAtInvalidBytes(converter.get());
     UChar scratch[16384];
     const char* in = bytes.data();
@@ -161,38 +149,6 @@ bool isValidMultiByte(const TextEncoding& encoding, QByteArrayView bytes)
         if (status == U_BUFFER_OVERFLOW_ERROR)
             continue;
         return U_SUCCESS(status);
-    }
-}
-
-QByteArray convertWithIcu(const TextEncoding& source, const TextEncoding& target, QByteArrayView bytes)
-{
-    Converter from = openConverter(source);
-    Converter to = openConverter(target);
-    QByteArray out(bytes.size() + bytes.size() / 2 + 16, Qt::Uninitialized);
-    UChar pivot[4096];
-    UChar* pivotSource = pivot;
-    UChar* pivotTarget = pivot;
-    const char* in = bytes.data();
-    const char* const end = in + bytes.size();
-    char* written = out.data();
-    bool reset = true;
-    while (true) {
-        UErrorCode status = U_ZERO_ERROR;
-        char* const limit = out.data() + out.size();
-        ucnv_convertEx(to.get(), from.get(), &written, limit, &in, end, pivot, &pivotSource, &pivotTarget,
-                       pivot + std::size(pivot), reset, true, &status);
-        reset = false;
-        if (status == U_BUFFER_OVERFLOW_ERROR) {
-            const qsizetype used = written - out.data();
-            out.resize(out.size() * 2);
-            written = out.data() + used;
-            continue;
-        }
-        if (U_FAILURE(status))
-            throw EncodingError(std::string("Conversion from ") + source.displayName().toStdString() + " failed: "
-                                + u_errorName(status));
-        out.resize(written - out.data());
-        return out;
     }
 }
 
@@ -279,7 +235,12 @@ Text ConvertEncoding(Text text, const TextEncoding& target)
             return Text{std::move(text.bytes), target};
         }
     }
-    return Text{convertWithIcu(source, target, text.bytes), target};
+    QByteArray out;
+    if (target.isUtf8()) {
+        StreamDecoder(source).decode(text.bytes, true, out);
+        return Text{std::move(out), target};
+    }
+    throw EncodingError("Conversion to " + target.displayName().toStdString() + " is not supported");
 }
 
 } // namespace quillmend::platform

@@ -1,9 +1,43 @@
 #include "platform/file_error.h"
 
+#include <cerrno>
+
 namespace quillmend::platform {
 
+namespace {
+
+// The system's reason, in the words of someone who is no programmer where
+// it is a common one.
+QString plainReason(int errorCode)
+{
+    switch (errorCode) {
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("the disk is full");
+    case EROFS:
+        return QStringLiteral("the disk is read-only");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("permission was denied");
+    case EIO:
+        return QStringLiteral("the disk could not be read or written");
+    case ENOENT:
+        return QStringLiteral("it does not exist");
+    case ENAMETOOLONG:
+        return QStringLiteral("the name is too long");
+    default: {
+        QString reason = qt_error_string(errorCode);
+        if (!reason.isEmpty())
+            reason[0] = reason[0].toLower();
+        return reason;
+    }
+    }
+}
+
+} // namespace
+
 FileError::FileError(const QString& path, int errorCode)
-    : FileError(path, qt_error_string(errorCode))
+    : FileError(path, plainReason(errorCode))
 {
     m_errorCode = errorCode;
 }

@@ -9,9 +9,11 @@ namespace quillmend::platform {
 /// A failed file operation: which path, and the system's reason.
 class FileError : public std::runtime_error {
 public:
-    /// A failure reported by the system with `errorCode` (an errno value).
+    /// A failure reported by the system with `errorCode` (an errno value);
+    /// the reason says it in plain words ("the disk is full").
     FileError(const QString& path, int errorCode);
-    /// A failure found by the program itself, described by `reason`.
+    /// A failure found by the program itself, described by `reason`, a clause
+    /// such as "it is a folder, not a file".
     FileError(const QString& path, const QString& reason);
 
     const QString& path() const { return m_path; }

@@ -16,7 +16,7 @@ namespace {
 
 QString changedWhileRead()
 {
-    return QStringLiteral("was changed by another program while it was being read");
+    return QStringLiteral("it was changed by another program while it was being read");
 }
 
 } // namespace
@@ -28,8 +28,8 @@ FileReader::FileReader(const FileRef& file)
     if (SystemCalls::current().stat(QFile::encodeName(m_file.path()).constData(), &before) < 0)
         throw FileError(m_file.path(), errno);
     if (!S_ISREG(before.st_mode))
-        throw FileError(m_file.path(), S_ISDIR(before.st_mode) ? QStringLiteral("is a folder, not a file")
-                                                                : QStringLiteral("is not a regular file"));
+        throw FileError(m_file.path(), S_ISDIR(before.st_mode) ? QStringLiteral("it is a folder, not a file")
+                                                                : QStringLiteral("it is not a regular file"));
 
     // Non-blocking, so that a FIFO put in the file's place since the check
     // above cannot hang the program; the identity check below then refuses it.

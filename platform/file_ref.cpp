@@ -82,6 +82,11 @@ qint64 FileRef::length() const
     return statOf(m_path).st_size;
 }
 
+bool FileRef::isRegularFile() const
+{
+    return S_ISREG(statOf(m_path).st_mode);
+}
+
 FileRef FileRef::resolved() const
 {
     const std::string real = SystemCalls::current().realpath(QFile::encodeName(m_path).constData());

@@ -32,6 +32,9 @@ public:
     bool exists() const;
     /// The length in bytes of the file (symbolic links followed).
     qint64 length() const;
+    /// Whether this is a regular file (symbolic links followed), not a
+    /// folder, device, FIFO or socket.
+    bool isRegularFile() const;
 
     /// The same file with every symbolic link and "." or ".." resolved.
     FileRef resolved() const;

@@ -227,12 +227,14 @@ void FileReplacer::copyOriginalTo(FileDescriptor& out)
     while (const std::size_t n = in.readFully(chunk.data(), kCopyChunk)) {
         out.writeFully(chunk.constData(), n);
         copied += off_t(n);
+        if (m_progress)
+            m_progress();
     }
     struct stat source {};
     if (SystemCalls::current().fstat(in.get(), &source) < 0)
         throw FileError(m_file.path(), errno);
     if (copied != m_expected.size || !FileIdentity::fromStat(source).sameFileAndContent(m_expected))
-        throw FileError(m_file.path(), QStringLiteral("was changed by another program while it was being repaired"));
+        throw FileError(m_file.path(), QStringLiteral("it was changed by another program while it was being repaired"));
     applyOwnerAndMode(out.get(), out.path());
     out.sync();
     out.close();
@@ -245,7 +247,7 @@ void FileReplacer::checkUnchanged(const FileRef& entry) const
     if (SystemCalls::current().stat(native(entry.path()).constData(), &status) < 0)
         throw FileError(entry.path(), errno);
     if (!FileIdentity::fromStat(status).sameFileAndContent(m_expected))
-        throw FileError(m_file.path(), QStringLiteral("was changed by another program while it was being repaired"));
+        throw FileError(m_file.path(), QStringLiteral("it was changed by another program while it was being repaired"));
 }
 
 void FileReplacer::applyOwnerAndMode(int fd, const QString& path) const

@@ -43,6 +43,11 @@ public:
     FileReplacer(const FileReplacer&) = delete;
     FileReplacer& operator=(const FileReplacer&) = delete;
 
+    /// `progress` is called after each MiB of a copy of the original that
+    /// commit() makes where there are no hard links, so that the caller can
+    /// let its window be drawn meanwhile.
+    void setProgress(std::function<void()> progress) { m_progress = std::move(progress); }
+
     /// Writes `bytes` under the file's name: begin(), append(), commit().
     QString replace(QByteArrayView bytes, const KeptCopyNamer& keptCopyName);
 
@@ -85,6 +90,7 @@ private:
     QString m_keptPath;
     QString m_copyPath;
     bool m_movedIntoPlace = false;
+    std::function<void()> m_progress;
 };
 
 } // namespace quillmend::platform

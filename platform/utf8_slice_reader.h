@@ -20,6 +20,9 @@ public:
     /// Appends the next slice to `out` and returns its length; 0 at the end.
     /// Throws FileError.
     qsizetype appendNext(QByteArray& out);
+    /// Forgets the bytes held back for the next slice, once the reader has
+    /// been rewound to read the file again.
+    void restart() { m_cutOffSize = 0; }
 
 private:
     FileReader& m_reader;

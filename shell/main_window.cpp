@@ -2,6 +2,7 @@
 
 #include "engine/repair_pass.h"
 #include "engine/request.h"
+#include "engine/yield_pacer.h"
 #include "platform/file_error.h"
 #include "platform/file_ref.h"
 #include "shell/about_window.h"
@@ -217,11 +218,12 @@ void Window1::repair(const QString& path)
     m_repairing = true;
     // The repair lets the event loop run now and then, so that the window
     // keeps being drawn; what the user does meanwhile is discarded.
-    const engine::YieldCallback yield = [] { QCoreApplication::processEvents(); };
+    engine::YieldPacer pacer([] { QCoreApplication::processEvents(); });
+    const engine::YieldCallback yield = [&pacer] { pacer.checkpoint(); };
     const engine::RepairPass pass = [](const std::optional<platform::FileRef>& file, bool anyFile, bool removeTabs,
                                        const engine::YieldCallback& passYield) {
         const BusyState busy;
-        return engine::FNProcessTheFile(file, anyFile, removeTabs, passYield);
+        return engine::RepairTheFile(file, anyFile, removeTabs, passYield);
     };
     try {
         engine::DoIt(platform::FileRef(path), m_notJustVWBtn->isChecked(), m_preserveTabsBtn->checkState() != Qt::Unchecked,

@@ -42,6 +42,7 @@ private:
         writeFile(dir.filePath("readonly.xml"), sampleExport());
         ::chmod(QFile::encodeName(dir.filePath("readonly.xml")).constData(), 0444);
         QVERIFY(QDir(dir.path()).mkdir("folder.xml"));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo.xml")).constData(), 0644), 0);
     }
 
 private slots:
@@ -60,11 +61,14 @@ private slots:
                                << "empty.xml: The file is empty, it cannot be repaired.\n";
         QTest::newRow("read-only") << QStringList{"readonly.xml"} << 1
                                    << "readonly.xml: You don't have write permission for this file, it cannot be repaired.\n";
-        QTest::newRow("folder") << QStringList{"folder.xml"} << 2 << "folder.xml: Sorry! An error occurred.\n";
+        QTest::newRow("folder") << QStringList{"folder.xml"} << 2
+                                << "folder.xml: Sorry! An error occurred. (it is a folder, not a file)\n";
+        QTest::newRow("fifo") << QStringList{"fifo.xml"} << 2
+                              << "fifo.xml: Sorry! An error occurred. (it is not a regular file)\n";
         QTest::newRow("missing") << QStringList{"missing.xml"} << 2 << QString();
         QTest::newRow("refused and failed") << QStringList{"empty.xml", "folder.xml", "dirty.xml"} << 2
                                             << "empty.xml: The file is empty, it cannot be repaired.\n"
-                                               "folder.xml: Sorry! An error occurred.\n"
+                                               "folder.xml: Sorry! An error occurred. (it is a folder, not a file)\n"
                                                "dirty.xml: Done! Click back on Vectorworks and let it process the .xml file.\n";
         QTest::newRow("any file") << QStringList{"--any-file", "partial.xml"} << 0
                                   << "partial.xml: Done! Click back on Vectorworks and let it process the .xml file.\n";

@@ -157,6 +157,30 @@ private slots:
         QVERIFY(n > 10);
     }
 
+    // A failed repair keeps its reason, in plain words, for the tools that show it.
+    void failureKeepsItsReason_data()
+    {
+        QTest::addColumn<int>("call");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("disk full") << int(Call::Write) << ENOSPC << "the disk is full";
+        QTest::newRow("read error") << int(Call::Read) << EIO << "the disk could not be read or written";
+        QTest::newRow("read-only disk") << int(Call::Open) << EROFS << "the disk is read-only";
+    }
+    void failureKeepsItsReason()
+    {
+        QFETCH(int, call);
+        QFETCH(int, error);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("show.xml"), sampleExport());
+        FaultInjector injector;
+        injector.failAlways(Call(call), error);
+        const engine::RepairOutcome outcome = engine::RepairTheFile(platform::FileRef(dir.filePath("show.xml")), false, true);
+        QCOMPARE(outcome.code, engine::kResultError);
+        QCOMPARE(outcome.reason, reason);
+    }
+
     void shortWritesAreCompleted()
     {
         QTemporaryDir dir;

@@ -1,6 +1,7 @@
 // A repair request as the main window makes it: refusals, the status texts in
 // their order, and the options the repair pass receives.
 #include "engine/request.h"
+#include "engine/yield_pacer.h"
 #include "platform/file_error.h"
 #include "test_files.h"
 
@@ -175,6 +176,35 @@ private slots:
                                             "status: Done! Click back on Vectorworks and let it process the .xml file."}));
         QCOMPARE(readFile(file), repairedSampleExport());
         QVERIFY(yields >= 1);
+    }
+
+    // The background work runs on the first yield and then once per interval
+    // of the clock, however often the repair yields.
+    void yieldsArePacedByTheClock_data()
+    {
+        QTest::addColumn<QList<int>>("checkpointsAtMs");
+        QTest::addColumn<int>("yields");
+        QTest::newRow("the clock stands still") << QList<int>(1000, 0) << 1;
+        QTest::newRow("every 10 ms for a second") << [] {
+            QList<int> times;
+            for (int ms = 0; ms < 1000; ms += 10)
+                times << ms;
+            return times;
+        }() << 20;
+        QTest::newRow("slow steps") << QList<int>{0, 100, 200, 249, 300} << 4;
+    }
+    void yieldsArePacedByTheClock()
+    {
+        QFETCH(QList<int>, checkpointsAtMs);
+        QFETCH(int, yields);
+        int ran = 0;
+        std::chrono::steady_clock::time_point now;
+        engine::YieldPacer pacer([&] { ++ran; }, [&] { return now; });
+        for (const int ms : checkpointsAtMs) {
+            now = std::chrono::steady_clock::time_point(std::chrono::milliseconds(ms));
+            pacer.checkpoint();
+        }
+        QCOMPARE(ran, yields);
     }
 };
 

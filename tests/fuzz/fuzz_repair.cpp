@@ -3,12 +3,14 @@
 // removed control characters, keeps every line feed and carriage return, and
 // a second repair changes nothing. A survey of the same text, cut in two
 // pieces anywhere between characters, counts exactly what the repair removes
-// and rewrites.
+// and rewrites; and the text decoded in two pieces, as a file is read, is the
+// text decoded whole.
 #include "engine/text_decoding.h"
 #include "engine/text_repair.h"
 #include "engine/text_survey.h"
 #include "platform/encodings.h"
 #include "platform/file_ref.h"
+#include "platform/stream_decoder.h"
 #include "platform/utf8.h"
 
 #include <cstdint>
@@ -38,6 +40,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t leng
 
     QByteArray text = engine::MakeUTF8(raw).bytes;
     require(platform::utf8::isValid(text), "valid UTF-8");
+
+    // Decoded in two pieces, cut where a file's slices would be, as a file
+    // is read, the text is the same as decoded whole.
+    {
+        const QByteArrayView bytes(raw.bytes);
+        const qsizetype rawCut = length > 1 ? qsizetype(data[1]) * qsizetype(length) / 256 : 0;
+        const qsizetype first = platform::utf8::completePrefixLength(bytes.first(rawCut));
+        QByteArray streamed;
+        if (raw.encoding) {
+            platform::StreamDecoder decoder(*raw.encoding);
+            decoder.decode(bytes.first(first), false, streamed);
+            decoder.decode(bytes.sliced(first), true, streamed);
+        } else if (engine::ReadsWithoutLookingAhead()) {
+            engine::AppendStrayBytesAsMacRoman(bytes.first(first), streamed);
+            engine::AppendStrayBytesAsMacRoman(bytes.sliced(first), streamed);
+        } else {
+            streamed = text;
+        }
+        require(streamed == text, "decoded in pieces as whole");
+    }
     const qsizetype lineFeeds = text.count('\n');
     const qsizetype carriageReturns = text.count('\r');
 

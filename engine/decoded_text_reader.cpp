@@ -1,0 +1,114 @@
+#include "engine/decoded_text_reader.h"
+
+#include "platform/encodings.h"
+#include "platform/file_ref.h"
+#include "platform/utf8.h"
+
+namespace quillmend::engine {
+
+using platform::Encodings;
+
+DecodedTextReader::DecodedTextReader(platform::FileReader& reader, const YieldCallback& yield)
+    : m_reader(reader)
+    , m_yield(yield)
+    , m_slices(reader)
+{
+}
+
+DecodedTextReader::~DecodedTextReader() = default;
+
+void DecodedTextReader::choose(QByteArrayView firstSlice)
+{
+    m_chosen = true;
+    if (platform::BeginsWithUtf16ByteOrderMark(firstSlice)) {
+        m_plan = {Encodings::UTF16};
+    } else if (ReadsWithoutLookingAhead()) {
+        m_plan = {Encodings::UTF8, true};
+    } else {
+        DecodingChoice choice;
+        QByteArray slice;
+        m_reader.rewind();
+        platform::Utf8SliceReader firstPass(m_reader);
+        while (firstPass.appendNext(slice) > 0) {
+            choice.add(slice);
+            slice.truncate(0);
+            if (m_yield)
+                m_yield();
+        }
+        m_reader.checkReadWhole();
+        m_reader.rewind();
+        m_plan = choice.decide();
+    }
+    if (!m_plan.encoding.isUtf8())
+        m_decoder = std::make_unique<platform::StreamDecoder>(m_plan.encoding);
+}
+
+bool DecodedTextReader::appendNext(QByteArray& out)
+{
+    if (m_ended)
+        return false;
+    const qsizetype before = out.size();
+    if (!m_chosen) {
+        // The first slice shows a byte-order mark; where the choice needs a
+        // first pass, the slice is read again after it.
+        m_slices.appendNext(out);
+        const bool readAgain = !platform::BeginsWithUtf16ByteOrderMark(QByteArrayView(out).sliced(before))
+            && !ReadsWithoutLookingAhead();
+        choose(QByteArrayView(out).sliced(before));
+        if (readAgain) {
+            out.truncate(before);
+            m_slices.restart();
+            m_slices.appendNext(out);
+        }
+    } else {
+        m_slices.appendNext(out);
+    }
+    const bool atEnd = out.size() == before;
+    if (m_yield)
+        m_yield();
+
+    if (m_decoder) {
+        m_raw = out.sliced(before);
+        out.truncate(before);
+        m_decoder->decode(m_raw, atEnd, out);
+    } else if (!atEnd) {
+        const QByteArrayView slice = QByteArrayView(out).sliced(before);
+        if (!platform::utf8::isValid(slice)) {
+            m_strayBytes = true;
+            m_raw = slice.toByteArray();
+            out.truncate(before);
+            AppendStrayBytesAsMacRoman(m_raw, out);
+            m_multiByte = m_multiByte || platform::utf8::containsMultiByteSequence(m_raw);
+        } else if (!m_multiByte) {
+            m_multiByte = platform::utf8::containsMultiByteSequence(slice);
+        }
+    }
+    if (m_yield && out.size() != before)
+        m_yield();
+
+    if (atEnd) {
+        m_ended = true;
+        m_reader.checkReadWhole();
+        // What a cut character held back comes now, before the end.
+        return out.size() != before;
+    }
+    return true;
+}
+
+bool DecodedTextReader::changesBytes() const
+{
+    return m_decoder != nullptr || m_strayBytes;
+}
+
+Decoding DecodedTextReader::decoding() const
+{
+    if (m_decoder || !m_plan.strayBytesAsMacRoman)
+        return m_plan;
+    if (!m_strayBytes)
+        return {Encodings::UTF8};
+    if (m_multiByte)
+        return {Encodings::UTF8, true};
+    return {Encodings::MacRoman};
+}
+
+} // namespace quillmend::engine
