@@ -6,7 +6,11 @@
 //
 // VARIANT: utf8 (control characters in about 1% of fields), macroman (the
 // same, encoded in Mac Roman, so not valid UTF-8), clean (no control
-// characters), dirty (a control character in every field).
+// characters), dirty (a control character in every field), utf16 (the utf8
+// text as UTF-16 after a byte-order mark), stray (the utf8 text with one "é"
+// in about every 20,000 records written as the Mac Roman byte 0x8E, a stray
+// byte in UTF-8). The utf16 and stray variants decode to the very text of the
+// utf8 variant of the same size, so their repairs must write the same bytes.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -51,18 +55,43 @@ std::string toMacRoman(const std::string& utf8)
     return out;
 }
 
+// Every character here is in the Basic Multilingual Plane.
+std::string toUtf16LittleEndian(const std::string& utf8)
+{
+    std::string out;
+    out.reserve(utf8.size() * 2);
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        unsigned code = lead;
+        std::size_t length = 1;
+        if (lead >= 0xE0) {
+            code = (lead & 0x0Fu) << 12 | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu) << 6
+                | (static_cast<unsigned char>(utf8[i + 2]) & 0x3Fu);
+            length = 3;
+        } else if (lead >= 0xC0) {
+            code = (lead & 0x1Fu) << 6 | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
+            length = 2;
+        }
+        out += char(code & 0xFF);
+        out += char(code >> 8);
+        i += length;
+    }
+    return out;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: quillmend-generate-export utf8|macroman|clean|dirty SIZE_MIB OUTPUT\n");
+        std::fprintf(stderr, "usage: quillmend-generate-export utf8|macroman|clean|dirty|utf16|stray SIZE_MIB OUTPUT\n");
         return 64;
     }
     const std::string variant = argv[1];
     const std::uint64_t target = std::strtoull(argv[2], nullptr, 10) << 20;
     const int controlEvery = variant == "dirty" ? 1 : variant == "clean" ? 0 : 100;
-    if (variant != "utf8" && variant != "macroman" && variant != "clean" && variant != "dirty") {
+    if (variant != "utf8" && variant != "macroman" && variant != "clean" && variant != "dirty" && variant != "utf16"
+        && variant != "stray") {
         std::fprintf(stderr, "unknown variant %s\n", argv[1]);
         return 64;
     }
@@ -87,7 +116,10 @@ int main(int argc, char* argv[])
 
     std::string header = "<?xml version=\"1.0\" standalone=\"yes\"?>\r\n<ExchangeData>\r\n"
                          "<Action>Entire Plot</Action>\r\n<Fixtures>\r\n";
+    // The size counts the text as UTF-8, so that every variant holds the same text.
     std::uint64_t written = header.size();
+    if (variant == "utf16")
+        header = "\xFF\xFE" + toUtf16LittleEndian(header);
     std::fwrite(header.data(), 1, header.size(), out);
     std::string chunk;
     for (std::uint64_t uid = 1; written < target; ++uid) {
@@ -100,16 +132,24 @@ int main(int argc, char* argv[])
         record += field("Channel", std::to_string(random.next() % 512 + 1));
         record += field("Note", "Unit " + std::to_string(uid % 24 + 1) + " \xE2\x80\x93 check focus");
         record += "</Fixture>\r\n";
+        written += record.size();
         if (variant == "macroman")
             record = toMacRoman(record);
+        if (variant == "utf16")
+            record = toUtf16LittleEndian(record);
+        if (variant == "stray" && uid % 20000 == 0) {
+            const std::size_t letter = record.find("\xC3\xA9");
+            if (letter != std::string::npos)
+                record.replace(letter, 2, "\x8E");
+        }
         chunk += record;
-        written += record.size();
         if (chunk.size() > (1u << 20)) {
             std::fwrite(chunk.data(), 1, chunk.size(), out);
             chunk.clear();
         }
     }
-    chunk += "</Fixtures>\r\n</ExchangeData>\r\n";
+    const std::string end = "</Fixtures>\r\n</ExchangeData>\r\n";
+    chunk += variant == "utf16" ? toUtf16LittleEndian(end) : end;
     std::fwrite(chunk.data(), 1, chunk.size(), out);
     return std::fclose(out) == 0 ? 0 : 1;
 }

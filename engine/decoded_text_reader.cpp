@@ -1,5 +1,6 @@
 #include "engine/decoded_text_reader.h"
 
+#include "platform/encoding_service.h"
 #include "platform/encodings.h"
 #include "platform/file_ref.h"
 #include "platform/utf8.h"
@@ -77,8 +78,14 @@ bool DecodedTextReader::appendNext(QByteArray& out)
             m_strayBytes = true;
             m_raw = slice.toByteArray();
             out.truncate(before);
-            AppendStrayBytesAsMacRoman(m_raw, out);
-            m_multiByte = m_multiByte || platform::utf8::containsMultiByteSequence(m_raw);
+            // Without a sequence of two or more bytes, every byte above ASCII
+            // is a stray one: the slice is read as Mac Roman at table speed.
+            const bool multiByte = platform::utf8::containsMultiByteSequence(m_raw);
+            m_multiByte = m_multiByte || multiByte;
+            if (multiByte)
+                AppendStrayBytesAsMacRoman(m_raw, out);
+            else
+                platform::AppendSingleByteAsUtf8(m_raw, Encodings::MacRoman, out);
         } else if (!m_multiByte) {
             m_multiByte = platform::utf8::containsMultiByteSequence(slice);
         }

@@ -1,5 +1,32 @@
 #pragma once
 
+// One repair, in the order a file passes through its pieces:
+//
+//   DoIt (request.h)           refuses a file without write permission or an
+//                              empty one, shows "Processing the file data...",
+//                              runs the pass and shows the text for its code.
+//   RepairTheFile (here)       resolves links, names the kept copy
+//                              (kept_copy_name.h) and opens the file
+//                              (platform::FileReader).
+//   StreamRepair               drives the pass, one slice at a time:
+//     DecodedTextReader          reads a slice of a few MiB and decodes it to
+//                                UTF-8 (text_decoding.h, platform::StreamDecoder);
+//     FullExportWatch            looks for the full-export marker;
+//     RepairText (text_repair.h) removes control characters, rewrites the
+//                                AppStamp entries, and in the first slice
+//                                makes the XML declaration say UTF-8;
+//     platform::FileReplacer     appends the repaired slice to a temporary file.
+//   ResultCodeFor (result_code.h)  turns what the whole text held into the code.
+//   platform::FileReplacer::commit  flushes, keeps the original under the kept
+//                              copy's name and renames the new file into place.
+//
+// Slices overlap so that nothing is missed at a cut: after each slice is
+// repaired, its last kEntryOverlap bytes (the longer of the marker and the
+// AppStamp entry, less one byte) are held back and repaired again at the head
+// of the next slice, so an entry or the marker that stands across the cut is
+// whole there. Slices are cut between UTF-8 sequences, and a character that a
+// cut splits in another encoding is completed by the decoder's own state.
+
 #include "engine/result_code.h"
 #include "engine/yield_callback.h"
 #include "platform/file_ref.h"

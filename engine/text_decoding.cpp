@@ -26,22 +26,15 @@ const TextEncoding* const kLaterCandidates[] = {
 void AppendStrayBytesAsMacRoman(QByteArrayView bytes, QByteArray& out)
 {
     const qsizetype size = bytes.size();
-    qsizetype validFrom = 0;
-    qsizetype at = 0;
-    while (at < size) {
-        const int length = platform::utf8::sequenceLength(bytes.sliced(at));
-        if (length > 0) {
-            at += length;
-            continue;
-        }
-        out.append(bytes.sliced(validFrom, at - validFrom));
+    for (qsizetype at = 0; at < size;) {
+        const qsizetype valid = platform::utf8::validPrefixLength(bytes.sliced(at));
+        out.append(bytes.sliced(at, valid));
+        at += valid;
         const qsizetype strayFrom = at;
         while (at < size && platform::utf8::sequenceLength(bytes.sliced(at)) == 0)
             ++at;
         platform::AppendSingleByteAsUtf8(bytes.sliced(strayFrom, at - strayFrom), Encodings::MacRoman, out);
-        validFrom = at;
     }
-    out.append(bytes.sliced(validFrom));
 }
 
 DecodingChoice::DecodingChoice()

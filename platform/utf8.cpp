@@ -97,6 +97,19 @@ bool isValid(QByteArrayView bytes)
     return walkNonAscii(bytes, [](int length) { return length; });
 }
 
+qsizetype validPrefixLength(QByteArrayView bytes)
+{
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype size = bytes.size();
+    for (qsizetype at = skipAscii(data, 0, size); at < size; at = skipAscii(data, at, size)) {
+        const int length = sequenceLength(bytes.sliced(at));
+        if (length == 0)
+            return at;
+        at += length;
+    }
+    return size;
+}
+
 qsizetype completePrefixLength(QByteArrayView bytes)
 {
     const qsizetype size = bytes.size();

@@ -13,6 +13,9 @@ int sequenceLength(QByteArrayView bytes);
 /// machine word at a time.
 bool isValid(QByteArrayView bytes);
 
+/// How many of `bytes`, from the first, form well-formed UTF-8.
+qsizetype validPrefixLength(QByteArrayView bytes);
+
 /// How many of `bytes` remain when a sequence cut off by their end (one that
 /// more bytes could still complete) is left out.
 qsizetype completePrefixLength(QByteArrayView bytes);
