@@ -5,13 +5,15 @@
 #include "platform/file_ref.h"
 #include "platform/utf8.h"
 
+#include <utility>
+
 namespace quillmend::engine {
 
 using platform::Encodings;
 
-DecodedTextReader::DecodedTextReader(platform::FileReader& reader, const YieldCallback& yield)
+DecodedTextReader::DecodedTextReader(platform::FileReader& reader, YieldCallback yield)
     : m_reader(reader)
-    , m_yield(yield)
+    , m_yield(std::move(yield))
     , m_slices(reader)
 {
 }

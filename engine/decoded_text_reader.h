@@ -29,7 +29,7 @@ class DecodedTextReader {
 public:
     /// Reads from the start of the file that `reader` has open. `yield`, when
     /// set, is called after each slice is read and after it is decoded.
-    DecodedTextReader(platform::FileReader& reader, const YieldCallback& yield);
+    DecodedTextReader(platform::FileReader& reader, YieldCallback yield);
     ~DecodedTextReader();
 
     /// Appends the next piece of the decoded text to `out` (possibly none)
@@ -48,7 +48,7 @@ private:
     void choose(QByteArrayView firstSlice);
 
     platform::FileReader& m_reader;
-    const YieldCallback& m_yield;
+    YieldCallback m_yield;
     platform::Utf8SliceReader m_slices;
     bool m_chosen = false;
     bool m_ended = false;

@@ -1,14 +1,13 @@
 #include "engine/text_repair.h"
 
+#include "platform/byte_scan.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace quillmend::engine {
 
@@ -31,38 +30,15 @@ std::array<unsigned char, 256> keptBytes(bool removeTabs)
 }
 
 // The first position in [from, to) whose byte `keep` does not keep, or `to`.
-// Blocks with no such byte are passed over sixteen (or eight) bytes at a time.
+// Blocks with no such byte are passed over sixteen bytes at a time.
 qsizetype nextRemovable(const char* data, qsizetype from, qsizetype to, const unsigned char* keep)
 {
+    namespace scan = platform::bytescan;
     qsizetype at = from;
-#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
-    const __m128i highestControl = _mm_set1_epi8(0x1F);
-    const __m128i lineFeed = _mm_set1_epi8('\n');
-    const __m128i carriageReturn = _mm_set1_epi8('\r');
-    const __m128i tab = _mm_set1_epi8(keep['\t'] ? '\t' : '\n');
-    for (; at + 16 <= to; at += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(bytes, highestControl), bytes);
-        const __m128i kept = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, carriageReturn)),
-                                          _mm_cmpeq_epi8(bytes, tab));
-        if (const unsigned removable = unsigned(_mm_movemask_epi8(_mm_andnot_si128(kept, control))))
-            return at + __builtin_ctz(removable);
+    for (; at + scan::kBlock <= to; at += scan::kBlock) {
+        if (const unsigned removable = scan::removableMask(data + at, keep['\t'] != 0))
+            return at + scan::lowestBit(removable);
     }
-#else
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-    while (at + 8 <= to) {
-        std::uint64_t word;
-        std::memcpy(&word, data + at, sizeof word);
-        if ((word - kOnes * 0x20) & ~word & kHighBits) {
-            for (int i = 0; i < 8; ++i) {
-                if (!keep[static_cast<unsigned char>(data[at + i])])
-                    return at + i;
-            }
-        }
-        at += 8;
-    }
-#endif
     while (at < to && keep[static_cast<unsigned char>(data[at])])
         ++at;
     return at;
@@ -74,27 +50,22 @@ qsizetype findAppStamp(const char* data, qsizetype from, qsizetype size)
     const auto matchesAt = [data](qsizetype at) {
         return std::memcmp(data + at, kVectorworksAppStamp, std::size_t(kAppStampLength)) == 0;
     };
+    namespace scan = platform::bytescan;
     qsizetype at = from;
-#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
     // Sixteen places at a time, only those with the entry's "V" and "k" in
     // their places are compared in full: a text full of "<" or of any one
     // letter is searched as fast as any other.
-    constexpr qsizetype kV = 10;
-    constexpr qsizetype kK = 19;
+    constexpr int kV = 10;
+    constexpr int kK = 19;
     static_assert(kVectorworksAppStamp[kV] == 'V' && kVectorworksAppStamp[kK] == 'k');
-    const __m128i vs = _mm_set1_epi8('V');
-    const __m128i ks = _mm_set1_epi8('k');
-    for (; at + 15 + kAppStampLength <= size; at += 16) {
-        const __m128i atV = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + kV));
-        const __m128i atK = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + kK));
-        unsigned candidates = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(atV, vs), _mm_cmpeq_epi8(atK, ks))));
-        for (; candidates; candidates &= candidates - 1) {
-            const qsizetype candidate = at + __builtin_ctz(candidates);
+    for (; at + scan::kBlock - 1 + kAppStampLength <= size; at += scan::kBlock) {
+        for (unsigned candidates = scan::pairMask(data + at, kV, 'V', kK, 'k'); candidates;
+             candidates &= candidates - 1) {
+            const qsizetype candidate = at + scan::lowestBit(candidates);
             if (matchesAt(candidate))
                 return candidate;
         }
     }
-#endif
     for (; at + kAppStampLength <= size; ++at) {
         if (matchesAt(at))
             return at;

@@ -1,12 +1,10 @@
 #include "engine/text_survey.h"
 
 #include "engine/text_repair.h"
+#include "platform/byte_scan.h"
 
 #include <QByteArray>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace quillmend::engine {
 
@@ -61,26 +59,19 @@ std::vector<SurveyReport::ControlCharacter> TextSurvey::controlCharacters() cons
 
 void TextSurvey::notePlaces(QByteArrayView piece)
 {
+    namespace scan = platform::bytescan;
     const char* data = piece.data();
     const qsizetype size = piece.size();
     for (qsizetype at = 0; at < size; ++at) {
-#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
         // Sixteen bytes without a control character only move the column on,
-        // by the characters that begin among them.
-        if (at + 16 <= size) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-            const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(0x1F)), bytes);
-            if (_mm_movemask_epi8(control) == 0) {
-                // Continuation bytes, 0x80-0xBF, are the signed bytes below -64.
-                const unsigned continuation
-                    = unsigned(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, _mm_set1_epi8(char(0xC0)))));
-                m_next.column += 16 - __builtin_popcount(continuation);
-                m_afterCarriageReturn = false;
-                at += 15;
-                continue;
-            }
+        // by the characters that begin among them (continuation bytes belong
+        // to the character that their lead began).
+        if (at + scan::kBlock <= size && scan::controlMask(data + at) == 0) {
+            m_next.column += scan::kBlock - scan::countBits(scan::continuationMask(data + at));
+            m_afterCarriageReturn = false;
+            at += scan::kBlock - 1;
+            continue;
         }
-#endif
         const auto c = static_cast<unsigned char>(data[at]);
         if (c >= 0x20) {
             // Continuation bytes belong to the character that their lead began.

@@ -1,5 +1,6 @@
 #include "platform/encoding_service.h"
 
+#include "platform/byte_scan.h"
 #include "platform/encoding_error.h"
 #include "platform/encodings.h"
 #include "platform/icu_converter.h"
@@ -17,9 +18,6 @@
 #include <mutex>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace quillmend::platform {
 
@@ -83,13 +81,7 @@ std::shared_ptr<const SingleByteTable> singleByteTable(const TextEncoding& encod
 // encoding here reads as ASCII.
 bool asciiBlock(const char* at)
 {
-#if defined(__SSE2__)
-    return _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))) == 0;
-#else
-    std::uint64_t words[2];
-    std::memcpy(words, at, sizeof words);
-    return ((words[0] | words[1]) & 0x8080808080808080ULL) == 0;
-#endif
+    return bytescan::highMask(at) == 0;
 }
 
 qsizetype utf8Length(QByteArrayView bytes, const SingleByteTable& table)

@@ -164,59 +164,87 @@ QString FileReplacer::commit(const KeptCopyNamer& keptCopyName)
 
 void FileReplacer::makeKeptCopy(const KeptCopyNamer& keptCopyName)
 {
-    const QByteArray original = native(m_file.path());
-    bool hardLinks = true;
-    bool renameWithoutReplacing = true;
+    // The three ways, best first; a way that the file system does not offer
+    // gives way to the next for the same name, a taken name to the next name.
+    int way = 0;
+    const auto tryWay = [this, &way](const FileRef& kept) {
+        switch (way) {
+        case 0:
+            return linkKeptCopy(kept);
+        case 1:
+            return moveCopyToKeptName(kept);
+        default:
+            return moveCopyToFreeKeptName(kept);
+        }
+    };
     for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
         const FileRef kept = m_folder.child(keptCopyName(attempt));
-        if (hardLinks) {
-            if (SystemCalls::current().link(original.constData(), native(kept.path()).constData()) == 0) {
-                m_keptPath = kept.path();
-                // The link must be the very file that was read, not one put
-                // in its place since.
-                checkUnchanged(kept);
-                return;
-            }
-            if (errno == EEXIST)
-                continue;
-            if (!meansNoHardLinks(errno))
-                throw FileError(kept.path(), errno);
-            hardLinks = false;
+        KeptCopyAttempt result = tryWay(kept);
+        while (result == KeptCopyAttempt::Unsupported && way < 2) {
+            ++way;
+            result = tryWay(kept);
         }
-        if (renameWithoutReplacing) {
-            // The copy is complete and stored before it takes the kept name,
-            // so that no crash leaves a partial copy under it.
-            if (m_copyPath.isEmpty()) {
-                FileDescriptor copy = createTemporary(m_copyPath);
-                copyOriginalTo(copy);
-            }
-            if (SystemCalls::current().renameNoReplace(native(m_copyPath).constData(), native(kept.path()).constData())
-                == 0) {
-                m_keptPath = kept.path();
-                m_copyPath.clear();
-                return;
-            }
-            if (errno == EEXIST)
-                continue;
-            if (errno != ENOSYS)
-                throw FileError(kept.path(), errno);
-            renameWithoutReplacing = false;
-            removeOwnFile(m_copyPath);
-            m_copyPath.clear();
-        }
-        // Last resort: the copy is written under its name directly.
-        try {
-            FileDescriptor copy
-                = FileDescriptor::open(kept.path(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
-            m_keptPath = kept.path();
-            copyOriginalTo(copy);
+        if (result == KeptCopyAttempt::Made)
             return;
-        } catch (const FileError& error) {
-            if (error.errorCode() != EEXIST || !m_keptPath.isEmpty())
-                throw;
-        }
     }
     throw FileError(m_file.path(), QStringLiteral("every name for a copy of the original is taken"));
+}
+
+FileReplacer::KeptCopyAttempt FileReplacer::linkKeptCopy(const FileRef& kept)
+{
+    if (SystemCalls::current().link(native(m_file.path()).constData(), native(kept.path()).constData()) == 0) {
+        m_keptPath = kept.path();
+        // The link must be the very file that was read, not one put in its
+        // place since.
+        checkUnchanged(kept);
+        return KeptCopyAttempt::Made;
+    }
+    if (errno == EEXIST)
+        return KeptCopyAttempt::NameTaken;
+    if (!meansNoHardLinks(errno))
+        throw FileError(kept.path(), errno);
+    return KeptCopyAttempt::Unsupported;
+}
+
+void FileReplacer::makeCompleteCopy()
+{
+    // Complete and stored before it takes the kept name, so that no crash
+    // leaves a partial copy under that name.
+    if (m_copyPath.isEmpty()) {
+        FileDescriptor copy = createTemporary(m_copyPath);
+        copyOriginalTo(copy);
+    }
+}
+
+FileReplacer::KeptCopyAttempt FileReplacer::moveCopyToKeptName(const FileRef& kept)
+{
+    makeCompleteCopy();
+    if (SystemCalls::current().renameNoReplace(native(m_copyPath).constData(), native(kept.path()).constData()) == 0) {
+        m_keptPath = kept.path();
+        m_copyPath.clear();
+        return KeptCopyAttempt::Made;
+    }
+    if (errno == EEXIST)
+        return KeptCopyAttempt::NameTaken;
+    if (errno != ENOSYS)
+        throw FileError(kept.path(), errno);
+    return KeptCopyAttempt::Unsupported;
+}
+
+FileReplacer::KeptCopyAttempt FileReplacer::moveCopyToFreeKeptName(const FileRef& kept)
+{
+    // Where no rename can refuse to replace (FAT and exFAT, seen through
+    // some drivers), the name is checked just before the plain rename. Only
+    // another program creating that very name in the moment between the two
+    // calls could lose its file; the user's own file is never at stake.
+    makeCompleteCopy();
+    if (kept.exists())
+        return KeptCopyAttempt::NameTaken;
+    if (SystemCalls::current().rename(native(m_copyPath).constData(), native(kept.path()).constData()) < 0)
+        throw FileError(kept.path(), errno);
+    m_keptPath = kept.path();
+    m_copyPath.clear();
+    return KeptCopyAttempt::Made;
 }
 
 void FileReplacer::copyOriginalTo(FileDescriptor& out)

@@ -22,8 +22,9 @@ namespace quillmend::platform {
 /// The new content goes to a temporary file created exclusively in the same
 /// folder, with the original's permissions (and owner and group where the
 /// process may set them), and is flushed to disk. The kept copy is then a hard
-/// link to the original, or, where the file system has none, a flushed copy;
-/// neither ever replaces an existing name. Last, the temporary file is renamed
+/// link to the original, or, where the file system has none, a flushed copy
+/// in a temporary file that takes the kept name in one rename; none of them
+/// replaces an existing name, and none leaves a partial copy under it. Last, the temporary file is renamed
 /// over the old name and the folder is flushed. Any failure undoes what was
 /// done: the old name keeps the former content, and no temporary file or
 /// partial kept copy is left.
@@ -73,7 +74,14 @@ public:
 private:
     void removeStrayTemporaryFiles() const;
     FileDescriptor createTemporary(QString& path) const;
+    /// How one way of making the kept copy fared with one name.
+    enum class KeptCopyAttempt { Made, NameTaken, Unsupported };
+
     void makeKeptCopy(const KeptCopyNamer& keptCopyName);
+    KeptCopyAttempt linkKeptCopy(const FileRef& kept);
+    KeptCopyAttempt moveCopyToKeptName(const FileRef& kept);
+    KeptCopyAttempt moveCopyToFreeKeptName(const FileRef& kept);
+    void makeCompleteCopy();
     void copyOriginalTo(FileDescriptor& out);
     void checkUnchanged(const FileRef& entry) const;
     void applyOwnerAndMode(int fd, const QString& path) const;

@@ -1,11 +1,10 @@
 #include "platform/utf8.h"
 
+#include "platform/byte_scan.h"
+
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace quillmend::platform::utf8 {
 
@@ -21,14 +20,8 @@ bool isContinuation(unsigned char byte)
 // Skips the ASCII bytes from `at` on, sixteen (or eight) at a time where it can.
 qsizetype skipAscii(const unsigned char* data, qsizetype at, qsizetype size)
 {
-#if defined(__SSE2__)
-    while (at + 16 <= size) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-        if (_mm_movemask_epi8(bytes) != 0)
-            break;
-        at += 16;
-    }
-#endif
+    while (at + bytescan::kBlock <= size && bytescan::highMask(reinterpret_cast<const char*>(data + at)) == 0)
+        at += bytescan::kBlock;
     while (at + 8 <= size) {
         std::uint64_t word;
         std::memcpy(&word, data + at, sizeof word);

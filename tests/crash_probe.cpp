@@ -1,7 +1,7 @@
 // Runs one repair and kills itself, as a crash or a power cut would end it,
 // at its N-th system call. tests/crash_safety.sh looks at what is left.
 //
-//   quillmend-crash-probe N FILE [--any-file] [--no-hard-links]
+//   quillmend-crash-probe N FILE [--any-file] [--no-hard-links] [--no-rename-without-replacing]
 //
 // Prints the result code when the repair ends before the N-th call.
 #include "engine/repair_pass.h"
@@ -19,9 +19,10 @@ namespace {
 
 class KillingCalls : public quillmend::platform::SystemCalls {
 public:
-    KillingCalls(int killAt, bool noHardLinks)
+    KillingCalls(int killAt, bool noHardLinks, bool noRenameWithoutReplacing)
         : m_killAt(killAt)
         , m_noHardLinks(noHardLinks)
+        , m_noRenameWithoutReplacing(noRenameWithoutReplacing)
     {
     }
 
@@ -30,12 +31,15 @@ protected:
     {
         if (++m_calls == m_killAt)
             ::kill(::getpid(), SIGKILL);
-        return m_noHardLinks && call == Call::Link ? EPERM : 0;
+        if (m_noHardLinks && call == Call::Link)
+            return EPERM;
+        return m_noRenameWithoutReplacing && call == Call::RenameNoReplace ? ENOSYS : 0;
     }
 
 private:
     int m_killAt;
     bool m_noHardLinks;
+    bool m_noRenameWithoutReplacing;
     int m_calls = 0;
 };
 
@@ -44,16 +48,18 @@ private:
 int main(int argc, char* argv[])
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: quillmend-crash-probe N FILE [--any-file] [--no-hard-links]\n");
+        std::fprintf(stderr, "usage: quillmend-crash-probe N FILE [--any-file] [--no-hard-links] [--no-rename-without-replacing]\n");
         return 64;
     }
     bool anyFile = false;
     bool noHardLinks = false;
+    bool noRenameWithoutReplacing = false;
     for (int i = 3; i < argc; ++i) {
         anyFile = anyFile || std::strcmp(argv[i], "--any-file") == 0;
         noHardLinks = noHardLinks || std::strcmp(argv[i], "--no-hard-links") == 0;
+        noRenameWithoutReplacing = noRenameWithoutReplacing || std::strcmp(argv[i], "--no-rename-without-replacing") == 0;
     }
-    KillingCalls calls(std::atoi(argv[1]), noHardLinks);
+    KillingCalls calls(std::atoi(argv[1]), noHardLinks, noRenameWithoutReplacing);
     quillmend::platform::SystemCalls::install(&calls);
     const auto code = quillmend::engine::FNProcessTheFile(quillmend::platform::FileRef(QFile::decodeName(argv[2])),
                                                           anyFile, true);

@@ -49,8 +49,9 @@ scenario() {
       esac
     done
 
+    local cli_flags=${flags//--no-hard-links/}
     # shellcheck disable=SC2086
-    "$cli" ${flags//--no-hard-links/} "$dir/$name" > /dev/null 2>&1 || fail "$name $flags, killed at call $n: the next repair failed"
+    "$cli" ${cli_flags//--no-rename-without-replacing/} "$dir/$name" > /dev/null 2>&1 || fail "$name $flags, killed at call $n: the next repair failed"
     cmp -s <(printf '%b' "$repaired") "$dir/$name" || fail "$name $flags, call $n: not repaired by the next repair"
     if ls -A "$dir" | grep -q '^\.quillmend-'; then
       fail "$name $flags, call $n: a temporary file is left after the next repair"
@@ -67,6 +68,9 @@ export_repaired='<Action>Entire Plot</Action>\r\n<AppStamp>Marlowbrook</AppStamp
 scenario show.xml "" "$export_text" "$export_repaired" yes ""
 scenario show.xml "" "$export_text" "$export_repaired" yes "show (Original).xml"
 scenario show.xml "--no-hard-links" "$export_text" "$export_repaired" yes ""
+# As on FAT and exFAT: neither hard links nor a rename that refuses to replace.
+scenario show.xml "--no-hard-links --no-rename-without-replacing" "$export_text" "$export_repaired" yes ""
+scenario show.xml "--no-hard-links --no-rename-without-replacing" "$export_text" "$export_repaired" yes "show (Original).xml"
 scenario legacy.xml "" '<Action>Entire Plot</Action>Caf\216\001' '<Action>Entire Plot</Action>Caf\303\251' yes ""
 scenario notes.txt "--any-file" 'a\001b' 'ab' no ""
 scenario show "--any-file" 'a\001b' 'ab' yes ""

@@ -99,7 +99,7 @@ private slots:
             {"show.xml", true, "a\x01" "b", "ab", {}, QString()},
             {"show", true, "a\x01" "b", "ab", {}, "show."},
             {"show", true, "a\x01" "b", "ab", {{"show.", "older"}}, "show 2."},
-            // Not UTF-8: decoded and repaired as a whole.
+            // Not UTF-8: decoded slice by slice.
             {"legacy.xml", false, "<Action>Entire Plot</Action>Caf\x8E\x01", "<Action>Entire Plot</Action>Caf\xC3\xA9",
              {}, "legacy (Original).xml"},
             // Nothing to write in the end: told so, whatever fails on the way.
@@ -138,7 +138,7 @@ private slots:
         QTest::addColumn<bool>("renameCanReplace");
         QTest::newRow("ENOSPC") << ENOSPC << false;
         QTest::newRow("EIO") << EIO << false;
-        // Nor a rename that refuses to replace: the copy is written in place.
+        // Nor a rename that refuses to replace: the copy takes a name checked just before.
         QTest::newRow("ENOSPC, no safe rename") << ENOSPC << true;
         QTest::newRow("EIO, no safe rename") << EIO << true;
     }

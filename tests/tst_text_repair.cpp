@@ -2,6 +2,7 @@
 // AppStamp rewrite, XML declaration and kept-copy names.
 #include "engine/kept_copy_name.h"
 #include "engine/text_repair.h"
+#include "platform/byte_scan.h"
 
 #include <QTest>
 
@@ -184,6 +185,40 @@ private slots:
         QFETCH(int, attempt);
         QFETCH(QString, expected);
         QCOMPARE(KeptCopyName(name, anyFile, attempt), expected);
+    }
+
+    // The sixteen-byte tests under every fast path, in whichever version this
+    // build has (the portable one where QUILLMEND_PORTABLE_SCAN is set).
+    void byteScanMasks_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<QString>("test");
+        QTest::addColumn<unsigned>("mask");
+        const QByteArray mixed("a\x01\t\n\r\x1F \x7F\x80\xBF\xC0\xFF\x00Vk\x20", 16);
+        QTest::newRow("high") << mixed << "high" << 0x0F00u;
+        QTest::newRow("removable, tabs too") << mixed << "removable" << 0x1026u;
+        QTest::newRow("removable, tabs kept") << mixed << "removable keeping tabs" << 0x1022u;
+        QTest::newRow("control") << mixed << "control" << 0x103Eu;
+        QTest::newRow("continuation") << mixed << "continuation" << 0x0300u;
+        QTest::newRow("pair") << QByteArray("xVkxxxxxxxxxxxxVk..............") << "pair V k" << 0x4001u;
+    }
+    void byteScanMasks()
+    {
+        namespace scan = quillmend::platform::bytescan;
+        QFETCH(QByteArray, block);
+        QFETCH(QString, test);
+        QFETCH(unsigned, mask);
+        const char* at = block.constData();
+        const unsigned got = test == "high"                       ? scan::highMask(at)
+            : test == "removable"                                 ? scan::removableMask(at, false)
+            : test == "removable keeping tabs"                    ? scan::removableMask(at, true)
+            : test == "control"                                   ? scan::controlMask(at)
+            : test == "continuation"                              ? scan::continuationMask(at)
+                                                                  : scan::pairMask(at, 1, 'V', 2, 'k');
+        QCOMPARE(got, mask);
+#ifdef QUILLMEND_PORTABLE_SCAN
+        QVERIFY(scan::isPortable());
+#endif
     }
 };
 
