@@ -20,8 +20,9 @@ DecodedTextReader::DecodedTextReader(platform::FileReader& reader, YieldCallback
 
 DecodedTextReader::~DecodedTextReader() = default;
 
-void DecodedTextReader::choose(QByteArrayView firstSlice)
+bool DecodedTextReader::choose(QByteArrayView firstSlice)
 {
+    bool lookedAhead = false;
     m_chosen = true;
     if (platform::BeginsWithUtf16ByteOrderMark(firstSlice)) {
         m_plan = {Encodings::UTF16};
@@ -41,9 +42,11 @@ void DecodedTextReader::choose(QByteArrayView firstSlice)
         m_reader.checkReadWhole();
         m_reader.rewind();
         m_plan = choice.decide();
+        lookedAhead = true;
     }
     if (!m_plan.encoding.isUtf8())
         m_decoder = std::make_unique<platform::StreamDecoder>(m_plan.encoding);
+    return lookedAhead;
 }
 
 bool DecodedTextReader::appendNext(QByteArray& out)
@@ -55,10 +58,7 @@ bool DecodedTextReader::appendNext(QByteArray& out)
         // The first slice shows a byte-order mark; where the choice needs a
         // first pass, the slice is read again after it.
         m_slices.appendNext(out);
-        const bool readAgain = !platform::BeginsWithUtf16ByteOrderMark(QByteArrayView(out).sliced(before))
-            && !ReadsWithoutLookingAhead();
-        choose(QByteArrayView(out).sliced(before));
-        if (readAgain) {
+        if (choose(QByteArrayView(out).sliced(before))) {
             out.truncate(before);
             m_slices.restart();
             m_slices.appendNext(out);

@@ -45,7 +45,9 @@ public:
     Decoding decoding() const;
 
 private:
-    void choose(QByteArrayView firstSlice);
+    /// Chooses the decoding from the first slice; true when that took a
+    /// first pass over the file, after which the first slice is read again.
+    bool choose(QByteArrayView firstSlice);
 
     platform::FileReader& m_reader;
     YieldCallback m_yield;
