@@ -87,35 +87,36 @@ CommandLineTool::CommandLineTool(std::FILE* out, std::FILE* err)
 {
 }
 
-int CommandLineTool::run(const QStringList& arguments)
+int CommandLineTool::run(const QByteArrayList& arguments)
 {
     bool anyFile = false;
     bool preserveTabs = false;
     bool checkOnly = false;
     bool json = false;
     bool optionsEnded = false;
-    QStringList files;
-    for (const QString& argument : arguments) {
-        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
-            files << argument;
-        } else if (argument == QLatin1String("--")) {
+    QList<platform::NativeName> files;
+    for (const QByteArray& argument : arguments) {
+        if (optionsEnded || !argument.startsWith('-') || argument == "-") {
+            files << platform::NativeName::fromSystem(argument);
+        } else if (argument == "--") {
             optionsEnded = true;
-        } else if (argument == QLatin1String("--any-file")) {
+        } else if (argument == "--any-file") {
             anyFile = true;
-        } else if (argument == QLatin1String("--preserve-tabs")) {
+        } else if (argument == "--preserve-tabs") {
             preserveTabs = true;
-        } else if (argument == QLatin1String("--check")) {
+        } else if (argument == "--check") {
             checkOnly = true;
-        } else if (argument == QLatin1String("--json")) {
+        } else if (argument == "--json") {
             json = true;
-        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+        } else if (argument == "--help" || argument == "-h") {
             std::fputs(kUsage, m_out);
             return kExitOk;
-        } else if (argument == QLatin1String("--version")) {
+        } else if (argument == "--version") {
             printLine(m_out, QStringLiteral("quillmend-cli ") + QLatin1String(kShortVersion));
             return kExitOk;
         } else {
-            printLine(m_err, QStringLiteral("quillmend-cli: unknown option ") + argument);
+            printLine(m_err, QStringLiteral("quillmend-cli: unknown option ")
+                                 + platform::NativeName::fromSystem(argument).toEscapedText());
             std::fputs(kUsage, m_err);
             return kExitUsage;
         }
@@ -132,7 +133,7 @@ int CommandLineTool::run(const QStringList& arguments)
     }
 
     int status = kExitOk;
-    for (const QString& file : files) {
+    for (const platform::NativeName& file : files) {
         const int fileStatus = checkOnly ? check(file, anyFile, preserveTabs, json) : repair(file, anyFile, preserveTabs);
         if (strength(fileStatus) > strength(status))
             status = fileStatus;
@@ -140,9 +141,10 @@ int CommandLineTool::run(const QStringList& arguments)
     return status;
 }
 
-int CommandLineTool::repair(const QString& path, bool anyFile, bool preserveTabs)
+int CommandLineTool::repair(const platform::NativeName& path, bool anyFile, bool preserveTabs)
 {
-    const auto printForFile = [&](const QString& text) { printLine(m_out, path + QStringLiteral(": ") + text); };
+    const QString shown = path.toEscapedText();
+    const auto printForFile = [&](const QString& text) { printLine(m_out, shown + QStringLiteral(": ") + text); };
     PrintingSinks sinks(printForFile);
     int status = kExitError;
     const std::optional<QString> failure = failureOf([&] {
@@ -170,11 +172,11 @@ int CommandLineTool::repair(const QString& path, bool anyFile, bool preserveTabs
         }
     });
     if (failure)
-        printLine(m_err, path + QStringLiteral(": ") + *failure);
+        printLine(m_err, shown + QStringLiteral(": ") + *failure);
     return status;
 }
 
-int CommandLineTool::check(const QString& path, bool anyFile, bool preserveTabs, bool json)
+int CommandLineTool::check(const platform::NativeName& path, bool anyFile, bool preserveTabs, bool json)
 {
     int status = kExitError;
     const std::optional<QString> failure = failureOf([&] {
@@ -193,7 +195,7 @@ int CommandLineTool::check(const QString& path, bool anyFile, bool preserveTabs,
         std::fputs(SurveyFailureAsJson(path, *failure).constData(), m_out);
         std::fflush(m_out);
     } else if (failure) {
-        printLine(m_err, path + QStringLiteral(": ") + *failure);
+        printLine(m_err, path.toEscapedText() + QStringLiteral(": ") + *failure);
     }
     return status;
 }

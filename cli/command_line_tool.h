@@ -1,6 +1,9 @@
 #pragma once
 
-#include <QStringList>
+#include "platform/native_name.h"
+
+#include <QByteArrayList>
+#include <QString>
 
 #include <cstdio>
 
@@ -12,7 +15,9 @@ namespace quillmend::cli {
 ///   quillmend-cli --check [--json] [--any-file] [--preserve-tabs] FILE...
 ///
 /// Prints each file's final status text, and each message a request shows,
-/// on a line of its own after the file's path. Exit status: 0 when every file
+/// on a line of its own after the file's path. A path is printed with its
+/// control characters and the bytes that are not UTF-8 escaped, so that no
+/// name can speak to the terminal. Exit status: 0 when every file
 /// was repaired or needed nothing, 1 when any was refused, 2 when any failed,
 /// 64 for bad usage.
 ///
@@ -31,12 +36,13 @@ public:
 
     CommandLineTool(std::FILE* out, std::FILE* err);
 
-    /// Runs with `arguments` (without the program's name) and returns the exit status.
-    int run(const QStringList& arguments);
+    /// Runs with `arguments` (without the program's name), each as the
+    /// system spells it, and returns the exit status.
+    int run(const QByteArrayList& arguments);
 
 private:
-    int repair(const QString& path, bool anyFile, bool preserveTabs);
-    int check(const QString& path, bool anyFile, bool preserveTabs, bool json);
+    int repair(const platform::NativeName& path, bool anyFile, bool preserveTabs);
+    int check(const platform::NativeName& path, bool anyFile, bool preserveTabs, bool json);
     void printLine(std::FILE* stream, const QString& line);
 
     std::FILE* m_out;

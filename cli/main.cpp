@@ -1,14 +1,15 @@
 #include "cli/command_line_tool.h"
 
-#include <QFile>
-#include <QStringList>
+#include <QByteArrayList>
 
 #include <cstdio>
 
 int main(int argc, char* argv[])
 {
-    QStringList arguments;
+    // Taken as bytes: a name need not be valid text, and must reach the
+    // system calls spelt as it came.
+    QByteArrayList arguments;
     for (int i = 1; i < argc; ++i)
-        arguments << QFile::decodeName(argv[i]);
+        arguments << QByteArray(argv[i]);
     return quillmend::cli::CommandLineTool(stdout, stderr).run(arguments);
 }

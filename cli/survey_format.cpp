@@ -46,10 +46,10 @@ QString ControlCharacterName(int code)
     return code >= 0 && code < 32 ? QString::fromLatin1(kNames[code]) : QString();
 }
 
-QString SurveyAsText(const QString& path, const SurveyReport& report)
+QString SurveyAsText(const platform::NativeName& path, const SurveyReport& report)
 {
     QStringList lines;
-    lines << path;
+    lines << path.toEscapedText();
     const auto add = [&](const QString& label, const QString& value) {
         lines << QStringLiteral("  ") + label + QStringLiteral(": ") + value;
     };
@@ -73,15 +73,16 @@ QString SurveyAsText(const QString& path, const SurveyReport& report)
     add(QStringLiteral("XML declaration"),
         report.declarationChanges ? QStringLiteral("would be made to say UTF-8") : QStringLiteral("stays as it is"));
     add(QStringLiteral("original kept as"),
-        report.keptCopyName.isEmpty() ? QStringLiteral("(none)") : report.keptCopyName);
+        report.keptCopyName.isEmpty() ? QStringLiteral("(none)") : report.keptCopyName.toEscapedText());
     add(QStringLiteral("a repair would give"), resultText(report));
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
-QByteArray SurveyAsJson(const QString& path, const SurveyReport& report)
+QByteArray SurveyAsJson(const platform::NativeName& path, const SurveyReport& report)
 {
     QJsonObject object;
-    object[QLatin1String("file")] = path;
+    object[QLatin1String("file")] = path.toText();
+    object[QLatin1String("fileHex")] = path.toHex();
     if (report.refusal)
         object[QLatin1String("refused")] = engine::RefusalMessage(*report.refusal);
     else
@@ -106,8 +107,9 @@ QByteArray SurveyAsJson(const QString& path, const SurveyReport& report)
         object[QLatin1String("appStampsToRewrite")] = report.appStampsToRewrite;
         object[QLatin1String("declarationChanges")] = report.declarationChanges;
     }
-    object[QLatin1String("keptCopyName")]
-        = report.keptCopyName.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(report.keptCopyName);
+    const bool kept = !report.keptCopyName.isEmpty();
+    object[QLatin1String("keptCopyName")] = kept ? QJsonValue(report.keptCopyName.toText()) : QJsonValue::Null;
+    object[QLatin1String("keptCopyNameHex")] = kept ? QJsonValue(report.keptCopyName.toHex()) : QJsonValue::Null;
     if (report.resultCode) {
         object[QLatin1String("resultCode")] = qint64(*report.resultCode);
         object[QLatin1String("status")] = engine::StatusTextFor(*report.resultCode).value_or(QString());
@@ -118,9 +120,13 @@ QByteArray SurveyAsJson(const QString& path, const SurveyReport& report)
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
-QByteArray SurveyFailureAsJson(const QString& path, const QString& reason)
+QByteArray SurveyFailureAsJson(const platform::NativeName& path, const QString& reason)
 {
-    const QJsonObject object{{QLatin1String("file"), path}, {QLatin1String("error"), reason}};
+    const QJsonObject object{
+        {QLatin1String("file"), path.toText()},
+        {QLatin1String("fileHex"), path.toHex()},
+        {QLatin1String("error"), reason},
+    };
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 

@@ -4,6 +4,7 @@
 #include "engine/kept_copy_name.h"
 #include "engine/text_survey.h"
 #include "platform/encodings.h"
+#include "platform/file_error.h"
 #include "platform/file_reader.h"
 #include "platform/file_replacer.h"
 
@@ -13,15 +14,17 @@ namespace {
 
 // The first kept copy name that no entry in the folder holds yet, as the
 // repair would take it.
-QString freeKeptCopyName(const platform::FileRef& target, bool anyFile)
+platform::NativeName freeKeptCopyName(const platform::FileRef& target, bool anyFile)
 {
-    const QString name = target.name();
+    const platform::FileReplacer::KeptCopyNamer keptCopyName = KeptCopyNamerFor(target, anyFile);
+    if (!keptCopyName)
+        return {};
     for (int attempt = 1; attempt <= platform::FileReplacer::kMaxNameAttempts; ++attempt) {
-        const QString candidate = KeptCopyName(name, anyFile, attempt);
-        if (candidate.isEmpty() || !target.parent().child(candidate).exists())
+        const platform::NativeName candidate = keptCopyName(attempt);
+        if (!target.parent().child(candidate).exists())
             return candidate;
     }
-    return QString();
+    throw platform::FileError(target.path(), QStringLiteral("every name for a copy of the original is taken"));
 }
 
 } // namespace
@@ -57,7 +60,7 @@ SurveyReport SurveyTheFile(const platform::FileRef& file, bool anyFile, bool rem
     }
     if (report.refusal) {
         report.resultCode.reset();
-        report.keptCopyName.clear();
+        report.keptCopyName = {};
     }
     return report;
 }

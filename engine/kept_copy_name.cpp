@@ -1,18 +1,39 @@
 #include "engine/kept_copy_name.h"
 
+#include "platform/file_error.h"
+
 namespace quillmend::engine {
 
-QString KeptCopyName(const QString& name, bool anyFile, int attempt)
+using platform::NativeName;
+
+NativeName KeptCopyName(const NativeName& name, bool anyFile, int attempt)
 {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString base = dot < 0 ? name : name.left(dot);
-    const QString extension = dot < 0 ? QString() : name.mid(dot + 1);
-    const QString number = attempt > 1 ? QStringLiteral(" %1").arg(attempt) : QString();
+    const qsizetype dot = name.lastIndexOf('.');
+    const NativeName base = dot < 0 ? name : name.left(dot);
+    const NativeName extension = dot < 0 ? NativeName() : name.mid(dot + 1);
+    const NativeName number
+        = attempt > 1 ? NativeName::fromAscii(QByteArray(" " + QByteArray::number(attempt)).constData()) : NativeName();
     if (!anyFile)
-        return base + QStringLiteral(" (Original") + number + QStringLiteral(").") + extension;
+        return base + NativeName::fromAscii(" (Original") + number + NativeName::fromAscii(").") + extension;
     if (dot >= 0)
-        return QString();
-    return base + number + QLatin1Char('.');
+        return NativeName();
+    return base + number + NativeName::fromAscii(".");
+}
+
+platform::FileReplacer::KeptCopyNamer KeptCopyNamerFor(const platform::FileRef& target, bool anyFile)
+{
+    const NativeName name = target.name();
+    if (KeptCopyName(name, anyFile, 1).isEmpty())
+        return {};
+    const platform::FileRef folder = target.parent();
+    const qsizetype limit = folder.maxNameLength();
+    return [name, anyFile, folder, limit](int attempt) {
+        const NativeName kept = KeptCopyName(name, anyFile, attempt);
+        if (kept.size() > limit)
+            throw platform::FileError(folder.child(kept).path(),
+                                      QStringLiteral("the name for a copy of the original would be too long"));
+        return kept;
+    };
 }
 
 } // namespace quillmend::engine

@@ -1,16 +1,25 @@
 #pragma once
 
-#include <QString>
+#include "platform/file_ref.h"
+#include "platform/file_replacer.h"
+#include "platform/native_name.h"
 
 namespace quillmend::engine {
 
 /// The name under which a repair keeps a file's former content, for attempt
 /// 1, 2, ... (a later attempt when the earlier names are taken). The name is
-/// cut at its last "." into base and extension.
+/// cut at its last "." into base and extension; the joints are ASCII, so a
+/// name that is not valid UTF-8 keeps its bytes.
 ///
 /// For an export: "base (Original).ext", then "base (Original 2).ext", ...
 /// In any-file mode a name without "." gains ".", then " 2.", " 3.", ...;
 /// a name with "." keeps no copy, and the result is empty.
-QString KeptCopyName(const QString& name, bool anyFile, int attempt);
+platform::NativeName KeptCopyName(const platform::NativeName& name, bool anyFile, int attempt);
+
+/// The kept copy's names for `target` (links resolved) as both the repair and
+/// its report take them, or an empty namer when none is kept. A name longer
+/// than the folder's file system allows throws FileError before anything is
+/// tried under it.
+platform::FileReplacer::KeptCopyNamer KeptCopyNamerFor(const platform::FileRef& target, bool anyFile);
 
 } // namespace quillmend::engine

@@ -19,10 +19,7 @@ RepairOutcome RepairTheFile(const std::optional<platform::FileRef>& file, bool a
     // result code alone, the command-line tool with the reason.
     try {
         const platform::FileRef target = file->resolved();
-        const QString name = target.name();
-        platform::FileReplacer::KeptCopyNamer keptCopyName;
-        if (!KeptCopyName(name, anyFile, 1).isEmpty())
-            keptCopyName = [&](int attempt) { return KeptCopyName(name, anyFile, attempt); };
+        const platform::FileReplacer::KeptCopyNamer keptCopyName = KeptCopyNamerFor(target, anyFile);
         platform::FileReader reader(target);
         return StreamRepair(reader, anyFile, removeTabs, yield).run(target, keptCopyName);
     } catch (const platform::FileError& error) {

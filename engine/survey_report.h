@@ -2,6 +2,7 @@
 
 #include "engine/request.h"
 #include "engine/result_code.h"
+#include "platform/native_name.h"
 
 #include <QString>
 
@@ -47,7 +48,7 @@ struct SurveyReport {
     bool declarationChanges = false;
     /// The name under which a repair would keep the former content; empty
     /// when it would keep none.
-    QString keptCopyName;
+    platform::NativeName keptCopyName;
     /// The result code that the repair pass would give; nothing when the
     /// request would refuse the file first.
     std::optional<ResultCode> resultCode;

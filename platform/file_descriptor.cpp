@@ -3,8 +3,6 @@
 #include "platform/file_error.h"
 #include "platform/system_calls.h"
 
-#include <QFile>
-
 #include <fcntl.h>
 
 #include <algorithm>
@@ -13,7 +11,7 @@
 
 namespace quillmend::platform {
 
-FileDescriptor::FileDescriptor(int fd, QString path)
+FileDescriptor::FileDescriptor(int fd, NativeName path)
     : m_fd(fd)
     , m_path(std::move(path))
 {
@@ -42,12 +40,11 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
     return *this;
 }
 
-FileDescriptor FileDescriptor::open(const QString& path, int flags, mode_t mode)
+FileDescriptor FileDescriptor::open(const NativeName& path, int flags, mode_t mode)
 {
-    const QByteArray native = QFile::encodeName(path);
     int fd;
     do {
-        fd = SystemCalls::current().open(native.constData(), flags | O_CLOEXEC, mode);
+        fd = SystemCalls::current().open(path.system(), flags | O_CLOEXEC, mode);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         throw FileError(path, errno);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include "platform/native_name.h"
 
 namespace quillmend::platform {
 
@@ -10,7 +10,7 @@ class FileDescriptor {
 public:
     FileDescriptor() = default;
     /// Takes ownership of `fd`, opened on `path` (named in errors).
-    FileDescriptor(int fd, QString path);
+    FileDescriptor(int fd, NativeName path);
     ~FileDescriptor();
     FileDescriptor(FileDescriptor&& other) noexcept;
     FileDescriptor& operator=(FileDescriptor&& other) noexcept;
@@ -18,11 +18,11 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
 
     /// Opens `path`, retrying when interrupted. Throws FileError on failure.
-    static FileDescriptor open(const QString& path, int flags, mode_t mode = 0);
+    static FileDescriptor open(const NativeName& path, int flags, mode_t mode = 0);
 
     int get() const { return m_fd; }
     bool isOpen() const { return m_fd >= 0; }
-    const QString& path() const { return m_path; }
+    const NativeName& path() const { return m_path; }
 
     /// Reads until `count` bytes have arrived or the file ends; returns how many arrived.
     std::size_t readFully(char* buffer, std::size_t count);
@@ -35,7 +35,7 @@ public:
 
 private:
     int m_fd = -1;
-    QString m_path;
+    NativeName m_path;
 };
 
 } // namespace quillmend::platform

@@ -36,14 +36,14 @@ QString plainReason(int errorCode)
 
 } // namespace
 
-FileError::FileError(const QString& path, int errorCode)
+FileError::FileError(const NativeName& path, int errorCode)
     : FileError(path, plainReason(errorCode))
 {
     m_errorCode = errorCode;
 }
 
-FileError::FileError(const QString& path, const QString& reason)
-    : std::runtime_error((path + QStringLiteral(": ") + reason).toStdString())
+FileError::FileError(const NativeName& path, const QString& reason)
+    : std::runtime_error((path.toEscapedText() + QStringLiteral(": ") + reason).toStdString())
     , m_path(path)
     , m_errorCode(0)
     , m_reason(reason)

@@ -3,7 +3,6 @@
 #include "platform/file_error.h"
 #include "platform/system_calls.h"
 
-#include <QFile>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -25,7 +24,7 @@ FileReader::FileReader(const FileRef& file)
     : m_file(file)
 {
     struct stat before {};
-    if (SystemCalls::current().stat(QFile::encodeName(m_file.path()).constData(), &before) < 0)
+    if (SystemCalls::current().stat(m_file.path().system(), &before) < 0)
         throw FileError(m_file.path(), errno);
     if (!S_ISREG(before.st_mode))
         throw FileError(m_file.path(), S_ISDIR(before.st_mode) ? QStringLiteral("it is a folder, not a file")

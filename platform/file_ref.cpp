@@ -6,14 +6,16 @@
 #include "platform/file_reader.h"
 #include "platform/system_calls.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <QList>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+#include <vector>
 
 namespace quillmend::platform {
 
@@ -21,22 +23,47 @@ namespace {
 
 constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
 
-struct stat statOf(const QString& path)
+struct stat statOf(const NativeName& path)
 {
     struct stat status {};
-    if (SystemCalls::current().stat(QFile::encodeName(path).constData(), &status) < 0)
+    if (SystemCalls::current().stat(path.system(), &status) < 0)
         throw FileError(path, errno);
     return status;
 }
 
-bool mayWrite(const QString& path)
+bool mayWrite(const NativeName& path)
 {
-    if (SystemCalls::current().access(QFile::encodeName(path).constData(), W_OK) < 0) {
+    if (SystemCalls::current().access(path.system(), W_OK) < 0) {
         if (errno == EACCES || errno == EROFS || errno == EPERM)
             return false;
         throw FileError(path, errno);
     }
     return (statOf(path).st_mode & kAnyWriteBit) != 0;
+}
+
+// Made absolute and cleaned byte by byte, as QDir::cleanPath would for text.
+NativeName absoluteCleanPath(const NativeName& path)
+{
+    QByteArray full = path.bytes();
+    if (!full.startsWith('/')) {
+        char* folder = ::getcwd(nullptr, 0);
+        if (!folder)
+            throw FileError(path, errno);
+        full = QByteArray(folder) + '/' + full;
+        std::free(folder);
+    }
+    QList<QByteArray> elements;
+    for (const QByteArray& element : full.split('/')) {
+        if (element.isEmpty() || element == ".")
+            continue;
+        if (element == "..") {
+            if (!elements.isEmpty())
+                elements.removeLast();
+            continue;
+        }
+        elements << element;
+    }
+    return NativeName::fromSystem('/' + elements.join('/'));
 }
 
 } // namespace
@@ -46,35 +73,80 @@ bool BeginsWithUtf16ByteOrderMark(QByteArrayView bytes)
     return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
 }
 
-FileRef::FileRef(const QString& path)
-    : m_path(QDir::cleanPath(QDir::current().absoluteFilePath(path)))
+FileRef::FileRef(const NativeName& path)
+    : m_path(absoluteCleanPath(path))
 {
 }
 
-QString FileRef::name() const
+FileRef::FileRef(const QString& path)
+    : FileRef(NativeName::fromText(path))
 {
-    return QFileInfo(m_path).fileName();
+}
+
+FileRef FileRef::fromShownPath(const QString& path)
+{
+    const FileRef spelt(path);
+    if (!path.contains(QChar::ReplacementCharacter))
+        return spelt;
+    const FileRef folder = spelt.parent();
+    const QString shown = spelt.name().toText();
+    std::vector<std::string> names;
+    if (SystemCalls::current().listFolder(folder.path().system(), names) < 0)
+        throw FileError(folder.path(), errno);
+    std::optional<FileRef> found;
+    for (const std::string& name : names) {
+        const NativeName entry = NativeName::fromSystem(QByteArray::fromStdString(name));
+        if (entry.toText() != shown)
+            continue;
+        if (found)
+            throw FileError(spelt.path(), QStringLiteral("its name reads the same as another file's in its folder"));
+        found = folder.child(entry);
+    }
+    return found ? *found : spelt;
+}
+
+NativeName FileRef::name() const
+{
+    return m_path.mid(m_path.lastIndexOf('/') + 1);
 }
 
 FileRef FileRef::parent() const
 {
-    return FileRef(QFileInfo(m_path).path());
+    const qsizetype slash = m_path.lastIndexOf('/');
+    return FileRef(slash <= 0 ? NativeName::fromAscii("/") : m_path.left(slash));
 }
 
-FileRef FileRef::child(const QString& name) const
+FileRef FileRef::child(const NativeName& name) const
 {
-    return FileRef(m_path + QLatin1Char('/') + name);
+    return FileRef(m_path + NativeName::fromAscii("/") + name);
 }
 
 bool FileRef::isWritable() const
 {
-    return mayWrite(m_path) && mayWrite(parent().path());
+    // The folder that matters is the one where the file itself lies, which
+    // for a link may be far from the link's own.
+    const FileRef real = resolved();
+    const FileRef folder = real.parent();
+    if (!mayWrite(real.m_path) || !mayWrite(folder.m_path))
+        return false;
+    // In a folder with the sticky bit (/tmp, shared folders) only the file's
+    // owner, the folder's owner or the superuser may replace a name.
+    const struct stat folderStatus = statOf(folder.m_path);
+    if (folderStatus.st_mode & S_ISVTX) {
+        const uid_t self = geteuid();
+        return self == 0 || self == folderStatus.st_uid || self == statOf(real.m_path).st_uid;
+    }
+    return true;
 }
 
 bool FileRef::exists() const
 {
-    const QFileInfo info(m_path);
-    return info.exists() || info.isSymLink();
+    struct stat status {};
+    if (SystemCalls::current().lstat(m_path.system(), &status) == 0)
+        return true;
+    if (errno == ENOENT || errno == ENOTDIR)
+        return false;
+    throw FileError(m_path, errno);
 }
 
 qint64 FileRef::length() const
@@ -87,12 +159,20 @@ bool FileRef::isRegularFile() const
     return S_ISREG(statOf(m_path).st_mode);
 }
 
+qsizetype FileRef::maxNameLength() const
+{
+    const long limit = SystemCalls::current().nameLimit(m_path.system());
+    if (limit < 0 && errno != 0)
+        throw FileError(m_path, errno);
+    return limit < 0 ? std::numeric_limits<qsizetype>::max() : qsizetype(limit);
+}
+
 FileRef FileRef::resolved() const
 {
-    const std::string real = SystemCalls::current().realpath(QFile::encodeName(m_path).constData());
+    const std::string real = SystemCalls::current().realpath(m_path.system());
     if (real.empty())
         throw FileError(m_path, errno);
-    return FileRef(QFile::decodeName(QByteArray::fromStdString(real)));
+    return FileRef(NativeName::fromSystem(QByteArray::fromStdString(real)));
 }
 
 FileContent FileRef::readAll() const

@@ -2,6 +2,7 @@
 
 #include "platform/file_content.h"
 #include "platform/file_identity.h"
+#include "platform/native_name.h"
 
 #include <QString>
 
@@ -11,21 +12,31 @@ namespace quillmend::platform {
 /// answered throw FileError with the path and the system's reason.
 class FileRef {
 public:
-    /// `path` is made absolute (against the current folder) and cleaned.
+    /// `path` is made absolute (against the current folder) and cleaned of
+    /// empty, "." and ".." elements.
+    explicit FileRef(const NativeName& path);
+    /// The path spelt as `path` is, for paths written as text.
     explicit FileRef(const QString& path);
+    /// The file that a person picked by its shown path, where names that are
+    /// not valid UTF-8 show with U+FFFD: the one entry of the folder that
+    /// shows so. Throws FileError when several do, rather than take one for
+    /// another.
+    static FileRef fromShownPath(const QString& path);
 
-    const QString& path() const { return m_path; }
+    const NativeName& path() const { return m_path; }
     /// The last element of the path, extension included.
-    QString name() const;
+    NativeName name() const;
     /// The folder that holds this entry.
     FileRef parent() const;
     /// The entry called `name` in this folder, also when none exists.
-    FileRef child(const QString& name) const;
+    FileRef child(const NativeName& name) const;
 
-    /// Whether the program may replace this file's content: the file and its
-    /// folder are writable for this process, and neither is marked read-only
-    /// for everyone (which a superuser could otherwise ignore). False when
-    /// permission is denied; other failures (no such file) throw.
+    /// Whether the program may replace this file's content: the file, links
+    /// resolved, and the folder it lies in are writable for this process,
+    /// neither is marked read-only for everyone (which a superuser could
+    /// otherwise ignore), and a sticky folder lets this process replace the
+    /// name. False when permission is denied; other failures (no such file)
+    /// throw.
     bool isWritable() const;
     /// Whether an entry of this name exists in its folder: a file, a folder,
     /// or a symbolic link, also one that leads nowhere.
@@ -35,6 +46,10 @@ public:
     /// Whether this is a regular file (symbolic links followed), not a
     /// folder, device, FIFO or socket.
     bool isRegularFile() const;
+
+    /// For a folder: the longest name, in the system's units, that its file
+    /// system lets an entry have.
+    qsizetype maxNameLength() const;
 
     /// The same file with every symbolic link and "." or ".." resolved.
     FileRef resolved() const;
@@ -47,7 +62,7 @@ public:
     FileContent readAll() const;
 
 private:
-    QString m_path;
+    NativeName m_path;
 };
 
 /// True when `bytes` begin with a UTF-16 byte-order mark, either way round:

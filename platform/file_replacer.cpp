@@ -4,7 +4,6 @@
 #include "platform/file_error.h"
 #include "platform/system_calls.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 
 #include <fcntl.h>
@@ -18,22 +17,17 @@ namespace {
 
 constexpr std::size_t kCopyChunk = std::size_t(1) << 20;
 
-QByteArray native(const QString& path)
-{
-    return QFile::encodeName(path);
-}
-
 const char kTemporaryPrefix[] = ".quillmend-";
 const char kTemporarySuffix[] = ".tmp";
 const char kTemporaryAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
 constexpr std::size_t kTemporaryRandomLength = 10;
 
-QString randomTemporaryName()
+NativeName randomTemporaryName()
 {
-    QString name = QLatin1String(kTemporaryPrefix);
+    QByteArray name = kTemporaryPrefix;
     for (std::size_t i = 0; i < kTemporaryRandomLength; ++i)
-        name += QLatin1Char(kTemporaryAlphabet[QRandomGenerator::global()->bounded(int(sizeof kTemporaryAlphabet - 1))]);
-    return name + QLatin1String(kTemporarySuffix);
+        name += kTemporaryAlphabet[QRandomGenerator::global()->bounded(int(sizeof kTemporaryAlphabet - 1))];
+    return NativeName::fromSystem(name + kTemporarySuffix);
 }
 
 // The errors with which link() says that this file system, or this file,
@@ -47,11 +41,10 @@ bool meansNoHardLinks(int error)
 // Removes a file that this replacer made. A temporary file is also removed on
 // ordinary roads (a file that needs no repair), so a passing failure is tried
 // once more before the file is left behind.
-bool removeOwnFile(const QString& path) noexcept
+bool removeOwnFile(const NativeName& path) noexcept
 {
-    const QByteArray name = native(path);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (SystemCalls::current().unlink(name.constData()) == 0 || errno == ENOENT)
+        if (SystemCalls::current().unlink(path.system()) == 0 || errno == ENOENT)
             return true;
     }
     return false;
@@ -82,7 +75,7 @@ FileReplacer::~FileReplacer()
         rollBack();
 }
 
-QString FileReplacer::replace(QByteArrayView bytes, const KeptCopyNamer& keptCopyName)
+NativeName FileReplacer::replace(QByteArrayView bytes, const KeptCopyNamer& keptCopyName)
 {
     begin();
     append(bytes);
@@ -100,18 +93,18 @@ void FileReplacer::removeStrayTemporaryFiles() const
     // Left by a repair that was killed half-way; never the user's own files,
     // whose names do not take this form.
     std::vector<std::string> names;
-    if (SystemCalls::current().listFolder(native(m_folder.path()).constData(), names) < 0)
+    if (SystemCalls::current().listFolder(m_folder.path().system(), names) < 0)
         return;
     for (const std::string& name : names) {
         if (isTemporaryName(name))
-            SystemCalls::current().unlink(native(m_folder.child(QFile::decodeName(name.c_str())).path()).constData());
+            SystemCalls::current().unlink(m_folder.child(NativeName::fromSystem(QByteArray::fromStdString(name))).path().system());
     }
 }
 
-FileDescriptor FileReplacer::createTemporary(QString& path) const
+FileDescriptor FileReplacer::createTemporary(NativeName& path) const
 {
     for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
-        const QString candidate = m_folder.child(randomTemporaryName()).path();
+        const NativeName candidate = m_folder.child(randomTemporaryName()).path();
         try {
             FileDescriptor created
                 = FileDescriptor::open(candidate, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
@@ -140,7 +133,7 @@ void FileReplacer::startWriteback()
     m_writebackStarted = m_appended;
 }
 
-QString FileReplacer::commit(const KeptCopyNamer& keptCopyName)
+NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName)
 {
     try {
         applyOwnerAndMode(m_temporary.get(), m_temporaryPath);
@@ -150,16 +143,16 @@ QString FileReplacer::commit(const KeptCopyNamer& keptCopyName)
         if (keptCopyName)
             makeKeptCopy(keptCopyName);
         checkUnchanged(m_file);
-        if (SystemCalls::current().rename(native(m_temporaryPath).constData(), native(m_file.path()).constData()) < 0)
+        if (SystemCalls::current().rename(m_temporaryPath.system(), m_file.path().system()) < 0)
             throw FileError(m_file.path(), errno);
         m_movedIntoPlace = true;
-        m_temporaryPath.clear();
+        m_temporaryPath = NativeName();
         syncFolder();
     } catch (...) {
         rollBack();
         throw;
     }
-    return m_keptPath.isEmpty() ? QString() : FileRef(m_keptPath).name();
+    return m_keptPath.isEmpty() ? NativeName() : FileRef(m_keptPath).name();
 }
 
 void FileReplacer::makeKeptCopy(const KeptCopyNamer& keptCopyName)
@@ -192,7 +185,7 @@ void FileReplacer::makeKeptCopy(const KeptCopyNamer& keptCopyName)
 
 FileReplacer::KeptCopyAttempt FileReplacer::linkKeptCopy(const FileRef& kept)
 {
-    if (SystemCalls::current().link(native(m_file.path()).constData(), native(kept.path()).constData()) == 0) {
+    if (SystemCalls::current().link(m_file.path().system(), kept.path().system()) == 0) {
         m_keptPath = kept.path();
         // The link must be the very file that was read, not one put in its
         // place since.
@@ -219,9 +212,9 @@ void FileReplacer::makeCompleteCopy()
 FileReplacer::KeptCopyAttempt FileReplacer::moveCopyToKeptName(const FileRef& kept)
 {
     makeCompleteCopy();
-    if (SystemCalls::current().renameNoReplace(native(m_copyPath).constData(), native(kept.path()).constData()) == 0) {
+    if (SystemCalls::current().renameNoReplace(m_copyPath.system(), kept.path().system()) == 0) {
         m_keptPath = kept.path();
-        m_copyPath.clear();
+        m_copyPath = NativeName();
         return KeptCopyAttempt::Made;
     }
     if (errno == EEXIST)
@@ -240,10 +233,10 @@ FileReplacer::KeptCopyAttempt FileReplacer::moveCopyToFreeKeptName(const FileRef
     makeCompleteCopy();
     if (kept.exists())
         return KeptCopyAttempt::NameTaken;
-    if (SystemCalls::current().rename(native(m_copyPath).constData(), native(kept.path()).constData()) < 0)
+    if (SystemCalls::current().rename(m_copyPath.system(), kept.path().system()) < 0)
         throw FileError(kept.path(), errno);
     m_keptPath = kept.path();
-    m_copyPath.clear();
+    m_copyPath = NativeName();
     return KeptCopyAttempt::Made;
 }
 
@@ -272,19 +265,38 @@ void FileReplacer::copyOriginalTo(FileDescriptor& out)
 void FileReplacer::checkUnchanged(const FileRef& entry) const
 {
     struct stat status {};
-    if (SystemCalls::current().stat(native(entry.path()).constData(), &status) < 0)
+    if (SystemCalls::current().stat(entry.path().system(), &status) < 0)
         throw FileError(entry.path(), errno);
     if (!FileIdentity::fromStat(status).sameFileAndContent(m_expected))
         throw FileError(m_file.path(), QStringLiteral("it was changed by another program while it was being repaired"));
 }
 
-void FileReplacer::applyOwnerAndMode(int fd, const QString& path) const
+void FileReplacer::applyOwnerAndMode(int fd, const NativeName& path) const
 {
-    // Only a privileged process may give a file away; for others the new file
-    // keeps their own owner, as any editor's saved file would.
-    if (SystemCalls::current().fchown(fd, m_expected.owner, m_expected.group) < 0 && errno != EPERM)
-        throw FileError(path, errno);
-    if (SystemCalls::current().fchmod(fd, m_expected.mode & 07777) < 0)
+    SystemCalls& system = SystemCalls::current();
+    mode_t mode = m_expected.mode & 07777;
+    // Only a privileged process may give a file away; others keep their own
+    // owner, as any editor's saved file would, and keep the group on its own
+    // where they belong to it. A file system that holds no owners at all
+    // (FAT through FUSE says ENOSYS) is no failure either.
+    const auto cannotSet = [](int error) { return error == EPERM || error == ENOSYS || error == EOPNOTSUPP; };
+    if (system.fchown(fd, m_expected.owner, m_expected.group) < 0) {
+        if (!cannotSet(errno))
+            throw FileError(path, errno);
+        mode &= ~mode_t(S_ISUID);
+        if (system.fchown(fd, uid_t(-1), m_expected.group) < 0 && !cannotSet(errno))
+            throw FileError(path, errno);
+        struct stat status {};
+        if (system.fstat(fd, &status) < 0)
+            throw FileError(path, errno);
+        // Whichever group the new file has instead may do no more than
+        // anybody could do with the original.
+        if (status.st_gid != m_expected.group) {
+            const mode_t others = mode & S_IRWXO;
+            mode = (mode & ~mode_t(S_IRWXG | S_ISGID)) | (others << 3);
+        }
+    }
+    if (system.fchmod(fd, mode) < 0)
         throw FileError(path, errno);
 }
 
@@ -311,16 +323,16 @@ void FileReplacer::rollBack() noexcept
         // copy, it goes back under the old name; otherwise the old name holds
         // the complete new content, which is as good as it gets.
         if (!m_keptPath.isEmpty()
-            && system.rename(native(m_keptPath).constData(), native(m_file.path()).constData()) == 0)
-            m_keptPath.clear();
+            && system.rename(m_keptPath.system(), m_file.path().system()) == 0)
+            m_keptPath = NativeName();
         return;
     }
     if (!m_keptPath.isEmpty() && removeOwnFile(m_keptPath))
-        m_keptPath.clear();
+        m_keptPath = NativeName();
     if (!m_temporaryPath.isEmpty() && removeOwnFile(m_temporaryPath))
-        m_temporaryPath.clear();
+        m_temporaryPath = NativeName();
     if (!m_copyPath.isEmpty() && removeOwnFile(m_copyPath))
-        m_copyPath.clear();
+        m_copyPath = NativeName();
 }
 
 } // namespace quillmend::platform

@@ -32,7 +32,7 @@ class FileReplacer {
 public:
     /// Gives the kept copy's name for attempt 1, 2, ...; a taken name is never
     /// replaced, the next attempt's name is tried instead.
-    using KeptCopyNamer = std::function<QString(int attempt)>;
+    using KeptCopyNamer = std::function<NativeName(int attempt)>;
     /// How many names, for a kept copy or a temporary file, are tried before giving up.
     static constexpr int kMaxNameAttempts = 1000;
 
@@ -50,7 +50,7 @@ public:
     void setProgress(std::function<void()> progress) { m_progress = std::move(progress); }
 
     /// Writes `bytes` under the file's name: begin(), append(), commit().
-    QString replace(QByteArrayView bytes, const KeptCopyNamer& keptCopyName);
+    NativeName replace(QByteArrayView bytes, const KeptCopyNamer& keptCopyName);
 
     /// Creates the temporary file for the new content, first removing those
     /// that a repair killed half-way left in the folder. Throws FileError.
@@ -66,14 +66,14 @@ public:
     /// former content stays under the first free name it gives, which is
     /// returned; without, the content is replaced and an empty name returned.
     /// Throws FileError after undoing what was done.
-    QString commit(const KeptCopyNamer& keptCopyName);
+    NativeName commit(const KeptCopyNamer& keptCopyName);
 
     /// Whether `name` has the form of the temporary files that replacers make.
     static bool isTemporaryName(const std::string& name);
 
 private:
     void removeStrayTemporaryFiles() const;
-    FileDescriptor createTemporary(QString& path) const;
+    FileDescriptor createTemporary(NativeName& path) const;
     /// How one way of making the kept copy fared with one name.
     enum class KeptCopyAttempt { Made, NameTaken, Unsupported };
 
@@ -84,7 +84,7 @@ private:
     void makeCompleteCopy();
     void copyOriginalTo(FileDescriptor& out);
     void checkUnchanged(const FileRef& entry) const;
-    void applyOwnerAndMode(int fd, const QString& path) const;
+    void applyOwnerAndMode(int fd, const NativeName& path) const;
     void syncFolder() const;
     void rollBack() noexcept;
 
@@ -92,11 +92,11 @@ private:
     FileRef m_folder;
     FileIdentity m_expected;
     FileDescriptor m_temporary;
-    QString m_temporaryPath;
+    NativeName m_temporaryPath;
     qint64 m_appended = 0;
     qint64 m_writebackStarted = 0; // how much of the new content startWriteback() has handed over
-    QString m_keptPath;
-    QString m_copyPath;
+    NativeName m_keptPath;
+    NativeName m_copyPath;
     bool m_movedIntoPlace = false;
     std::function<void()> m_progress;
 };

@@ -1,6 +1,13 @@
 #include "platform/system_calls.h"
 
 #include <dirent.h>
+#include <sys/file.h>
+#if defined(__APPLE__)
+#include <copyfile.h>
+#include <sys/xattr.h>
+#else
+#include <sys/xattr.h>
+#endif
 #include <fcntl.h>
 #include <stdio.h>
 #include <unistd.h>
@@ -105,6 +112,104 @@ int SystemCalls::stat(const char* path, struct stat* status)
     return ::stat(path, status);
 }
 
+int SystemCalls::lstat(const char* path, struct stat* status)
+{
+    if (fails(Call::Lstat))
+        return -1;
+    return ::lstat(path, status);
+}
+
+int SystemCalls::lock(int fd, int operation)
+{
+    if (fails(Call::Lock))
+        return -1;
+    return ::flock(fd, operation);
+}
+
+int SystemCalls::listAttributes(int fd, std::vector<std::string>& names)
+{
+    if (fails(Call::ListAttributes))
+        return -1;
+    // The list may grow between the two calls; then it is asked for again.
+    for (;;) {
+#if defined(__APPLE__)
+        const ssize_t size = ::flistxattr(fd, nullptr, 0, 0);
+#else
+        const ssize_t size = ::flistxattr(fd, nullptr, 0);
+#endif
+        if (size < 0)
+            return -1;
+        std::string list(std::size_t(size), '\0');
+#if defined(__APPLE__)
+        const ssize_t got = ::flistxattr(fd, list.data(), list.size(), 0);
+#else
+        const ssize_t got = ::flistxattr(fd, list.data(), list.size());
+#endif
+        if (got < 0 && errno == ERANGE)
+            continue;
+        if (got < 0)
+            return -1;
+        names.clear();
+        for (std::size_t start = 0; start < std::size_t(got);) {
+            const std::size_t end = list.find('\0', start);
+            names.push_back(list.substr(start, end - start));
+            start = end + 1;
+        }
+        return 0;
+    }
+}
+
+int SystemCalls::getAttribute(int fd, const char* name, std::string& value)
+{
+    if (fails(Call::GetAttribute))
+        return -1;
+    for (;;) {
+#if defined(__APPLE__)
+        const ssize_t size = ::fgetxattr(fd, name, nullptr, 0, 0, 0);
+#else
+        const ssize_t size = ::fgetxattr(fd, name, nullptr, 0);
+#endif
+        if (size < 0)
+            return -1;
+        value.assign(std::size_t(size), '\0');
+#if defined(__APPLE__)
+        const ssize_t got = ::fgetxattr(fd, name, value.data(), value.size(), 0, 0);
+#else
+        const ssize_t got = ::fgetxattr(fd, name, value.data(), value.size());
+#endif
+        if (got < 0 && errno == ERANGE)
+            continue;
+        if (got < 0)
+            return -1;
+        value.resize(std::size_t(got));
+        return 0;
+    }
+}
+
+int SystemCalls::setAttribute(int fd, const char* name, const std::string& value)
+{
+    if (fails(Call::SetAttribute))
+        return -1;
+#if defined(__APPLE__)
+    return ::fsetxattr(fd, name, value.data(), value.size(), 0, 0);
+#else
+    return ::fsetxattr(fd, name, value.data(), value.size(), 0);
+#endif
+}
+
+int SystemCalls::copyAccessList(int from, int to)
+{
+    if (fails(Call::CopyAccessList))
+        return -1;
+#if defined(__APPLE__)
+    return ::fcopyfile(from, to, nullptr, COPYFILE_ACL);
+#else
+    (void)from;
+    (void)to;
+    return 0;
+#endif
+}
+
 int SystemCalls::access(const char* path, int mode)
 {
     if (fails(Call::Access))
@@ -187,6 +292,14 @@ int SystemCalls::renameNoReplace(const char* from, const char* to)
     errno = ENOSYS;
     return -1;
 #endif
+}
+
+long SystemCalls::nameLimit(const char* folder)
+{
+    if (fails(Call::NameLimit))
+        return -1;
+    errno = 0;
+    return ::pathconf(folder, _PC_NAME_MAX);
 }
 
 int SystemCalls::listFolder(const char* path, std::vector<std::string>& names)

@@ -36,6 +36,13 @@ public:
         RenameNoReplace,
         ListFolder,
         StartWriteback,
+        Lstat,
+        Lock,
+        ListAttributes,
+        GetAttribute,
+        SetAttribute,
+        CopyAccessList,
+        NameLimit,
     };
 
     virtual ~SystemCalls() = default;
@@ -48,6 +55,10 @@ public:
     int fstat(int fd, struct stat* status);
     off_t lseek(int fd, off_t offset, int whence);
     int stat(const char* path, struct stat* status);
+    int lstat(const char* path, struct stat* status);
+    /// flock(): LOCK_EX or LOCK_UN, with LOCK_NB to fail with EWOULDBLOCK
+    /// rather than wait for another process's lock.
+    int lock(int fd, int operation);
     int access(const char* path, int mode);
     int fsync(int fd);
     /// Starts writing `count` bytes of `fd` from `offset` to the storage
@@ -62,6 +73,21 @@ public:
     /// rename() that fails with EEXIST rather than replace anything; ENOSYS
     /// where the system or the file system cannot promise that.
     int renameNoReplace(const char* from, const char* to);
+    /// The names of a file's extended attributes (on Linux its access control
+    /// list among them, as "system.posix_acl_access"); -1 and errno (ENOTSUP
+    /// where the file system has none).
+    int listAttributes(int fd, std::vector<std::string>& names);
+    /// The value of one extended attribute; -1 and errno.
+    int getAttribute(int fd, const char* name, std::string& value);
+    /// Gives the file one extended attribute; -1 and errno.
+    int setAttribute(int fd, const char* name, const std::string& value);
+    /// Copies the access control list of `from` onto `to` where the system
+    /// keeps it apart from the extended attributes (macOS, with fcopyfile);
+    /// elsewhere does nothing and returns 0.
+    int copyAccessList(int from, int to);
+    /// The longest name, in bytes, that the file system of `folder` holds
+    /// (pathconf's _PC_NAME_MAX); -1 with errno 0 where there is no limit.
+    long nameLimit(const char* folder);
     /// The names in a folder, "." and ".." left out; -1 and errno on failure.
     int listFolder(const char* path, std::vector<std::string>& names);
     /// The canonical absolute path, or an empty string and errno.

@@ -144,8 +144,14 @@ bool Window1::FileOpenItem_Action()
     const FileType* type = FileType::registered(m_acceptedFileType);
     const std::optional<QString> chosen
         = Dialogs::current().chooseFile(this, QStringLiteral("Select an .xml file"), type ? type->nameFilter() : QString());
-    if (chosen)
-        repair(*chosen);
+    if (!chosen)
+        return true;
+    // The dialog shows names as text; the file is the one that shows so.
+    try {
+        repair(platform::FileRef::fromShownPath(*chosen));
+    } catch (const platform::FileError& error) {
+        showCannotRepair(error);
+    }
     return true;
 }
 
@@ -159,21 +165,25 @@ bool Window1::AboutThisApplication_Action()
     return true;
 }
 
-std::optional<QString> Window1::firstAcceptedFile(const QMimeData* data) const
+std::optional<platform::FileRef> Window1::firstAcceptedFile(const QMimeData* data) const
 {
     const FileType* type = FileType::registered(m_acceptedFileType);
     if (!data || !type || !acceptDrops())
         return std::nullopt;
     for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile() && type->matchesFileName(url.fileName()))
-            return url.toLocalFile();
+        if (!url.isLocalFile() || !type->matchesFileName(url.fileName()))
+            continue;
+        // The URL's escapes hold the name's bytes exactly, also where they
+        // are no UTF-8; toLocalFile() would make U+FFFD of them.
+        const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        return platform::FileRef(platform::NativeName::fromSystem(path));
     }
     return std::nullopt;
 }
 
 void Window1::Event_DropObject(const QMimeData* data)
 {
-    if (const std::optional<QString> file = firstAcceptedFile(data))
+    if (const std::optional<platform::FileRef> file = firstAcceptedFile(data))
         repair(*file);
 }
 
@@ -211,7 +221,12 @@ void Window1::closeEvent(QCloseEvent* event)
         event->ignore();
 }
 
-void Window1::repair(const QString& path)
+void Window1::showCannotRepair(const platform::FileError& error)
+{
+    ShowModalMessage(QStringLiteral("This file cannot be repaired: %1.").arg(error.reason()));
+}
+
+void Window1::repair(const platform::FileRef& file)
 {
     if (m_repairing)
         return;
@@ -226,10 +241,10 @@ void Window1::repair(const QString& path)
         return engine::RepairTheFile(file, anyFile, removeTabs, passYield);
     };
     try {
-        engine::DoIt(platform::FileRef(path), m_notJustVWBtn->isChecked(), m_preserveTabsBtn->checkState() != Qt::Unchecked,
+        engine::DoIt(file, m_notJustVWBtn->isChecked(), m_preserveTabsBtn->checkState() != Qt::Unchecked,
                      *this, *this, yield, pass);
     } catch (const platform::FileError& error) {
-        ShowModalMessage(QStringLiteral("This file cannot be repaired: %1.").arg(error.reason()));
+        showCannotRepair(error);
     }
     m_repairing = false;
 }

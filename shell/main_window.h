@@ -2,6 +2,8 @@
 
 #include "engine/message_sink.h"
 #include "engine/status_sink.h"
+#include "platform/file_error.h"
+#include "platform/file_ref.h"
 
 #include <QMainWindow>
 
@@ -52,9 +54,10 @@ private:
     void CreateControls(QWidget* content);
     void AddMenuHandlers();
     void Event_Open();
-    void repair(const QString& path);
+    void repair(const platform::FileRef& file);
+    void showCannotRepair(const platform::FileError& error);
     /// The first local file in `data` of the accepted type, if any.
-    std::optional<QString> firstAcceptedFile(const QMimeData* data) const;
+    std::optional<platform::FileRef> firstAcceptedFile(const QMimeData* data) const;
 
     QLabel* m_instructLabel = nullptr;
     QLabel* m_resultsLabel = nullptr;
