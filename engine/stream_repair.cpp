@@ -95,6 +95,7 @@ ResultCode StreamRepair::run(const platform::FileRef& target, const platform::Fi
     write(work);
     if (writeFailure)
         std::rethrow_exception(writeFailure);
+    replacer.expectContent(m_reader.contentDigest());
     m_reader.close();
     replacer.commit(keptCopyName);
     return kResultDone;

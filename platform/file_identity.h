@@ -21,6 +21,11 @@ struct FileIdentity {
     /// True when `other` is the same file with, as far as the system can tell,
     /// the same content: same device, inode, size and modification time.
     bool sameFileAndContent(const FileIdentity& other) const;
+
+    /// True when the modification time has no fraction of a second, as on
+    /// FAT and exFAT: a rewrite of the same size within one second then
+    /// leaves the identity as it was, and only the bytes can tell.
+    bool hasCoarseTimes() const { return modified.tv_nsec == 0; }
 };
 
 } // namespace quillmend::platform

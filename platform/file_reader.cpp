@@ -39,12 +39,16 @@ FileReader::FileReader(const FileRef& file)
     m_identity = FileIdentity::fromStat(opened);
     if (!S_ISREG(opened.st_mode) || !m_identity.sameFileAndContent(FileIdentity::fromStat(before)))
         throw FileError(m_file.path(), changedWhileRead());
+    if (m_identity.hasCoarseTimes())
+        m_digest = std::make_unique<QCryptographicHash>(QCryptographicHash::Blake2b_256);
 }
 
 std::size_t FileReader::read(char* buffer, std::size_t count)
 {
     const std::size_t arrived = m_descriptor.readFully(buffer, count);
     m_position += qint64(arrived);
+    if (m_digest)
+        m_digest->addData(QByteArrayView(buffer, qsizetype(arrived)));
     return arrived;
 }
 
@@ -53,6 +57,8 @@ void FileReader::rewind()
     if (SystemCalls::current().lseek(m_descriptor.get(), 0, SEEK_SET) < 0)
         throw FileError(m_file.path(), errno);
     m_position = 0;
+    if (m_digest)
+        m_digest->reset();
 }
 
 void FileReader::checkReadWhole() const
@@ -62,6 +68,11 @@ void FileReader::checkReadWhole() const
         throw FileError(m_file.path(), errno);
     if (m_position != m_identity.size || !FileIdentity::fromStat(now).sameFileAndContent(m_identity))
         throw FileError(m_file.path(), changedWhileRead());
+}
+
+QByteArray FileReader::contentDigest() const
+{
+    return m_digest ? m_digest->result() : QByteArray();
 }
 
 void FileReader::close()

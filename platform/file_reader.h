@@ -4,7 +4,11 @@
 #include "platform/file_identity.h"
 #include "platform/file_ref.h"
 
+#include <QByteArray>
+#include <QCryptographicHash>
+
 #include <cstddef>
+#include <memory>
 
 namespace quillmend::platform {
 
@@ -30,11 +34,18 @@ public:
     /// Closes the file, throwing if the system reports a failure.
     void close();
 
+    /// For a file whose times are too coarse to show a change (see
+    /// FileIdentity::hasCoarseTimes): a digest of every byte read since the
+    /// start (or the last rewind). Empty for other files, whose identity
+    /// tells of any change.
+    QByteArray contentDigest() const;
+
 private:
     FileRef m_file;
     FileDescriptor m_descriptor;
     FileIdentity m_identity;
     qint64 m_position = 0;
+    std::unique_ptr<QCryptographicHash> m_digest;
 };
 
 } // namespace quillmend::platform

@@ -2,11 +2,13 @@
 
 #include "platform/file_descriptor.h"
 #include "platform/file_error.h"
+#include "platform/file_reader.h"
 #include "platform/system_calls.h"
 
 #include <QRandomGenerator>
 
 #include <fcntl.h>
+#include <sys/file.h>
 
 #include <cerrno>
 #include <utility>
@@ -50,6 +52,44 @@ bool removeOwnFile(const NativeName& path) noexcept
     return false;
 }
 
+// The access control list among a file's extended attributes, where the
+// system keeps it there (Linux).
+const char kAccessListAttribute[] = "system.posix_acl_access";
+
+// The errors with which a file system turns down one extended attribute
+// (one it has no room or no namespace for, or one this process may not set).
+bool meansAttributeRefused(int error)
+{
+    return error == EPERM || error == EACCES || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS
+        || error == E2BIG || error == ERANGE || error == EINVAL;
+}
+
+// The errors with which a file system says that it holds no owners, or no
+// permissions, at all (FAT through FUSE): its files all have the owner and
+// mode it was mounted with.
+bool meansNotHeld(int error)
+{
+    return error == ENOSYS || error == EOPNOTSUPP;
+}
+
+// `mode` with the group's bits cut down to what others may do: for a file
+// whose group, or whose list of who may do what, could not be kept.
+mode_t groupNoMoreThanOthers(mode_t mode)
+{
+    return (mode & ~mode_t(S_IRWXG | S_ISGID)) | ((mode & S_IRWXO) << 3);
+}
+
+// Whether `path` still names the file open as `fd`.
+bool namesOpenFile(const NativeName& path, int fd)
+{
+    struct stat named {};
+    struct stat open {};
+    return SystemCalls::current().lstat(path.system(), &named) == 0 && SystemCalls::current().fstat(fd, &open) == 0
+        && named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
+const QString kChangedMeanwhile = QStringLiteral("it was changed by another program while it was being repaired");
+
 } // namespace
 
 bool FileReplacer::isTemporaryName(const std::string& name)
@@ -91,13 +131,23 @@ void FileReplacer::begin()
 void FileReplacer::removeStrayTemporaryFiles() const
 {
     // Left by a repair that was killed half-way; never the user's own files,
-    // whose names do not take this form.
+    // whose names do not take this form. A running repair holds a lock on
+    // each of its temporary files for as long as it lives, so a file that
+    // can be locked is one that nobody will finish.
+    SystemCalls& system = SystemCalls::current();
     std::vector<std::string> names;
-    if (SystemCalls::current().listFolder(m_folder.path().system(), names) < 0)
+    if (system.listFolder(m_folder.path().system(), names) < 0)
         return;
     for (const std::string& name : names) {
-        if (isTemporaryName(name))
-            SystemCalls::current().unlink(m_folder.child(NativeName::fromSystem(QByteArray::fromStdString(name))).path().system());
+        if (!isTemporaryName(name))
+            continue;
+        const NativeName path = m_folder.child(NativeName::fromSystem(QByteArray::fromStdString(name))).path();
+        const int fd = system.open(path.system(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        if (system.lock(fd, LOCK_EX | LOCK_NB) == 0 && namesOpenFile(path, fd))
+            system.unlink(path.system());
+        system.close(fd);
     }
 }
 
@@ -108,6 +158,23 @@ FileDescriptor FileReplacer::createTemporary(NativeName& path) const
         try {
             FileDescriptor created
                 = FileDescriptor::open(candidate, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+            // Another repair's clean-up may have taken the file between its
+            // creation and the lock; then it is no longer ours to use. Where
+            // the file system has no locks, no clean-up removes it either.
+            SystemCalls& system = SystemCalls::current();
+            if (system.lock(created.get(), LOCK_EX | LOCK_NB) < 0 && errno == EWOULDBLOCK)
+                continue;
+            struct stat named {};
+            struct stat open {};
+            if (system.fstat(created.get(), &open) < 0 || system.lstat(candidate.system(), &named) < 0) {
+                if (errno == ENOENT)
+                    continue;
+                const int error = errno;
+                removeOwnFile(candidate);
+                throw FileError(candidate, error);
+            }
+            if (named.st_dev != open.st_dev || named.st_ino != open.st_ino)
+                continue;
             path = candidate;
             return created;
         } catch (const FileError& error) {
@@ -136,17 +203,24 @@ void FileReplacer::startWriteback()
 NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName)
 {
     try {
-        applyOwnerAndMode(m_temporary.get(), m_temporaryPath);
+        {
+            FileDescriptor original = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+            applyMetadata(original.get(), m_temporary.get(), m_temporaryPath);
+            original.close();
+        }
         m_temporary.sync();
-        m_temporary.close();
         checkUnchanged(m_file);
         if (keptCopyName)
             makeKeptCopy(keptCopyName);
         checkUnchanged(m_file);
+        checkContentUnchanged();
         if (SystemCalls::current().rename(m_temporaryPath.system(), m_file.path().system()) < 0)
             throw FileError(m_file.path(), errno);
         m_movedIntoPlace = true;
         m_temporaryPath = NativeName();
+        // Open, and so locked, until here: a clean-up in another repair
+        // would otherwise take it for a stray. Its content is stored already.
+        m_temporary = FileDescriptor();
         syncFolder();
     } catch (...) {
         rollBack();
@@ -204,8 +278,8 @@ void FileReplacer::makeCompleteCopy()
     // Complete and stored before it takes the kept name, so that no crash
     // leaves a partial copy under that name.
     if (m_copyPath.isEmpty()) {
-        FileDescriptor copy = createTemporary(m_copyPath);
-        copyOriginalTo(copy);
+        m_copy = createTemporary(m_copyPath);
+        copyOriginalTo(m_copy);
     }
 }
 
@@ -215,6 +289,7 @@ FileReplacer::KeptCopyAttempt FileReplacer::moveCopyToKeptName(const FileRef& ke
     if (SystemCalls::current().renameNoReplace(m_copyPath.system(), kept.path().system()) == 0) {
         m_keptPath = kept.path();
         m_copyPath = NativeName();
+        m_copy = FileDescriptor();
         return KeptCopyAttempt::Made;
     }
     if (errno == EEXIST)
@@ -237,6 +312,7 @@ FileReplacer::KeptCopyAttempt FileReplacer::moveCopyToFreeKeptName(const FileRef
         throw FileError(kept.path(), errno);
     m_keptPath = kept.path();
     m_copyPath = NativeName();
+    m_copy = FileDescriptor();
     return KeptCopyAttempt::Made;
 }
 
@@ -255,10 +331,9 @@ void FileReplacer::copyOriginalTo(FileDescriptor& out)
     if (SystemCalls::current().fstat(in.get(), &source) < 0)
         throw FileError(m_file.path(), errno);
     if (copied != m_expected.size || !FileIdentity::fromStat(source).sameFileAndContent(m_expected))
-        throw FileError(m_file.path(), QStringLiteral("it was changed by another program while it was being repaired"));
-    applyOwnerAndMode(out.get(), out.path());
+        throw FileError(m_file.path(), kChangedMeanwhile);
+    applyMetadata(in.get(), out.get(), out.path());
     out.sync();
-    out.close();
     in.close();
 }
 
@@ -268,18 +343,46 @@ void FileReplacer::checkUnchanged(const FileRef& entry) const
     if (SystemCalls::current().stat(entry.path().system(), &status) < 0)
         throw FileError(entry.path(), errno);
     if (!FileIdentity::fromStat(status).sameFileAndContent(m_expected))
-        throw FileError(m_file.path(), QStringLiteral("it was changed by another program while it was being repaired"));
+        throw FileError(m_file.path(), kChangedMeanwhile);
 }
 
-void FileReplacer::applyOwnerAndMode(int fd, const NativeName& path) const
+void FileReplacer::checkContentUnchanged() const
+{
+    if (m_expectedDigest.isEmpty())
+        return;
+    FileReader reader(m_file);
+    if (!reader.identity().sameFileAndContent(m_expected))
+        throw FileError(m_file.path(), kChangedMeanwhile);
+    QByteArray chunk(qsizetype(kCopyChunk), Qt::Uninitialized);
+    while (reader.read(chunk.data(), kCopyChunk) > 0) {
+        if (m_progress)
+            m_progress();
+    }
+    reader.checkReadWhole();
+    reader.close();
+    if (reader.contentDigest() != m_expectedDigest)
+        throw FileError(m_file.path(), kChangedMeanwhile);
+}
+
+void FileReplacer::applyMetadata(int source, int fd, const NativeName& path) const
+{
+    struct stat status {};
+    if (SystemCalls::current().fstat(source, &status) < 0)
+        throw FileError(m_file.path(), errno);
+    if (!FileIdentity::fromStat(status).sameFileAndContent(m_expected))
+        throw FileError(m_file.path(), kChangedMeanwhile);
+    const mode_t mode = applyOwnerAndMode(fd, path);
+    copyAttributes(source, fd, path, mode);
+}
+
+mode_t FileReplacer::applyOwnerAndMode(int fd, const NativeName& path) const
 {
     SystemCalls& system = SystemCalls::current();
     mode_t mode = m_expected.mode & 07777;
     // Only a privileged process may give a file away; others keep their own
     // owner, as any editor's saved file would, and keep the group on its own
-    // where they belong to it. A file system that holds no owners at all
-    // (FAT through FUSE says ENOSYS) is no failure either.
-    const auto cannotSet = [](int error) { return error == EPERM || error == ENOSYS || error == EOPNOTSUPP; };
+    // where they belong to it.
+    const auto cannotSet = [](int error) { return error == EPERM || meansNotHeld(error); };
     if (system.fchown(fd, m_expected.owner, m_expected.group) < 0) {
         if (!cannotSet(errno))
             throw FileError(path, errno);
@@ -291,12 +394,49 @@ void FileReplacer::applyOwnerAndMode(int fd, const NativeName& path) const
             throw FileError(path, errno);
         // Whichever group the new file has instead may do no more than
         // anybody could do with the original.
-        if (status.st_gid != m_expected.group) {
-            const mode_t others = mode & S_IRWXO;
-            mode = (mode & ~mode_t(S_IRWXG | S_ISGID)) | (others << 3);
-        }
+        if (status.st_gid != m_expected.group)
+            mode = groupNoMoreThanOthers(mode);
     }
-    if (system.fchmod(fd, mode) < 0)
+    if (system.fchmod(fd, mode) < 0 && !meansNotHeld(errno))
+        throw FileError(path, errno);
+    return mode;
+}
+
+void FileReplacer::copyAttributes(int source, int fd, const NativeName& path, mode_t mode) const
+{
+    // After the mode: on Linux the access control list comes as an
+    // attribute, and setting it sets the group's bits to its mask.
+    SystemCalls& system = SystemCalls::current();
+    std::vector<std::string> names;
+    if (system.listAttributes(source, names) < 0) {
+        if (!meansAttributeRefused(errno))
+            throw FileError(m_file.path(), errno);
+        names.clear();
+    }
+    bool accessListLost = false;
+    for (const std::string& name : names) {
+        std::string value;
+        bool copied = system.getAttribute(source, name.c_str(), value) == 0;
+        if (!copied && errno == ENODATA)
+            continue;
+        if (!copied && !meansAttributeRefused(errno))
+            throw FileError(m_file.path(), errno);
+        if (copied && system.setAttribute(fd, name.c_str(), value) < 0) {
+            if (!meansAttributeRefused(errno))
+                throw FileError(path, errno);
+            copied = false;
+        }
+        if (!copied && name == kAccessListAttribute)
+            accessListLost = true;
+    }
+    if (system.copyAccessList(source, fd) < 0) {
+        if (!meansAttributeRefused(errno))
+            throw FileError(path, errno);
+        accessListLost = true;
+    }
+    // Without its list the original's group bits would be the list's mask,
+    // and the owning group would gain what only named users had.
+    if (accessListLost && system.fchmod(fd, groupNoMoreThanOthers(mode)) < 0 && !meansNotHeld(errno))
         throw FileError(path, errno);
 }
 
@@ -318,6 +458,7 @@ void FileReplacer::rollBack() noexcept
 {
     SystemCalls& system = SystemCalls::current();
     m_temporary = FileDescriptor();
+    m_copy = FileDescriptor();
     if (m_movedIntoPlace) {
         // Only the folder's flush failed. Where the former content has a kept
         // copy, it goes back under the old name; otherwise the old name holds

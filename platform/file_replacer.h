@@ -4,6 +4,7 @@
 #include "platform/file_identity.h"
 #include "platform/file_ref.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
@@ -20,8 +21,11 @@ namespace quillmend::platform {
 /// its commit removes what it wrote.
 ///
 /// The new content goes to a temporary file created exclusively in the same
-/// folder, with the original's permissions (and owner and group where the
-/// process may set them), and is flushed to disk. The kept copy is then a hard
+/// folder, with the original's permissions, extended attributes and access
+/// control list (and owner and group where the process may set them; where
+/// it may not, no group gains access), and is flushed to disk. Each repair
+/// holds a lock on its temporary files while it lives, so that repairs side by
+/// side in one folder leave each other's alone. The kept copy is then a hard
 /// link to the original, or, where the file system has none, a flushed copy
 /// in a temporary file that takes the kept name in one rename; none of them
 /// replaces an existing name, and none leaves a partial copy under it. Last, the temporary file is renamed
@@ -48,6 +52,12 @@ public:
     /// commit() makes where there are no hard links, so that the caller can
     /// let its window be drawn meanwhile.
     void setProgress(std::function<void()> progress) { m_progress = std::move(progress); }
+
+    /// The digest of the content as it was read (FileReader::contentDigest).
+    /// Where it is not empty, the file is read once more just before it is
+    /// replaced, and a different digest means that another program saved it
+    /// meanwhile: nothing is replaced.
+    void expectContent(QByteArray digest) { m_expectedDigest = std::move(digest); }
 
     /// Writes `bytes` under the file's name: begin(), append(), commit().
     NativeName replace(QByteArrayView bytes, const KeptCopyNamer& keptCopyName);
@@ -84,7 +94,13 @@ private:
     void makeCompleteCopy();
     void copyOriginalTo(FileDescriptor& out);
     void checkUnchanged(const FileRef& entry) const;
-    void applyOwnerAndMode(int fd, const NativeName& path) const;
+    void checkContentUnchanged() const;
+    /// Gives the file open as `fd` the owner, mode and extended attributes
+    /// of the original, open as `source`, as far as this process may.
+    void applyMetadata(int source, int fd, const NativeName& path) const;
+    /// Returns the mode given.
+    mode_t applyOwnerAndMode(int fd, const NativeName& path) const;
+    void copyAttributes(int source, int fd, const NativeName& path, mode_t mode) const;
     void syncFolder() const;
     void rollBack() noexcept;
 
@@ -92,6 +108,8 @@ private:
     FileRef m_folder;
     FileIdentity m_expected;
     FileDescriptor m_temporary;
+    FileDescriptor m_copy; // the kept copy's temporary file, where it needs one
+    QByteArray m_expectedDigest;
     NativeName m_temporaryPath;
     qint64 m_appended = 0;
     qint64 m_writebackStarted = 0; // how much of the new content startWriteback() has handed over
