@@ -72,11 +72,11 @@ bool meansNotHeld(int error)
     return error == ENOSYS || error == EOPNOTSUPP;
 }
 
-// `mode` with the group's bits cut down to what others may do: for a file
-// whose group, or whose list of who may do what, could not be kept.
+// `mode` with the group's bits cut down to those that others have too: for a
+// file whose group, or whose list of who may do what, could not be kept.
 mode_t groupNoMoreThanOthers(mode_t mode)
 {
-    return (mode & ~mode_t(S_IRWXG | S_ISGID)) | ((mode & S_IRWXO) << 3);
+    return (mode & ~mode_t(S_IRWXG | S_ISGID)) | (mode & S_IRWXG & ((mode & S_IRWXO) << 3));
 }
 
 // Whether `path` still names the file open as `fd`.

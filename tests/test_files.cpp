@@ -4,15 +4,50 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 
 namespace quillmend::tests {
 
+namespace {
+
+// Removes everything under `folder` by the names' bytes: QDir reads names as
+// text and cannot remove those that are not.
+void removeEntries(const QByteArray& folder)
+{
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    QByteArrayList names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names << name;
+    }
+    ::closedir(dir);
+    for (const QByteArray& name : names) {
+        const QByteArray path = folder + '/' + name;
+        struct stat status {};
+        if (::lstat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode)) {
+            ::chmod(path.constData(), 0700);
+            removeEntries(path);
+            ::rmdir(path.constData());
+        } else {
+            ::unlink(path.constData());
+        }
+    }
+}
+
+} // namespace
+
 void ScratchFolder::empty()
 {
-    QDir(m_dir.path()).removeRecursively();
-    QDir().mkpath(m_dir.path());
+    removeEntries(QFile::encodeName(m_dir.path()));
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)
@@ -33,6 +68,28 @@ QByteArray readFile(const QString& path)
     if (bytes.isNull())
         bytes = QByteArray("");
     return bytes;
+}
+
+void writeFile(const QString& folder, const QByteArray& name, const QByteArray& bytes)
+{
+    // QFile would spell the name as UTF-8 text.
+    const QByteArray path = QFile::encodeName(folder) + '/' + name;
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::WriteOnly, QFile::AutoCloseHandle) || file.write(bytes) != bytes.size()) {
+        std::fprintf(stderr, "cannot write test file %s\n", path.toHex().constData());
+        std::abort();
+    }
+}
+
+QByteArray readFile(const QString& folder, const QByteArray& name)
+{
+    const int fd = ::open((QFile::encodeName(folder) + '/' + name).constData(), O_RDONLY);
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle))
+        return QByteArray();
+    QByteArray bytes = file.readAll();
+    return bytes.isNull() ? QByteArray("") : bytes;
 }
 
 QMap<QString, QByteArray> folderContents(const QString& folder)

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quillmend::tests;
 
@@ -29,6 +30,25 @@ private:
         process.waitForFinished(60000);
         return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
                 QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    // As run() with arguments that need not be text: each comes to the tool
+    // spelt byte for byte, as a shell would give it.
+    Run runWithBytes(const QByteArrayList& arguments, const QString& folder)
+    {
+        QString script = QStringLiteral("exec \"$0\"");
+        for (const QByteArray& argument : arguments) {
+            script += QStringLiteral(" \"$(printf '%b' '");
+            for (const char c : argument)
+                script += QStringLiteral("\\0%1").arg(uint(static_cast<unsigned char>(c)), 3, 8, QLatin1Char('0'));
+            script += QStringLiteral("')\"");
+        }
+        QProcess process;
+        process.setWorkingDirectory(folder);
+        process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script, QStringLiteral(QUILLMEND_CLI)});
+        process.waitForFinished(60000);
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
     }
 
     // One file of each kind that the tool tells apart.
@@ -173,6 +193,124 @@ private slots:
         const QJsonObject missing = QJsonDocument::fromJson(lines[2].toUtf8()).object();
         QCOMPARE(missing["file"].toString(), "missing.xml");
         QVERIFY(!missing["error"].toString().isEmpty());
+    }
+
+    // Names that are not text reach the file they name, beside a sibling that
+    // reads alike, and are printed so that no byte speaks to the terminal.
+    void namesAsTheSystemSpellsThem_data()
+    {
+        QTest::addColumn<QByteArrayList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::addColumn<QByteArrayList>("repaired");
+        QTest::newRow("not UTF-8") << QByteArrayList{"bad\xFF.xml"} << 0
+                                   << "bad\\xFF.xml: Done! Click back on Vectorworks and let it process the .xml file.\n"
+                                   << "" << QByteArrayList{"bad\xFF.xml"};
+        QTest::newRow("folder, not UTF-8") << QByteArrayList{"dir\xFF.xml"} << 2
+                                           << "dir\\xFF.xml: Sorry! An error occurred. (it is a folder, not a file)\n"
+                                           << "" << QByteArrayList{};
+        QTest::newRow("escape sequence") << QByteArrayList{"esc\x1B[2J\\.xml"} << 0
+                                         << "esc\\x1B[2J\\\\.xml: Done! Click back on Vectorworks and let it process the .xml file.\n"
+                                         << "" << QByteArrayList{"esc\x1B[2J\\.xml"};
+        QTest::newRow("C1 control, missing") << QByteArrayList{"c1\xC2\x9B.xml"} << 2 << ""
+                                             << "c1\\xC2\\x9B.xml: it does not exist\n" << QByteArrayList{};
+        QTest::newRow("check, JSON") << QByteArrayList{"--check", "--json", "bad\xFF.xml"} << 3
+                                     << "626164ff2e786d6c 626164ff20284f726967696e616c292e786d6c" << ""
+                                     << QByteArrayList{};
+    }
+    void namesAsTheSystemSpellsThem()
+    {
+        QFETCH(QByteArrayList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QFETCH(QByteArrayList, repaired);
+        QTemporaryDir dir;
+        const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+        const QByteArrayList names{"bad\xFF.xml", "bad\xEF\xBF\xBD.xml", "esc\x1B[2J\\.xml"};
+        for (const QByteArray& name : names)
+            writeFile(QFile::decodeName(folder), name, sampleExport());
+        QVERIFY(::mkdir((folder + "dir\xFF.xml").constData(), 0755) == 0);
+
+        const Run result = runWithBytes(arguments, dir.path());
+        QCOMPARE(result.exitCode, exitCode);
+        if (arguments.contains("--json")) {
+            const QJsonObject report = QJsonDocument::fromJson(result.out.toUtf8()).object();
+            QCOMPARE(report["fileHex"].toString() + ' ' + report["keptCopyNameHex"].toString(), out);
+        } else {
+            QCOMPARE(result.out, out);
+        }
+        QCOMPARE(result.err, err);
+        for (const QByteArray& name : names)
+            QCOMPARE(readFile(QFile::decodeName(folder), name),
+                     repaired.contains(name) ? repairedSampleExport() : sampleExport());
+        // QTemporaryDir, which reads names as text, could not remove them.
+        for (const QByteArray& name : names + QByteArrayList{"bad\xFF (Original).xml", "esc\x1B[2J\\ (Original).xml"})
+            ::unlink((folder + name).constData());
+        ::rmdir((folder + "dir\xFF.xml").constData());
+    }
+
+    // Where the kept copy's name would be too long, the report says what the
+    // repair does: an error, with the reason, and nothing changed.
+    void keptNameTooLong_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("taken");
+        const QString longest = QString(251, 'a') + ".xml";
+        const QString almost = QString(239, 'b') + ".xml";
+        const QString plain = QString(255, 'c');
+        for (const bool check : {false, true}) {
+            const QStringList mode = check ? QStringList{"--check"} : QStringList{};
+            const char* const how = check ? "check" : "repair";
+            QTest::addRow("%s: 255 bytes", how) << mode << longest << QString();
+            QTest::addRow("%s: (Original 2) too long", how) << mode << almost << QString(239, 'b') + " (Original).xml";
+            QTest::addRow("%s: any file, no dot", how) << mode + QStringList{"--any-file"} << plain << QString();
+        }
+    }
+    void keptNameTooLong()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, name);
+        QFETCH(QString, taken);
+        QTemporaryDir dir;
+        writeFile(dir.filePath(name), sampleExport());
+        if (!taken.isEmpty())
+            writeFile(dir.filePath(taken), "an earlier original");
+        const QMap<QString, QByteArray> before = folderContents(dir.path());
+        const Run result = run(options + QStringList{name}, dir.path());
+        QCOMPARE(result.exitCode, 2);
+        QVERIFY2((result.out + result.err).contains("the name for a copy of the original would be too long"),
+                 qPrintable(result.out + result.err));
+        QCOMPARE(folderContents(dir.path()), before);
+    }
+
+    // Repairs side by side in one folder, as `xargs -P` runs them, each leave
+    // the others' temporary files alone.
+    void repairsSideBySide()
+    {
+        QTemporaryDir dir;
+        const QByteArray big = sampleExport() + QByteArray(4 << 20, 'x');
+        for (int round = 0; round < 5; ++round) {
+            QList<QProcess*> runs;
+            for (int i = 0; i < 4; ++i) {
+                const QString name = QStringLiteral("show%1.xml").arg(i);
+                writeFile(dir.filePath(name), big);
+                QFile::remove(dir.filePath(QStringLiteral("show%1 (Original).xml").arg(i)));
+                auto* process = new QProcess(this);
+                process->setWorkingDirectory(dir.path());
+                process->start(QStringLiteral(QUILLMEND_CLI), {name});
+                runs << process;
+            }
+            for (QProcess* process : runs) {
+                QVERIFY(process->waitForFinished(60000));
+                QCOMPARE(process->readAllStandardOutput().right(30), QByteArray("let it process the .xml file.\n"));
+                QCOMPARE(process->exitCode(), 0);
+                delete process;
+            }
+        }
+        QCOMPARE(folderContents(dir.path()).size(), 8);
     }
 
     void optionsReachTheRepair()

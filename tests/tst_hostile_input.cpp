@@ -238,34 +238,80 @@ private slots:
         QCOMPARE(entries, (QStringList{"filler", "show.xml"}));
     }
 
-    // As a user without rights to the file or to its folder.
+    // As another user: refused, before anything is done, where this user may
+    // not replace the file, and otherwise repaired with no group gaining access.
     void unprivilegedUser_data()
     {
-        QTest::addColumn<bool>("fileWritable");
-        QTest::addColumn<bool>("folderWritable");
-        QTest::newRow("read-only file") << false << true;
-        QTest::newRow("read-only folder") << true << false;
+        QTest::addColumn<uint>("folderMode");
+        QTest::addColumn<uint>("fileOwner"); // also the file's group where fileGroup is 0
+        QTest::addColumn<uint>("fileGroup");
+        QTest::addColumn<uint>("fileMode");
+        QTest::addColumn<bool>("memberOfGroup");
+        QTest::addColumn<bool>("throughLink");
+        QTest::addColumn<QString>("repaired"); // "owner:group mode", or empty for refused
+        QTest::newRow("read-only file") << 0777u << 0u << 0u << 0644u << false << false << QString();
+        QTest::newRow("read-only folder") << 0755u << 0u << 0u << 0666u << false << false << QString();
+        QTest::newRow("sticky folder, another's file") << 01777u << 2000u << 0u << 0666u << false << false << QString();
+        QTest::newRow("link into a read-only folder") << 0777u << 0u << 0u << 0666u << false << true << QString();
+        QTest::newRow("group kept by a member") << 0777u << 65534u << 4000u << 0660u << true << false
+                                                << "65534:4000 660";
+        QTest::newRow("group not kept") << 0777u << 65534u << 4000u << 0660u << false << false << "65534:65534 600";
     }
     void unprivilegedUser()
     {
-        QFETCH(bool, fileWritable);
-        QFETCH(bool, folderWritable);
+        QFETCH(uint, folderMode);
+        QFETCH(uint, fileOwner);
+        QFETCH(uint, fileGroup);
+        QFETCH(uint, fileMode);
+        QFETCH(bool, memberOfGroup);
+        QFETCH(bool, throughLink);
+        QFETCH(QString, repaired);
         const QString setpriv = QStandardPaths::findExecutable("setpriv");
         if (::geteuid() != 0 || setpriv.isEmpty())
             QSKIP("needs root and setpriv to act as another user");
         QTemporaryDir shared(QDir::tempPath() + "/quillmend-XXXXXX");
-        ::chmod(QFile::encodeName(shared.path()).constData(), folderWritable ? 0777 : 0755);
-        const QString file = shared.filePath("show.xml");
+        const QString folder = shared.filePath(throughLink ? "ro" : "files");
+        QVERIFY(QDir().mkdir(folder));
+        const QString file = folder + "/show.xml";
         writeFile(file, kDirty);
-        ::chmod(QFile::encodeName(file).constData(), fileWritable ? 0666 : 0644);
-        QProcess cli;
-        cli.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups", QStringLiteral(QUILLMEND_CLI), file});
-        QVERIFY(cli.waitForFinished(30000));
-        if (cli.exitCode() == 126 || cli.exitCode() == 127)
+        QVERIFY(::chown(QFile::encodeName(file).constData(), fileOwner, fileGroup ? fileGroup : fileOwner) == 0);
+        QVERIFY(::chmod(QFile::encodeName(file).constData(), fileMode) == 0);
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), throughLink ? 0555 : folderMode) == 0);
+        QVERIFY(::chmod(QFile::encodeName(shared.path()).constData(), 0777) == 0);
+        QString named = file;
+        if (throughLink) {
+            QVERIFY(QDir().mkdir(shared.filePath("u")));
+            QVERIFY(::chmod(QFile::encodeName(shared.filePath("u")).constData(), folderMode) == 0);
+            named = shared.filePath("u/link.xml");
+            QVERIFY(QFile::link("../ro/show.xml", named));
+        }
+        const auto runAsOther = [&](const QStringList& arguments) {
+            QProcess cli;
+            cli.start(setpriv, QStringList{"--reuid=65534", "--regid=65534"}
+                                   + (memberOfGroup ? QStringList{"--groups=4000"} : QStringList{"--clear-groups"})
+                                   + QStringList{QStringLiteral(QUILLMEND_CLI)} + arguments);
+            cli.waitForFinished(30000);
+            return std::make_pair(cli.exitCode(), QString::fromUtf8(cli.readAllStandardOutput()));
+        };
+        const auto [checkExit, report] = runAsOther({"--check", named});
+        if (checkExit == 126 || checkExit == 127)
             QSKIP("the other user may not run the tool from where it was built");
-        QCOMPARE(cli.exitCode(), 1);
-        QVERIFY(cli.readAllStandardOutput().contains("You don't have write permission for this file"));
-        QCOMPARE(folderContents(shared.path()), (Contents{{"show.xml", kDirty}}));
+        const auto [exitCode, printed] = runAsOther({named});
+        if (repaired.isEmpty()) {
+            QCOMPARE(checkExit, 1);
+            QVERIFY(report.contains("refused, \"You don't have write permission for this file"));
+            QCOMPARE(exitCode, 1);
+            QVERIFY(printed.contains("You don't have write permission for this file"));
+            QCOMPARE(folderContents(folder), (Contents{{"show.xml", kDirty}}));
+            return;
+        }
+        QCOMPARE(checkExit, 3);
+        QCOMPARE(exitCode, 0);
+        QCOMPARE(folderContents(folder), (Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}}));
+        struct stat status {};
+        QVERIFY(::stat(QFile::encodeName(file).constData(), &status) == 0);
+        QCOMPARE(QStringLiteral("%1:%2 %3").arg(status.st_uid).arg(status.st_gid).arg(status.st_mode & 07777, 0, 8),
+                 repaired);
     }
 };
 

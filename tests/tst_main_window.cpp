@@ -63,10 +63,14 @@ private:
     // Drags files onto the window and drops them there, as a user would.
     bool drop(const QStringList& names)
     {
-        QMimeData data;
         QList<QUrl> urls;
         for (const QString& name : names)
             urls << QUrl::fromLocalFile(m_dir.filePath(name));
+        return dropUrls(urls);
+    }
+    bool dropUrls(const QList<QUrl>& urls)
+    {
+        QMimeData data;
         data.setUrls(urls);
         const QPoint where(300, 200);
         QDragEnterEvent enter(where, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -250,6 +254,44 @@ private slots:
         drop({"gone.xml"});
         QCOMPARE(dialogs.messages.size(), 1);
         QVERIFY(dialogs.messages[0].startsWith("This file cannot be repaired: "));
+    }
+
+    // A name that is not text reaches the file it names, never its sibling
+    // that reads alike; where two read alike in the open dialog, neither is
+    // taken for the other.
+    void namesThatAreNotText_data()
+    {
+        QTest::addColumn<bool>("byDrop");
+        QTest::addColumn<bool>("siblingReadsAlike");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("dropped, beside a sibling") << true << true << QString();
+        QTest::newRow("chosen, alone") << false << false << QString();
+        QTest::newRow("chosen, beside a sibling")
+            << false << true
+            << "This file cannot be repaired: its name reads the same as another file's in its folder.";
+    }
+    void namesThatAreNotText()
+    {
+        QFETCH(bool, byDrop);
+        QFETCH(bool, siblingReadsAlike);
+        QFETCH(QString, message);
+        ScriptedDialogs dialogs;
+        const QByteArray name("bad\xFF.xml");
+        const QByteArray sibling("bad\xEF\xBF\xBD.xml");
+        writeFile(m_dir.path(), name, sampleExport());
+        if (siblingReadsAlike)
+            writeFile(m_dir.path(), sibling, sampleExport());
+        if (byDrop) {
+            QVERIFY(dropUrls({QUrl::fromEncoded("file://" + QFile::encodeName(m_dir.path()).toPercentEncoding("/")
+                                                + "/bad%FF.xml")}));
+        } else {
+            dialogs.fileToChoose = m_dir.filePath(QString::fromUtf8("bad\xEF\xBF\xBD.xml"));
+            QVERIFY(window()->FileOpenItem_Action());
+        }
+        QCOMPARE(dialogs.messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(readFile(m_dir.path(), name), message.isEmpty() ? repairedSampleExport() : sampleExport());
+        if (siblingReadsAlike)
+            QCOMPARE(readFile(m_dir.path(), sibling), sampleExport());
     }
 
     void refusalIsAModalMessage()

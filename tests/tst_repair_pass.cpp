@@ -3,6 +3,7 @@
 #include "engine/stream_repair.h"
 #include "engine/text_decoding.h"
 #include "engine/text_repair.h"
+#include "fault_injector.h"
 #include "test_files.h"
 
 #include <QDir>
@@ -11,7 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -20,6 +23,8 @@ using namespace quillmend::tests;
 using Contents = QMap<QString, QByteArray>;
 
 namespace {
+
+using Faults = QList<QPair<int, int>>; // kind of system call, errno
 
 const QByteArray kDirty = sampleExport();
 const QByteArray kClean = repairedSampleExport();
@@ -185,6 +190,72 @@ private slots:
         QCOMPARE(repaired.st_gid, gid_t(4322));
     }
 
+    // The replacement keeps the original's owner, group, mode, attributes and
+    // access list as far as this process and the file system let it, and no
+    // group ever gains access that the original did not give it.
+    void replacementKeepsWhatItMay_data()
+    {
+        using Call = platform::SystemCalls::Call;
+        QTest::addColumn<uint>("mode");
+        QTest::addColumn<Faults>("failing");
+        QTest::addColumn<uint>("gid");
+        QTest::addColumn<uint>("expectedMode");
+        QTest::addColumn<bool>("attributesKept");
+        const auto fails = [](Call call, int error) { return Faults{{int(call), error}}; };
+        QTest::newRow("all kept") << 0644u << Faults{} << 4322u << 0664u << true;
+        QTest::newRow("attributes refused") << 0644u << fails(Call::SetAttribute, EOPNOTSUPP) << 4322u << 0644u
+                                            << false;
+        QTest::newRow("attributes unreadable") << 0644u << fails(Call::GetAttribute, EPERM) << 4322u << 0644u
+                                               << false;
+        QTest::newRow("group not kept") << 0640u << fails(Call::Fchown, EPERM) << 0u << 0600u << true;
+        QTest::newRow("no owners, no modes (FAT)")
+            << 0640u << fails(Call::Fchown, ENOSYS) + fails(Call::Fchmod, ENOSYS) << 0u << 0600u << true;
+    }
+    void replacementKeepsWhatItMay()
+    {
+        QFETCH(uint, mode);
+        QFETCH(Faults, failing);
+        QFETCH(uint, gid);
+        QFETCH(uint, expectedMode);
+        QFETCH(bool, attributesKept);
+        if (::geteuid() != 0)
+            QSKIP("only a privileged process may give a file to another group");
+        // user::rw- user:65534:rw- group::r-- mask::rw- other::r--, as the
+        // kernel stores it.
+        const QByteArray accessList = QByteArray::fromHex(
+            "0200000001000600ffffffff02000600feff000004000400ffffffff10000600ffffffff20000400ffffffff");
+        const QByteArray file = QFile::encodeName(path("show.xml"));
+        writeFile(path("show.xml"), kDirty);
+        QVERIFY(::chown(file.constData(), 4321, 4322) == 0);
+        QVERIFY(::chmod(file.constData(), mode) == 0);
+        const bool withList = mode == 0644;
+        if (::setxattr(file.constData(), "user.note", "hello", 5, 0) != 0
+            || (withList && ::setxattr(file.constData(), "system.posix_acl_access", accessList.constData(),
+                                       std::size_t(accessList.size()), 0) != 0))
+            QSKIP("this file system keeps no extended attributes or access lists");
+
+        {
+            FaultInjector injector;
+            for (const auto& [call, error] : failing)
+                injector.failAlways(platform::SystemCalls::Call(call), error);
+            QCOMPARE(repair(path("show.xml"), false), engine::kResultDone);
+        }
+        QCOMPARE(readFile(path("show.xml")), kClean);
+        struct stat repaired {};
+        QVERIFY(::stat(file.constData(), &repaired) == 0);
+        QCOMPARE(uint(repaired.st_gid), gid);
+        QCOMPARE(uint(repaired.st_mode & 07777), expectedMode);
+        char value[256];
+        QCOMPARE(::getxattr(file.constData(), "user.note", value, sizeof value) == 5, attributesKept);
+        const ssize_t listSize = ::getxattr(file.constData(), "system.posix_acl_access", value, sizeof value);
+        QCOMPARE(listSize > 0 ? QByteArray(value, int(listSize)) : QByteArray(),
+                 withList && attributesKept ? accessList : QByteArray());
+        // The kept copy is the original itself, with everything.
+        QVERIFY(::getxattr(QFile::encodeName(path("show (Original).xml")).constData(), "user.note", value,
+                           sizeof value)
+                == 5);
+    }
+
     // Another program saves the file while the repair runs: its newer content
     // must not be overwritten.
     void fileChangedDuringRepairIsLeftAlone()
@@ -199,6 +270,32 @@ private slots:
             saved = true;
         };
         QCOMPARE(engine::FNProcessTheFile(platform::FileRef(file), false, true, saveAgain), engine::kResultError);
+        QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", newer}}));
+    }
+
+    // On FAT and exFAT times have whole seconds: a save of the same size
+    // within the second leaves size and time as they were, and only the bytes
+    // show it.
+    void sameSizeSaveWithinTheSecondIsLeftAlone()
+    {
+        const QByteArray file = QFile::encodeName(path("show.xml"));
+        writeFile(path("show.xml"), kDirty);
+        const struct timespec wholeSecond[2] = {{1767225600, 0}, {1767225600, 0}};
+        QVERIFY(::utimensat(AT_FDCWD, file.constData(), wholeSecond, 0) == 0);
+        QByteArray newer = kDirty;
+        newer.replace("Entire Plot", "Entire Show");
+        bool saved = false;
+        const auto saveInPlace = [&] {
+            if (saved)
+                return;
+            saved = true;
+            QFile other(path("show.xml"));
+            QVERIFY(other.open(QIODevice::ReadWrite) && other.write(newer) == newer.size());
+            other.close();
+            QVERIFY(::utimensat(AT_FDCWD, file.constData(), wholeSecond, 0) == 0);
+        };
+        QCOMPARE(engine::FNProcessTheFile(platform::FileRef(path("show.xml")), false, true, saveInPlace),
+                 engine::kResultError);
         QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", newer}}));
     }
 

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Repairs on the file systems of USB sticks, FAT and exFAT, mounted through
+# Debian's FUSE drivers (this kind of kernel has no module for either): no
+# hard links, no rename that refuses to replace, no owners, times of whole
+# seconds. Skipped (77) where they cannot be mounted: they need root, /dev/fuse
+# and, for exFAT, a loop device.
+#
+#   removable_volumes.sh CLI
+set -uo pipefail
+export LC_ALL=C
+cli=$1
+for tool in fusefat mount.exfat-fuse mkfs.vfat mkfs.exfat losetup; do
+  command -v "$tool" > /dev/null || { echo "SKIP: $tool is missing"; exit 77; }
+done
+[ "$(id -u)" -eq 0 ] && [ -c /dev/fuse ] || { echo "SKIP: needs root and /dev/fuse"; exit 77; }
+
+work=$(mktemp -d)
+loop=
+cleanup() {
+  for mounted in "$work"/mnt-*; do
+    mountpoint -q "$mounted" && umount "$mounted"
+  done
+  [ -n "$loop" ] && losetup -d "$loop"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+hex() { od -An -tx1 "$1" | tr -d ' \n'; }
+
+original='<?xml version="1.0"?>\r\n<Export>\r\n<Action>Entire Plot</Action>\r\n<a><AppStamp>Vectorworks</AppStamp>x\001y</a>\r\n</Export>\r\n'
+repaired='<?xml version="1.0"?>\r\n<Export>\r\n<Action>Entire Plot</Action>\r\n<a><AppStamp>Marlowbrook</AppStamp>xy</a>\r\n</Export>\r\n'
+
+# check VOLUME FOLDER
+check() {
+  local volume=$1 dir=$2 out
+  printf '%b' "$original" > "$dir/show.xml"
+  printf '%b' "$original" > "$work/original"
+  printf '%b' "$repaired" > "$work/repaired"
+
+  "$cli" --check "$dir/show.xml" > /dev/null
+  [ $? -eq 3 ] || fail "$volume: --check does not predict a repair"
+  out=$("$cli" "$dir/show.xml")
+  [ "$out" = "$dir/show.xml: Done! Click back on Vectorworks and let it process the .xml file." ] \
+    || fail "$volume: repair said: $out"
+  [ "$(hex "$dir/show.xml")" = "$(hex "$work/repaired")" ] || fail "$volume: the name does not hold the repair"
+  [ "$(hex "$dir/show (Original).xml")" = "$(hex "$work/original")" ] \
+    || fail "$volume: the kept copy is not the original"
+  out=$("$cli" "$dir/show.xml")
+  [ "$out" = "$dir/show.xml: The data in the file is OK, no changes were made." ] \
+    || fail "$volume: second repair said: $out"
+
+  # A second original is kept beside the first, which stays whole.
+  printf '%b' "$original" > "$dir/show.xml"
+  "$cli" "$dir/show.xml" > /dev/null || fail "$volume: repair beside a kept copy failed"
+  [ "$(hex "$dir/show (Original 2).xml")" = "$(hex "$work/original")" ] \
+    || fail "$volume: the second kept copy is not the original"
+  [ "$(hex "$dir/show (Original).xml")" = "$(hex "$work/original")" ] \
+    || fail "$volume: the first kept copy changed"
+
+  out=$(ls -A "$dir" | tr '\n' '|')
+  [ "$out" = "show (Original 2).xml|show (Original).xml|show.xml|" ] || fail "$volume: left behind: $out"
+}
+
+truncate -s 32M "$work/fat.img" "$work/exfat.img"
+mkdir "$work/mnt-fat" "$work/mnt-exfat"
+mkfs.vfat "$work/fat.img" > /dev/null
+if fusefat -o rw+ "$work/fat.img" "$work/mnt-fat" > /dev/null 2>&1 && mountpoint -q "$work/mnt-fat"; then
+  check FAT "$work/mnt-fat"
+else
+  echo "SKIP: FAT cannot be mounted here"
+fi
+mkfs.exfat "$work/exfat.img" > /dev/null
+if loop=$(losetup -f --show "$work/exfat.img" 2> /dev/null) \
+   && mount.exfat-fuse "$loop" "$work/mnt-exfat" > /dev/null 2>&1 && mountpoint -q "$work/mnt-exfat"; then
+  check exFAT "$work/mnt-exfat"
+else
+  echo "SKIP: exFAT cannot be mounted here"
+fi
+
+if ! mountpoint -q "$work/mnt-fat" && ! mountpoint -q "$work/mnt-exfat"; then
+  exit 77
+fi
+[ $failures -eq 0 ] && echo "removable volumes: all checks passed"
+exit $((failures > 0))
