@@ -3,11 +3,11 @@
 #include "platform/byte_scan.h"
 #include "platform/encoding_error.h"
 #include "platform/encodings.h"
-#include "platform/icu_converter.h"
+#include "platform/single_byte_tables.h"
 #include "platform/stream_decoder.h"
 #include "platform/utf8.h"
 
-#include <unicode/ucnv_err.h>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <array>
@@ -23,14 +23,8 @@ namespace quillmend::platform {
 
 namespace {
 
-void stopAtInvalidBytes(UConverter* converter)
-{
-    UErrorCode status = U_ZERO_ERROR;
-    ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-}
-
-// Each byte of a single-byte encoding as UTF-8, found once through ICU, so that
-// whole files are tested and converted by table look-up.
+// Each byte of a single-byte encoding as UTF-8, made once from its table, so
+// that whole files are tested and converted by look-up.
 struct SingleByteTable {
     std::array<bool, 256> valid{};
     bool acceptsEveryByte = false;
@@ -40,23 +34,20 @@ struct SingleByteTable {
 
 std::shared_ptr<const SingleByteTable> makeSingleByteTable(const TextEncoding& encoding)
 {
-    IcuConverter converter = OpenIcuConverter(encoding);
-    if (ucnv_getMaxCharSize(converter.get()) != 1)
+    const char16_t* characters = nullptr;
+    for (const platform::SingleByteTable& known : kSingleByteTables) {
+        if (encoding.name() == known.name)
+            characters = known.characters;
+    }
+    const bool ascii = encoding == Encodings::ASCII;
+    if (!characters && !ascii)
         return nullptr;
     auto table = std::make_shared<SingleByteTable>();
     for (int byte = 0; byte < 256; ++byte) {
-        const char source = char(byte);
-        UChar unit[4];
-        UErrorCode status = U_ZERO_ERROR;
-        ucnv_resetToUnicode(converter.get());
-        stopAtInvalidBytes(converter.get());
-        const char* in = &source;
-        UChar* out = unit;
-        ucnv_toUnicode(converter.get(), &out, unit + 4, &in, &source + 1, nullptr, true, &status);
-        table->valid[byte] = U_SUCCESS(status) && out > unit;
-        const QByteArray asUtf8 = table->valid[byte]
-            ? QString::fromUtf16(reinterpret_cast<const char16_t*>(unit), out - unit).toUtf8()
-            : QByteArrayLiteral("\xEF\xBF\xBD");
+        const char16_t character = ascii ? (byte < 0x80 ? char16_t(byte) : char16_t(0xFFFF)) : characters[byte];
+        table->valid[byte] = character != 0xFFFF;
+        const QByteArray asUtf8 = table->valid[byte] ? QString(QChar(character)).toUtf8()
+                                                     : QByteArrayLiteral("\xEF\xBF\xBD");
         table->utf8Length[byte] = static_cast<unsigned char>(asUtf8.size());
         std::copy(asUtf8.begin(), asUtf8.end(), table->utf8[byte].begin());
     }
@@ -69,7 +60,7 @@ std::shared_ptr<const SingleByteTable> singleByteTable(const TextEncoding& encod
 {
     static std::mutex mutex;
     static std::map<QByteArray, std::shared_ptr<const SingleByteTable>> tables;
-    const QByteArray key = encoding.isSystemDefault() ? QByteArray(ucnv_getDefaultName()) : encoding.icuName();
+    const QByteArray& key = encoding.name();
     const std::lock_guard<std::mutex> lock(mutex);
     auto found = tables.find(key);
     if (found == tables.end())
@@ -129,19 +120,10 @@ void expandToUtf8(QByteArray& bytes, const SingleByteTable& table)
 
 bool isValidMultiByte(const TextEncoding& encoding, QByteArrayView bytes)
 {
-    IcuConverter converter = OpenIcuConverter(encoding);
-    stopAtInvalidBytes(converter.get());
-    UChar scratch[16384];
-    const char* in = bytes.data();
-    const char* const end = in + bytes.size();
-    while (true) {
-        UErrorCode status = U_ZERO_ERROR;
-        UChar* out = scratch;
-        ucnv_toUnicode(converter.get(), &out, scratch + std::size(scratch), &in, end, nullptr, true, &status);
-        if (status == U_BUFFER_OVERFLOW_ERROR)
-            continue;
-        return U_SUCCESS(status);
-    }
+    StreamDecoder decoder(encoding);
+    QByteArray decoded;
+    decoder.decode(bytes, true, decoded);
+    return !decoder.hasError();
 }
 
 } // namespace

@@ -5,15 +5,16 @@
 
 namespace quillmend::platform {
 
-/// A handle for one character encoding of the encoding service (ICU).
+/// A handle for one character encoding of the encoding service.
 class TextEncoding {
 public:
-    /// The encoding that ICU knows as `icuName`; an empty name stands for the
-    /// system's default encoding.
-    explicit TextEncoding(QByteArray icuName);
+    /// The encoding known as `name` (as ICU and IANA name it: "macintosh",
+    /// "windows-1252", "UTF-16", ...); an empty name stands for the system's
+    /// default encoding.
+    explicit TextEncoding(QByteArray name);
 
-    const QByteArray& icuName() const { return m_icuName; }
-    bool isSystemDefault() const { return m_icuName.isEmpty(); }
+    const QByteArray& name() const { return m_name; }
+    bool isSystemDefault() const { return m_name.isEmpty(); }
     bool isUtf8() const;
     /// A name for people, such as "macintosh" or "UTF-8".
     QString displayName() const;
@@ -22,7 +23,7 @@ public:
     bool operator!=(const TextEncoding& other) const { return !(*this == other); }
 
 private:
-    QByteArray m_icuName;
+    QByteArray m_name;
 };
 
 } // namespace quillmend::platform
