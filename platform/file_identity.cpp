@@ -2,20 +2,16 @@
 
 namespace quillmend::platform {
 
-FileIdentity FileIdentity::fromStat(const struct stat& status)
+FileIdentity FileIdentity::fromStatus(const FileStatus& status)
 {
     FileIdentity identity;
-    identity.device = status.st_dev;
-    identity.inode = status.st_ino;
-    identity.size = status.st_size;
-#ifdef __APPLE__
-    identity.modified = status.st_mtimespec;
-#else
-    identity.modified = status.st_mtim;
-#endif
-    identity.mode = status.st_mode;
-    identity.owner = status.st_uid;
-    identity.group = status.st_gid;
+    identity.device = status.device;
+    identity.inode = status.inode;
+    identity.size = status.size;
+    identity.modified = status.modified;
+    identity.mode = status.mode;
+    identity.owner = status.owner;
+    identity.group = status.group;
     return identity;
 }
 

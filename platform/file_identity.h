@@ -1,22 +1,23 @@
 #pragma once
 
-#include <sys/stat.h>
-#include <sys/types.h>
+#include "platform/file_status.h"
+
+#include <cstdint>
 
 namespace quillmend::platform {
 
 /// What the system says of a file at one moment: which file it is, its size,
 /// when its content last changed, and its permissions and owner.
 struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
     struct timespec modified = {};
-    mode_t mode = 0;
-    uid_t owner = 0;
-    gid_t group = 0;
+    std::uint32_t mode = 0;
+    std::uint32_t owner = 0;
+    std::uint32_t group = 0;
 
-    static FileIdentity fromStat(const struct stat& status);
+    static FileIdentity fromStatus(const FileStatus& status);
 
     /// True when `other` is the same file with, as far as the system can tell,
     /// the same content: same device, inode, size and modification time.

@@ -23,21 +23,21 @@ QString changedWhileRead()
 FileReader::FileReader(const FileRef& file)
     : m_file(file)
 {
-    struct stat before {};
+    FileStatus before;
     if (SystemCalls::current().stat(m_file.path().system(), &before) < 0)
         throw FileError(m_file.path(), errno);
-    if (!S_ISREG(before.st_mode))
-        throw FileError(m_file.path(), S_ISDIR(before.st_mode) ? QStringLiteral("it is a folder, not a file")
+    if (!S_ISREG(before.mode))
+        throw FileError(m_file.path(), S_ISDIR(before.mode) ? QStringLiteral("it is a folder, not a file")
                                                                 : QStringLiteral("it is not a regular file"));
 
     // Non-blocking, so that a FIFO put in the file's place since the check
     // above cannot hang the program; the identity check below then refuses it.
     m_descriptor = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
-    struct stat opened {};
+    FileStatus opened;
     if (SystemCalls::current().fstat(m_descriptor.get(), &opened) < 0)
         throw FileError(m_file.path(), errno);
-    m_identity = FileIdentity::fromStat(opened);
-    if (!S_ISREG(opened.st_mode) || !m_identity.sameFileAndContent(FileIdentity::fromStat(before)))
+    m_identity = FileIdentity::fromStatus(opened);
+    if (!S_ISREG(opened.mode) || !m_identity.sameFileAndContent(FileIdentity::fromStatus(before)))
         throw FileError(m_file.path(), changedWhileRead());
     if (m_identity.hasCoarseTimes())
         m_digest = std::make_unique<QCryptographicHash>(QCryptographicHash::Blake2b_256);
@@ -63,10 +63,10 @@ void FileReader::rewind()
 
 void FileReader::checkReadWhole() const
 {
-    struct stat now {};
+    FileStatus now;
     if (SystemCalls::current().fstat(m_descriptor.get(), &now) < 0)
         throw FileError(m_file.path(), errno);
-    if (m_position != m_identity.size || !FileIdentity::fromStat(now).sameFileAndContent(m_identity))
+    if (m_position != m_identity.size || !FileIdentity::fromStatus(now).sameFileAndContent(m_identity))
         throw FileError(m_file.path(), changedWhileRead());
 }
 

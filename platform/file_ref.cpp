@@ -10,6 +10,9 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <cerrno>
 #include <cstdlib>
@@ -21,11 +24,11 @@ namespace quillmend::platform {
 
 namespace {
 
-constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
+constexpr std::uint32_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
 
-struct stat statOf(const NativeName& path)
+FileStatus statOf(const NativeName& path)
 {
-    struct stat status {};
+    FileStatus status;
     if (SystemCalls::current().stat(path.system(), &status) < 0)
         throw FileError(path, errno);
     return status;
@@ -38,13 +41,39 @@ bool mayWrite(const NativeName& path)
             return false;
         throw FileError(path, errno);
     }
-    return (statOf(path).st_mode & kAnyWriteBit) != 0;
+    return (statOf(path).mode & kAnyWriteBit) != 0;
 }
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+
+// Made absolute and cleaned by the system, which also turns "/" into "\".
+NativeName absoluteCleanPath(const NativeName& path)
+{
+    const wchar_t* given = path.system();
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFullPathNameW(given, DWORD(full.size()), full.data(), nullptr);
+        if (length == 0)
+            throw FileError(path, EINVAL);
+        if (length < full.size()) {
+            full.resize(length);
+            break;
+        }
+        full.resize(length);
+    }
+    // A trailing separator is no part of the name, except after a drive.
+    while (full.size() > 3 && full.back() == L'\\')
+        full.pop_back();
+    return NativeName::fromSystem(full);
+}
+#else
+constexpr char kSeparator = '/';
 
 // Made absolute and cleaned byte by byte, as QDir::cleanPath would for text.
 NativeName absoluteCleanPath(const NativeName& path)
 {
-    QByteArray full = path.bytes();
+    QByteArray full = path.units();
     if (!full.startsWith('/')) {
         char* folder = ::getcwd(nullptr, 0);
         if (!folder)
@@ -65,6 +94,7 @@ NativeName absoluteCleanPath(const NativeName& path)
     }
     return NativeName::fromSystem('/' + elements.join('/'));
 }
+#endif
 
 } // namespace
 
@@ -90,12 +120,12 @@ FileRef FileRef::fromShownPath(const QString& path)
         return spelt;
     const FileRef folder = spelt.parent();
     const QString shown = spelt.name().toText();
-    std::vector<std::string> names;
+    std::vector<NativeString> names;
     if (SystemCalls::current().listFolder(folder.path().system(), names) < 0)
         throw FileError(folder.path(), errno);
     std::optional<FileRef> found;
-    for (const std::string& name : names) {
-        const NativeName entry = NativeName::fromSystem(QByteArray::fromStdString(name));
+    for (const NativeString& name : names) {
+        const NativeName entry = NativeName::fromSystem(name);
         if (entry.toText() != shown)
             continue;
         if (found)
@@ -107,18 +137,22 @@ FileRef FileRef::fromShownPath(const QString& path)
 
 NativeName FileRef::name() const
 {
-    return m_path.mid(m_path.lastIndexOf('/') + 1);
+    return m_path.mid(m_path.lastIndexOf(kSeparator) + 1);
 }
 
 FileRef FileRef::parent() const
 {
-    const qsizetype slash = m_path.lastIndexOf('/');
-    return FileRef(slash <= 0 ? NativeName::fromAscii("/") : m_path.left(slash));
+    const qsizetype slash = m_path.lastIndexOf(kSeparator);
+    // The root keeps its separator: "/", "C:\".
+    const bool root = slash <= 0 || (kSeparator == '\\' && slash == 2 && m_path.lastIndexOf(':') == 1);
+    return FileRef(root ? m_path.left(slash + 1) : m_path.left(slash));
 }
 
 FileRef FileRef::child(const NativeName& name) const
 {
-    return FileRef(m_path + NativeName::fromAscii("/") + name);
+    const char separator[] = {kSeparator, '\0'};
+    const bool atRoot = m_path.lastIndexOf(kSeparator) == m_path.size() - 1;
+    return FileRef(m_path + (atRoot ? NativeName() : NativeName::fromAscii(separator)) + name);
 }
 
 bool FileRef::isWritable() const
@@ -131,17 +165,19 @@ bool FileRef::isWritable() const
         return false;
     // In a folder with the sticky bit (/tmp, shared folders) only the file's
     // owner, the folder's owner or the superuser may replace a name.
-    const struct stat folderStatus = statOf(folder.m_path);
-    if (folderStatus.st_mode & S_ISVTX) {
+#ifndef _WIN32
+    const FileStatus folderStatus = statOf(folder.m_path);
+    if (folderStatus.mode & S_ISVTX) {
         const uid_t self = geteuid();
-        return self == 0 || self == folderStatus.st_uid || self == statOf(real.m_path).st_uid;
+        return self == 0 || self == folderStatus.owner || self == statOf(real.m_path).owner;
     }
+#endif
     return true;
 }
 
 bool FileRef::exists() const
 {
-    struct stat status {};
+    FileStatus status;
     if (SystemCalls::current().lstat(m_path.system(), &status) == 0)
         return true;
     if (errno == ENOENT || errno == ENOTDIR)
@@ -151,12 +187,12 @@ bool FileRef::exists() const
 
 qint64 FileRef::length() const
 {
-    return statOf(m_path).st_size;
+    return statOf(m_path).size;
 }
 
 bool FileRef::isRegularFile() const
 {
-    return S_ISREG(statOf(m_path).st_mode);
+    return S_ISREG(statOf(m_path).mode);
 }
 
 qsizetype FileRef::maxNameLength() const
@@ -169,10 +205,10 @@ qsizetype FileRef::maxNameLength() const
 
 FileRef FileRef::resolved() const
 {
-    const std::string real = SystemCalls::current().realpath(m_path.system());
+    const NativeString real = SystemCalls::current().realpath(m_path.system());
     if (real.empty())
         throw FileError(m_path, errno);
-    return FileRef(NativeName::fromSystem(QByteArray::fromStdString(real)));
+    return FileRef(NativeName::fromSystem(real));
 }
 
 FileContent FileRef::readAll() const

@@ -11,6 +11,7 @@
 #include <sys/file.h>
 
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 namespace quillmend::platform {
@@ -74,32 +75,46 @@ bool meansNotHeld(int error)
 
 // `mode` with the group's bits cut down to those that others have too: for a
 // file whose group, or whose list of who may do what, could not be kept.
-mode_t groupNoMoreThanOthers(mode_t mode)
+std::uint32_t groupNoMoreThanOthers(std::uint32_t mode)
 {
-    return (mode & ~mode_t(S_IRWXG | S_ISGID)) | (mode & S_IRWXG & ((mode & S_IRWXO) << 3));
+    return (mode & ~std::uint32_t(S_IRWXG | S_ISGID)) | (mode & S_IRWXG & ((mode & S_IRWXO) << 3));
 }
 
 // Whether `path` still names the file open as `fd`.
 bool namesOpenFile(const NativeName& path, int fd)
 {
-    struct stat named {};
-    struct stat open {};
+    FileStatus named;
+    FileStatus open;
     return SystemCalls::current().lstat(path.system(), &named) == 0 && SystemCalls::current().fstat(fd, &open) == 0
-        && named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+        && named.device == open.device && named.inode == open.inode;
 }
 
 const QString kChangedMeanwhile = QStringLiteral("it was changed by another program while it was being repaired");
 
 } // namespace
 
-bool FileReplacer::isTemporaryName(const std::string& name)
+bool FileReplacer::isTemporaryName(const NativeString& name)
 {
     const std::size_t prefix = sizeof kTemporaryPrefix - 1;
     const std::size_t suffix = sizeof kTemporarySuffix - 1;
-    if (name.size() != prefix + kTemporaryRandomLength + suffix || name.compare(0, prefix, kTemporaryPrefix) != 0
-        || name.compare(prefix + kTemporaryRandomLength, suffix, kTemporarySuffix) != 0)
+    if (name.size() != prefix + kTemporaryRandomLength + suffix)
         return false;
-    return name.find_first_not_of(kTemporaryAlphabet, prefix) == prefix + kTemporaryRandomLength;
+    // In the system's units, which on Windows are wider than the ASCII here.
+    const auto holds = [&name](std::size_t at, const char* ascii, std::size_t length) {
+        for (std::size_t i = 0; i < length; ++i) {
+            if (name[at + i] != NativeChar(static_cast<unsigned char>(ascii[i])))
+                return false;
+        }
+        return true;
+    };
+    if (!holds(0, kTemporaryPrefix, prefix) || !holds(prefix + kTemporaryRandomLength, kTemporarySuffix, suffix))
+        return false;
+    for (std::size_t i = prefix; i < prefix + kTemporaryRandomLength; ++i) {
+        const auto unit = static_cast<std::uint32_t>(name[i]);
+        if (unit == 0 || unit > 0x7F || !std::strchr(kTemporaryAlphabet, int(unit)))
+            return false;
+    }
+    return true;
 }
 
 FileReplacer::FileReplacer(FileRef file, const FileIdentity& expected)
@@ -135,13 +150,13 @@ void FileReplacer::removeStrayTemporaryFiles() const
     // each of its temporary files for as long as it lives, so a file that
     // can be locked is one that nobody will finish.
     SystemCalls& system = SystemCalls::current();
-    std::vector<std::string> names;
+    std::vector<NativeString> names;
     if (system.listFolder(m_folder.path().system(), names) < 0)
         return;
-    for (const std::string& name : names) {
+    for (const NativeString& name : names) {
         if (!isTemporaryName(name))
             continue;
-        const NativeName path = m_folder.child(NativeName::fromSystem(QByteArray::fromStdString(name))).path();
+        const NativeName path = m_folder.child(NativeName::fromSystem(name)).path();
         const int fd = system.open(path.system(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0)
             continue;
@@ -164,8 +179,8 @@ FileDescriptor FileReplacer::createTemporary(NativeName& path) const
             SystemCalls& system = SystemCalls::current();
             if (system.lock(created.get(), LOCK_EX | LOCK_NB) < 0 && errno == EWOULDBLOCK)
                 continue;
-            struct stat named {};
-            struct stat open {};
+            FileStatus named;
+            FileStatus open;
             if (system.fstat(created.get(), &open) < 0 || system.lstat(candidate.system(), &named) < 0) {
                 if (errno == ENOENT)
                     continue;
@@ -173,7 +188,7 @@ FileDescriptor FileReplacer::createTemporary(NativeName& path) const
                 removeOwnFile(candidate);
                 throw FileError(candidate, error);
             }
-            if (named.st_dev != open.st_dev || named.st_ino != open.st_ino)
+            if (named.device != open.device || named.inode != open.inode)
                 continue;
             path = candidate;
             return created;
@@ -195,8 +210,8 @@ void FileReplacer::startWriteback()
 {
     if (!m_temporary.isOpen() || m_appended == m_writebackStarted)
         return;
-    SystemCalls::current().startWriteback(m_temporary.get(), off_t(m_writebackStarted),
-                                          off_t(m_appended - m_writebackStarted));
+    SystemCalls::current().startWriteback(m_temporary.get(), std::int64_t(m_writebackStarted),
+                                          std::int64_t(m_appended - m_writebackStarted));
     m_writebackStarted = m_appended;
 }
 
@@ -320,17 +335,17 @@ void FileReplacer::copyOriginalTo(FileDescriptor& out)
 {
     FileDescriptor in = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
     QByteArray chunk(qsizetype(kCopyChunk), Qt::Uninitialized);
-    off_t copied = 0;
+    std::int64_t copied = 0;
     while (const std::size_t n = in.readFully(chunk.data(), kCopyChunk)) {
         out.writeFully(chunk.constData(), n);
-        copied += off_t(n);
+        copied += std::int64_t(n);
         if (m_progress)
             m_progress();
     }
-    struct stat source {};
+    FileStatus source;
     if (SystemCalls::current().fstat(in.get(), &source) < 0)
         throw FileError(m_file.path(), errno);
-    if (copied != m_expected.size || !FileIdentity::fromStat(source).sameFileAndContent(m_expected))
+    if (copied != m_expected.size || !FileIdentity::fromStatus(source).sameFileAndContent(m_expected))
         throw FileError(m_file.path(), kChangedMeanwhile);
     applyMetadata(in.get(), out.get(), out.path());
     out.sync();
@@ -339,10 +354,10 @@ void FileReplacer::copyOriginalTo(FileDescriptor& out)
 
 void FileReplacer::checkUnchanged(const FileRef& entry) const
 {
-    struct stat status {};
+    FileStatus status;
     if (SystemCalls::current().stat(entry.path().system(), &status) < 0)
         throw FileError(entry.path(), errno);
-    if (!FileIdentity::fromStat(status).sameFileAndContent(m_expected))
+    if (!FileIdentity::fromStatus(status).sameFileAndContent(m_expected))
         throw FileError(m_file.path(), kChangedMeanwhile);
 }
 
@@ -366,19 +381,19 @@ void FileReplacer::checkContentUnchanged() const
 
 void FileReplacer::applyMetadata(int source, int fd, const NativeName& path) const
 {
-    struct stat status {};
+    FileStatus status;
     if (SystemCalls::current().fstat(source, &status) < 0)
         throw FileError(m_file.path(), errno);
-    if (!FileIdentity::fromStat(status).sameFileAndContent(m_expected))
+    if (!FileIdentity::fromStatus(status).sameFileAndContent(m_expected))
         throw FileError(m_file.path(), kChangedMeanwhile);
-    const mode_t mode = applyOwnerAndMode(fd, path);
+    const std::uint32_t mode = applyOwnerAndMode(fd, path);
     copyAttributes(source, fd, path, mode);
 }
 
-mode_t FileReplacer::applyOwnerAndMode(int fd, const NativeName& path) const
+std::uint32_t FileReplacer::applyOwnerAndMode(int fd, const NativeName& path) const
 {
     SystemCalls& system = SystemCalls::current();
-    mode_t mode = m_expected.mode & 07777;
+    std::uint32_t mode = m_expected.mode & 07777;
     // Only a privileged process may give a file away; others keep their own
     // owner, as any editor's saved file would, and keep the group on its own
     // where they belong to it.
@@ -386,15 +401,15 @@ mode_t FileReplacer::applyOwnerAndMode(int fd, const NativeName& path) const
     if (system.fchown(fd, m_expected.owner, m_expected.group) < 0) {
         if (!cannotSet(errno))
             throw FileError(path, errno);
-        mode &= ~mode_t(S_ISUID);
-        if (system.fchown(fd, uid_t(-1), m_expected.group) < 0 && !cannotSet(errno))
+        mode &= ~std::uint32_t(S_ISUID);
+        if (system.fchown(fd, kKeepId, m_expected.group) < 0 && !cannotSet(errno))
             throw FileError(path, errno);
-        struct stat status {};
+        FileStatus status;
         if (system.fstat(fd, &status) < 0)
             throw FileError(path, errno);
         // Whichever group the new file has instead may do no more than
         // anybody could do with the original.
-        if (status.st_gid != m_expected.group)
+        if (status.group != m_expected.group)
             mode = groupNoMoreThanOthers(mode);
     }
     if (system.fchmod(fd, mode) < 0 && !meansNotHeld(errno))
@@ -402,7 +417,7 @@ mode_t FileReplacer::applyOwnerAndMode(int fd, const NativeName& path) const
     return mode;
 }
 
-void FileReplacer::copyAttributes(int source, int fd, const NativeName& path, mode_t mode) const
+void FileReplacer::copyAttributes(int source, int fd, const NativeName& path, std::uint32_t mode) const
 {
     // After the mode: on Linux the access control list comes as an
     // attribute, and setting it sets the group's bits to its mask.

@@ -79,7 +79,7 @@ public:
     NativeName commit(const KeptCopyNamer& keptCopyName);
 
     /// Whether `name` has the form of the temporary files that replacers make.
-    static bool isTemporaryName(const std::string& name);
+    static bool isTemporaryName(const NativeString& name);
 
 private:
     void removeStrayTemporaryFiles() const;
@@ -99,8 +99,8 @@ private:
     /// of the original, open as `source`, as far as this process may.
     void applyMetadata(int source, int fd, const NativeName& path) const;
     /// Returns the mode given.
-    mode_t applyOwnerAndMode(int fd, const NativeName& path) const;
-    void copyAttributes(int source, int fd, const NativeName& path, mode_t mode) const;
+    std::uint32_t applyOwnerAndMode(int fd, const NativeName& path) const;
+    void copyAttributes(int source, int fd, const NativeName& path, std::uint32_t mode) const;
     void syncFolder() const;
     void rollBack() noexcept;
 

@@ -1,46 +1,59 @@
 #pragma once
 
+#include "platform/file_status.h"
+
 #include <QByteArray>
 #include <QString>
 
 namespace quillmend::platform {
 
 /// A file's name or path as the system spells it: bytes on Linux and macOS,
-/// which need not be valid UTF-8. A name goes from the command line, a drop
-/// or a dialog down to the system calls without ever being turned into text
-/// and back, so that no two names that read alike can be taken for each
-/// other. Text is made of it only to be shown.
+/// which need not be valid UTF-8, and UTF-16 on Windows, which need not pair
+/// its surrogates. A name goes from the command line, a drop or a dialog down
+/// to the system calls without ever being turned into text and back, so that
+/// no two names that read alike can be taken for each other. Text is made of
+/// it only to be shown.
 class NativeName {
 public:
+#ifdef _WIN32
+    using Units = QString;
+#else
+    using Units = QByteArray;
+#endif
+
     NativeName() = default;
 
-    /// The bytes exactly as the system gave them (an argument, a folder entry).
-    static NativeName fromSystem(QByteArray bytes) { return NativeName(std::move(bytes)); }
+    /// The units exactly as the system gave them (an argument, a folder entry).
+    static NativeName fromSystem(Units units) { return NativeName(std::move(units)); }
+    static NativeName fromSystem(const NativeString& units);
     /// The system's spelling of `text`. Exact for every name whose spelling is
-    /// valid UTF-8; a name shown with U+FFFD in it may be spelt otherwise.
+    /// valid text; a name shown with U+FFFD in it may be spelt otherwise.
     static NativeName fromText(const QString& text);
     /// ASCII text, such as the joints of made names (" (Original).").
-    static NativeName fromAscii(const char* ascii) { return NativeName(QByteArray(ascii)); }
+    static NativeName fromAscii(const char* ascii);
 
-    /// The name as a person reads it: a byte that is not part of valid UTF-8
+    /// The name as a person reads it: a unit that is not part of valid text
     /// reads as U+FFFD.
     QString toText() const;
-    /// The name for a terminal or a log, from which the exact bytes can be
-    /// read back: control characters (escape sequences among them), bytes
-    /// that are not valid UTF-8 and the backslash itself are written as \xHH
-    /// and \\, in the manner of the shell's $'...' quoting.
+    /// The name for a terminal or a log, from which the exact spelling can be
+    /// read back: control characters (escape sequences among them) and bytes
+    /// that are not valid UTF-8 are written as \xHH, a lone surrogate as
+    /// \uHHHH, and on Linux and macOS the backslash itself as \\, in the manner
+    /// of the shell's $'...' quoting. (On Windows the backslash separates
+    /// folders and is no part of a name.)
     QString toEscapedText() const;
-    /// The bytes as hex digits, two per byte, for scripts that match names.
-    QString toHex() const { return QString::fromLatin1(m_units.toHex()); }
-    /// Whether the spelling is valid UTF-8, so that toText() is exact.
+    /// The spelling as hex digits, for scripts that match names: two per
+    /// byte, or on Windows four per UTF-16 unit.
+    QString toHex() const;
+    /// Whether the spelling is valid text, so that toText() is exact.
     bool isValidText() const;
 
-    /// For the system calls: the bytes, ending in NUL.
-    const char* system() const { return m_units.constData(); }
-    const QByteArray& bytes() const { return m_units; }
+    /// For the system calls: the units, ending in NUL.
+    const NativeChar* system() const;
+    const Units& units() const { return m_units; }
 
     bool isEmpty() const { return m_units.isEmpty(); }
-    /// The length in the system's units (bytes), as its limits count.
+    /// The length in the system's units, as its limits count.
     qsizetype size() const { return m_units.size(); }
     /// Where the last `ascii` character stands, or -1.
     qsizetype lastIndexOf(char ascii) const { return m_units.lastIndexOf(ascii); }
@@ -57,12 +70,12 @@ public:
     friend bool operator!=(const NativeName& a, const NativeName& b) { return !(a == b); }
 
 private:
-    explicit NativeName(QByteArray units)
+    explicit NativeName(Units units)
         : m_units(std::move(units))
     {
     }
 
-    QByteArray m_units;
+    Units m_units;
 };
 
 } // namespace quillmend::platform

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <sys/stat.h>
-#include <sys/types.h>
+#include "platform/file_status.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +14,9 @@ namespace quillmend::platform {
 /// All of them pass through one installed instance, so that a test can make any
 /// of them fail, one at a time, and check that no fault loses a user's file.
 /// Each call behaves as its POSIX namesake: -1 (or nullptr) and errno on failure.
+/// On Windows each is made of Windows' own calls (CreateFileW, ReplaceFileW,
+/// ...), with their errors told in errno values; paths are in the system's
+/// units (NativeChar).
 class SystemCalls {
 public:
     /// Identifies a call for fault injection.
@@ -47,32 +50,32 @@ public:
 
     virtual ~SystemCalls() = default;
 
-    int open(const char* path, int flags, mode_t mode = 0);
+    int open(const NativeChar* path, int flags, std::uint32_t mode = 0);
     ssize_t read(int fd, void* buffer, std::size_t count);
     ssize_t write(int fd, const void* buffer, std::size_t count);
     /// Always releases the descriptor, also when it reports an error.
     int close(int fd);
-    int fstat(int fd, struct stat* status);
-    off_t lseek(int fd, off_t offset, int whence);
-    int stat(const char* path, struct stat* status);
-    int lstat(const char* path, struct stat* status);
+    int fstat(int fd, FileStatus* status);
+    std::int64_t lseek(int fd, std::int64_t offset, int whence);
+    int stat(const NativeChar* path, FileStatus* status);
+    int lstat(const NativeChar* path, FileStatus* status);
     /// flock(): LOCK_EX or LOCK_UN, with LOCK_NB to fail with EWOULDBLOCK
     /// rather than wait for another process's lock.
     int lock(int fd, int operation);
-    int access(const char* path, int mode);
+    int access(const NativeChar* path, int mode);
     int fsync(int fd);
     /// Starts writing `count` bytes of `fd` from `offset` to the storage
     /// device without waiting for them (Linux's sync_file_range); elsewhere
     /// does nothing and returns 0. Advice only: it promises nothing, fsync does.
-    int startWriteback(int fd, off_t offset, off_t count);
-    int fchmod(int fd, mode_t mode);
-    int fchown(int fd, uid_t owner, gid_t group);
-    int link(const char* existing, const char* newPath);
-    int rename(const char* from, const char* to);
-    int unlink(const char* path);
+    int startWriteback(int fd, std::int64_t offset, std::int64_t count);
+    int fchmod(int fd, std::uint32_t mode);
+    int fchown(int fd, std::uint32_t owner, std::uint32_t group);
+    int link(const NativeChar* existing, const NativeChar* newPath);
+    int rename(const NativeChar* from, const NativeChar* to);
+    int unlink(const NativeChar* path);
     /// rename() that fails with EEXIST rather than replace anything; ENOSYS
     /// where the system or the file system cannot promise that.
-    int renameNoReplace(const char* from, const char* to);
+    int renameNoReplace(const NativeChar* from, const NativeChar* to);
     /// The names of a file's extended attributes (on Linux its access control
     /// list among them, as "system.posix_acl_access"); -1 and errno (ENOTSUP
     /// where the file system has none).
@@ -87,11 +90,11 @@ public:
     int copyAccessList(int from, int to);
     /// The longest name, in bytes, that the file system of `folder` holds
     /// (pathconf's _PC_NAME_MAX); -1 with errno 0 where there is no limit.
-    long nameLimit(const char* folder);
+    long nameLimit(const NativeChar* folder);
     /// The names in a folder, "." and ".." left out; -1 and errno on failure.
-    int listFolder(const char* path, std::vector<std::string>& names);
+    int listFolder(const NativeChar* path, std::vector<NativeString>& names);
     /// The canonical absolute path, or an empty string and errno.
-    std::string realpath(const char* path);
+    NativeString realpath(const NativeChar* path);
 
     /// The instance that the program's file operations use.
     static SystemCalls& current();

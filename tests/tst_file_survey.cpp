@@ -120,7 +120,7 @@ private slots:
         }
         // What the repair removed and rewrote is what the survey counted.
         const QByteArray repaired = readFile(path);
-        QCOMPARE(report.keptCopyName.bytes(), anyFile ? QByteArray() : QByteArray("show (Original 2).xml"));
+        QCOMPARE(report.keptCopyName.units(), anyFile ? QByteArray() : QByteArray("show (Original 2).xml"));
         if (!anyFile)
             QCOMPARE(readFile(m_dir.filePath(report.keptCopyName.toText())), bytes);
         QCOMPARE(qlonglong(count(repaired, engine::kMarlowbrookAppStamp) - count(decoded, engine::kMarlowbrookAppStamp)),

@@ -186,7 +186,7 @@ private slots:
         QFETCH(bool, anyFile);
         QFETCH(int, attempt);
         QFETCH(QByteArray, expected);
-        QCOMPARE(KeptCopyName(quillmend::platform::NativeName::fromSystem(name), anyFile, attempt).bytes(), expected);
+        QCOMPARE(KeptCopyName(quillmend::platform::NativeName::fromSystem(name), anyFile, attempt).units(), expected);
     }
 
     // The sixteen-byte tests under every fast path, in whichever version this

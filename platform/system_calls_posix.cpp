@@ -1,0 +1,322 @@
+#include "platform/system_calls.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/file.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#if defined(__APPLE__)
+#include <copyfile.h>
+#endif
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace quillmend::platform {
+
+namespace {
+
+FileStatus statusOf(const struct stat& status)
+{
+    FileStatus result;
+    result.device = std::uint64_t(status.st_dev);
+    result.inode = std::uint64_t(status.st_ino);
+    result.size = std::int64_t(status.st_size);
+#ifdef __APPLE__
+    result.modified = status.st_mtimespec;
+#else
+    result.modified = status.st_mtim;
+#endif
+    result.mode = std::uint32_t(status.st_mode);
+    result.owner = std::uint32_t(status.st_uid);
+    result.group = std::uint32_t(status.st_gid);
+    return result;
+}
+
+// Fills `out` from the POSIX call's result.
+int withStatus(int result, const struct stat& status, FileStatus* out)
+{
+    if (result == 0)
+        *out = statusOf(status);
+    return result;
+}
+
+} // namespace
+
+int SystemCalls::open(const NativeChar* path, int flags, std::uint32_t mode)
+{
+    if (fails(Call::Open))
+        return -1;
+    return ::open(path, flags, mode_t(mode));
+}
+
+ssize_t SystemCalls::read(int fd, void* buffer, std::size_t count)
+{
+    if (fails(Call::Read))
+        return -1;
+    return ::read(fd, buffer, count);
+}
+
+ssize_t SystemCalls::write(int fd, const void* buffer, std::size_t count)
+{
+    if (fails(Call::Write))
+        return -1;
+    return ::write(fd, buffer, writeLimit(count));
+}
+
+int SystemCalls::close(int fd)
+{
+    const int injected = injectedError(Call::Close);
+    const int result = ::close(fd);
+    if (injected) {
+        errno = injected;
+        return -1;
+    }
+    return result;
+}
+
+int SystemCalls::fstat(int fd, FileStatus* status)
+{
+    if (fails(Call::Fstat))
+        return -1;
+    struct stat found {};
+    return withStatus(::fstat(fd, &found), found, status);
+}
+
+std::int64_t SystemCalls::lseek(int fd, std::int64_t offset, int whence)
+{
+    if (fails(Call::Lseek))
+        return -1;
+    return ::lseek(fd, offset, whence);
+}
+
+int SystemCalls::stat(const NativeChar* path, FileStatus* status)
+{
+    if (fails(Call::Stat))
+        return -1;
+    struct stat found {};
+    return withStatus(::stat(path, &found), found, status);
+}
+
+int SystemCalls::lstat(const NativeChar* path, FileStatus* status)
+{
+    if (fails(Call::Lstat))
+        return -1;
+    struct stat found {};
+    return withStatus(::lstat(path, &found), found, status);
+}
+
+int SystemCalls::lock(int fd, int operation)
+{
+    if (fails(Call::Lock))
+        return -1;
+    return ::flock(fd, operation);
+}
+
+int SystemCalls::listAttributes(int fd, std::vector<std::string>& names)
+{
+    if (fails(Call::ListAttributes))
+        return -1;
+    // The list may grow between the two calls; then it is asked for again.
+    for (;;) {
+#if defined(__APPLE__)
+        const ssize_t size = ::flistxattr(fd, nullptr, 0, 0);
+#else
+        const ssize_t size = ::flistxattr(fd, nullptr, 0);
+#endif
+        if (size < 0)
+            return -1;
+        std::string list(std::size_t(size), '\0');
+#if defined(__APPLE__)
+        const ssize_t got = ::flistxattr(fd, list.data(), list.size(), 0);
+#else
+        const ssize_t got = ::flistxattr(fd, list.data(), list.size());
+#endif
+        if (got < 0 && errno == ERANGE)
+            continue;
+        if (got < 0)
+            return -1;
+        names.clear();
+        for (std::size_t start = 0; start < std::size_t(got);) {
+            const std::size_t end = list.find('\0', start);
+            names.push_back(list.substr(start, end - start));
+            start = end + 1;
+        }
+        return 0;
+    }
+}
+
+int SystemCalls::getAttribute(int fd, const char* name, std::string& value)
+{
+    if (fails(Call::GetAttribute))
+        return -1;
+    for (;;) {
+#if defined(__APPLE__)
+        const ssize_t size = ::fgetxattr(fd, name, nullptr, 0, 0, 0);
+#else
+        const ssize_t size = ::fgetxattr(fd, name, nullptr, 0);
+#endif
+        if (size < 0)
+            return -1;
+        value.assign(std::size_t(size), '\0');
+#if defined(__APPLE__)
+        const ssize_t got = ::fgetxattr(fd, name, value.data(), value.size(), 0, 0);
+#else
+        const ssize_t got = ::fgetxattr(fd, name, value.data(), value.size());
+#endif
+        if (got < 0 && errno == ERANGE)
+            continue;
+        if (got < 0)
+            return -1;
+        value.resize(std::size_t(got));
+        return 0;
+    }
+}
+
+int SystemCalls::setAttribute(int fd, const char* name, const std::string& value)
+{
+    if (fails(Call::SetAttribute))
+        return -1;
+#if defined(__APPLE__)
+    return ::fsetxattr(fd, name, value.data(), value.size(), 0, 0);
+#else
+    return ::fsetxattr(fd, name, value.data(), value.size(), 0);
+#endif
+}
+
+int SystemCalls::copyAccessList(int from, int to)
+{
+    if (fails(Call::CopyAccessList))
+        return -1;
+#if defined(__APPLE__)
+    return ::fcopyfile(from, to, nullptr, COPYFILE_ACL);
+#else
+    (void)from;
+    (void)to;
+    return 0;
+#endif
+}
+
+int SystemCalls::access(const NativeChar* path, int mode)
+{
+    if (fails(Call::Access))
+        return -1;
+    return ::access(path, mode);
+}
+
+int SystemCalls::fsync(int fd)
+{
+    if (fails(Call::Fsync))
+        return -1;
+    return ::fsync(fd);
+}
+
+int SystemCalls::startWriteback(int fd, std::int64_t offset, std::int64_t count)
+{
+    if (fails(Call::StartWriteback))
+        return -1;
+#if defined(__linux__)
+    return ::sync_file_range(fd, offset, count, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd;
+    (void)offset;
+    (void)count;
+    return 0;
+#endif
+}
+
+int SystemCalls::fchmod(int fd, std::uint32_t mode)
+{
+    if (fails(Call::Fchmod))
+        return -1;
+    return ::fchmod(fd, mode_t(mode));
+}
+
+int SystemCalls::fchown(int fd, std::uint32_t owner, std::uint32_t group)
+{
+    if (fails(Call::Fchown))
+        return -1;
+    return ::fchown(fd, owner == kKeepId ? uid_t(-1) : uid_t(owner), group == kKeepId ? gid_t(-1) : gid_t(group));
+}
+
+int SystemCalls::link(const NativeChar* existing, const NativeChar* newPath)
+{
+    if (fails(Call::Link))
+        return -1;
+    return ::link(existing, newPath);
+}
+
+int SystemCalls::rename(const NativeChar* from, const NativeChar* to)
+{
+    if (fails(Call::Rename))
+        return -1;
+    return ::rename(from, to);
+}
+
+int SystemCalls::unlink(const NativeChar* path)
+{
+    if (fails(Call::Unlink))
+        return -1;
+    return ::unlink(path);
+}
+
+int SystemCalls::renameNoReplace(const NativeChar* from, const NativeChar* to)
+{
+    if (fails(Call::RenameNoReplace))
+        return -1;
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    // A file system that cannot rename without replacing says EINVAL.
+    if (errno == EINVAL)
+        errno = ENOSYS;
+    return -1;
+#elif defined(__APPLE__)
+    return ::renamex_np(from, to, RENAME_EXCL);
+#else
+    (void)from;
+    (void)to;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+long SystemCalls::nameLimit(const NativeChar* folder)
+{
+    if (fails(Call::NameLimit))
+        return -1;
+    errno = 0;
+    return ::pathconf(folder, _PC_NAME_MAX);
+}
+
+int SystemCalls::listFolder(const NativeChar* path, std::vector<NativeString>& names)
+{
+    if (fails(Call::ListFolder))
+        return -1;
+    DIR* folder = ::opendir(path);
+    if (!folder)
+        return -1;
+    names.clear();
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    ::closedir(folder);
+    return 0;
+}
+
+NativeString SystemCalls::realpath(const NativeChar* path)
+{
+    if (fails(Call::Realpath))
+        return NativeString();
+    char* resolved = ::realpath(path, nullptr);
+    if (!resolved)
+        return NativeString();
+    NativeString result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+} // namespace quillmend::platform
