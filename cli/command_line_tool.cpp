@@ -87,7 +87,7 @@ CommandLineTool::CommandLineTool(std::FILE* out, std::FILE* err)
 {
 }
 
-int CommandLineTool::run(const QByteArrayList& arguments)
+int CommandLineTool::run(const QList<platform::NativeName>& arguments)
 {
     bool anyFile = false;
     bool preserveTabs = false;
@@ -95,9 +95,10 @@ int CommandLineTool::run(const QByteArrayList& arguments)
     bool json = false;
     bool optionsEnded = false;
     QList<platform::NativeName> files;
-    for (const QByteArray& argument : arguments) {
+    for (const platform::NativeName& given : arguments) {
+        const platform::NativeName::Units& argument = given.units();
         if (optionsEnded || !argument.startsWith('-') || argument == "-") {
-            files << platform::NativeName::fromSystem(argument);
+            files << given;
         } else if (argument == "--") {
             optionsEnded = true;
         } else if (argument == "--any-file") {
@@ -116,7 +117,7 @@ int CommandLineTool::run(const QByteArrayList& arguments)
             return kExitOk;
         } else {
             printLine(m_err, QStringLiteral("quillmend-cli: unknown option ")
-                                 + platform::NativeName::fromSystem(argument).toEscapedText());
+                                 + given.toEscapedText());
             std::fputs(kUsage, m_err);
             return kExitUsage;
         }
@@ -182,7 +183,7 @@ int CommandLineTool::check(const platform::NativeName& path, bool anyFile, bool 
     const std::optional<QString> failure = failureOf([&] {
         const engine::SurveyReport report
             = engine::SurveyTheFile(platform::FileRef(path), anyFile, engine::RemovesTabs(anyFile, preserveTabs));
-        const QByteArray printed = json ? SurveyAsJson(path, report) : SurveyAsText(path, report).toLocal8Bit();
+        const QByteArray printed = json ? SurveyAsJson(path, report) : SurveyAsText(path, report).toUtf8();
         std::fputs(printed.constData(), m_out);
         std::fflush(m_out);
         if (report.refusal || report.resultCode == engine::kResultNotFullExport
@@ -202,7 +203,9 @@ int CommandLineTool::check(const platform::NativeName& path, bool anyFile, bool 
 
 void CommandLineTool::printLine(std::FILE* stream, const QString& line)
 {
-    std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
+    // UTF-8 everywhere: Qt reads the locale as UTF-8 on Linux and macOS, and
+    // on Windows main() sets the console to it.
+    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stream);
     std::fflush(stream);
 }
 

@@ -2,7 +2,7 @@
 
 #include "platform/native_name.h"
 
-#include <QByteArrayList>
+#include <QList>
 #include <QString>
 
 #include <cstdio>
@@ -38,7 +38,7 @@ public:
 
     /// Runs with `arguments` (without the program's name), each as the
     /// system spells it, and returns the exit status.
-    int run(const QByteArrayList& arguments);
+    int run(const QList<platform::NativeName>& arguments);
 
 private:
     int repair(const platform::NativeName& path, bool anyFile, bool preserveTabs);

@@ -23,6 +23,8 @@ QString plainReason(int errorCode)
         return QStringLiteral("the disk could not be read or written");
     case ENOENT:
         return QStringLiteral("it does not exist");
+    case EBUSY:
+        return QStringLiteral("another program is using it");
     case ENAMETOOLONG:
         return QStringLiteral("the name is too long");
     default: {

@@ -11,6 +11,8 @@
 #include <sys/file.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstring>
 #include <utility>
 
@@ -215,6 +217,21 @@ void FileReplacer::startWriteback()
     m_writebackStarted = m_appended;
 }
 
+void FileReplacer::replaceOldName() const
+{
+    // Another program that has the file open (the CAD program, a virus
+    // scanner, a search indexer, a sync client) makes Windows refuse the
+    // replacement for as long as it holds it: a few tries over a second.
+    for (int attempt = 1;; ++attempt) {
+        if (SystemCalls::current().rename(m_temporaryPath.system(), m_file.path().system()) == 0)
+            return;
+        if (errno != EBUSY || attempt == kReplaceAttempts)
+            throw FileError(m_file.path(), errno);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        checkUnchanged(m_file);
+    }
+}
+
 NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName)
 {
     try {
@@ -229,8 +246,7 @@ NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName)
             makeKeptCopy(keptCopyName);
         checkUnchanged(m_file);
         checkContentUnchanged();
-        if (SystemCalls::current().rename(m_temporaryPath.system(), m_file.path().system()) < 0)
-            throw FileError(m_file.path(), errno);
+        replaceOldName();
         m_movedIntoPlace = true;
         m_temporaryPath = NativeName();
         // Open, and so locked, until here: a clean-up in another repair

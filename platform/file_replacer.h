@@ -95,6 +95,9 @@ private:
     void copyOriginalTo(FileDescriptor& out);
     void checkUnchanged(const FileRef& entry) const;
     void checkContentUnchanged() const;
+    /// The last step: the temporary file takes the old name.
+    void replaceOldName() const;
+    static constexpr int kReplaceAttempts = 10;
     /// Gives the file open as `fd` the owner, mode and extended attributes
     /// of the original, open as `source`, as far as this process may.
     void applyMetadata(int source, int fd, const NativeName& path) const;

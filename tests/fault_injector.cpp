@@ -27,6 +27,11 @@ int FaultInjector::injectedError(Call call)
         m_fired = true;
         return m_error;
     }
+    const auto first = m_first.find(call);
+    if (first != m_first.end() && first->first > 0) {
+        --first->first;
+        return first->second;
+    }
     return m_always.value(call, 0);
 }
 

@@ -18,6 +18,8 @@ public:
     void failAt(int n, int error);
     /// Makes every call of kind `call` fail with `error`.
     void failAlways(Call call, int error) { m_always.insert(call, error); }
+    /// Makes the first `times` calls of kind `call` fail with `error`.
+    void failFirst(Call call, int times, int error) { m_first.insert(call, {times, error}); }
     /// Lets each write take at most `bytes` bytes.
     void limitWrites(std::size_t bytes) { m_writeLimit = bytes; }
 
@@ -37,6 +39,7 @@ private:
     bool m_fired = false;
     std::size_t m_writeLimit = 0;
     QMap<Call, int> m_always;
+    QMap<Call, QPair<int, int>> m_first; // how many more, errno
     QMap<Call, int> m_counts;
 };
 

@@ -4,16 +4,19 @@
 #include <QFile>
 #include <QFileInfo>
 
+#ifndef _WIN32
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace quillmend::tests {
 
+#ifndef _WIN32
 namespace {
 
 // Removes everything under `folder` by the names' bytes: QDir reads names as
@@ -49,6 +52,14 @@ void ScratchFolder::empty()
 {
     removeEntries(QFile::encodeName(m_dir.path()));
 }
+#else
+void ScratchFolder::empty()
+{
+    // Windows names are UTF-16, which QDir keeps exactly.
+    QDir(m_dir.path()).removeRecursively();
+    QDir().mkpath(m_dir.path());
+}
+#endif
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -70,6 +81,7 @@ QByteArray readFile(const QString& path)
     return bytes;
 }
 
+#ifndef _WIN32
 void writeFile(const QString& folder, const QByteArray& name, const QByteArray& bytes)
 {
     // QFile would spell the name as UTF-8 text.
@@ -91,6 +103,8 @@ QByteArray readFile(const QString& folder, const QByteArray& name)
     QByteArray bytes = file.readAll();
     return bytes.isNull() ? QByteArray("") : bytes;
 }
+
+#endif
 
 QMap<QString, QByteArray> folderContents(const QString& folder)
 {

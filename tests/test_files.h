@@ -23,10 +23,12 @@ private:
 void writeFile(const QString& path, const QByteArray& bytes);
 /// The content of `path`, or a null array when it cannot be read.
 QByteArray readFile(const QString& path);
+#ifndef _WIN32
 /// The same for the entry `name` of `folder`, a name spelt byte for byte,
 /// which need not be text.
 void writeFile(const QString& folder, const QByteArray& name, const QByteArray& bytes);
 QByteArray readFile(const QString& folder, const QByteArray& name);
+#endif
 /// Every entry of `folder` (hidden ones included) with its content; folders
 /// and other non-files map to a null array.
 QMap<QString, QByteArray> folderContents(const QString& folder);

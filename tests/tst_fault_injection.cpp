@@ -166,6 +166,8 @@ private slots:
         QTest::newRow("disk full") << int(Call::Write) << ENOSPC << "the disk is full";
         QTest::newRow("read error") << int(Call::Read) << EIO << "the disk could not be read or written";
         QTest::newRow("read-only disk") << int(Call::Open) << EROFS << "the disk is read-only";
+        // Windows refuses to replace a file that another program holds.
+        QTest::newRow("in use, for good") << int(Call::Rename) << EBUSY << "another program is using it";
     }
     void failureKeepsItsReason()
     {
@@ -179,6 +181,19 @@ private slots:
         const engine::RepairOutcome outcome = engine::RepairTheFile(platform::FileRef(dir.filePath("show.xml")), false, true);
         QCOMPARE(outcome.code, engine::kResultError);
         QCOMPARE(outcome.reason, reason);
+        QCOMPARE(readFile(dir.filePath("show.xml")), sampleExport());
+    }
+
+    // A program that holds the file for a moment (a virus scanner) is waited out.
+    void briefUseByAnotherProgramIsWaitedOut()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath("show.xml"), sampleExport());
+        FaultInjector injector;
+        injector.failFirst(Call::Rename, 3, EBUSY);
+        QCOMPARE(engine::FNProcessTheFile(platform::FileRef(dir.filePath("show.xml")), false, true), engine::kResultDone);
+        QCOMPARE(readFile(dir.filePath("show.xml")), repairedSampleExport());
+        QCOMPARE(readFile(dir.filePath("show (Original).xml")), sampleExport());
     }
 
     void shortWritesAreCompleted()

@@ -1,0 +1,457 @@
+// The system calls on Windows, made of Windows' own calls. Paths are UTF-16
+// throughout (the ...W calls), never the ANSI code page. A descriptor is the
+// C runtime's number for a Windows handle, so that the rest of the platform
+// layer keeps one shape on every desktop.
+#include "platform/system_calls.h"
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cerrno>
+#include <cwchar>
+
+namespace quillmend::platform {
+
+namespace {
+
+// The errno value that tells of a Windows error as its POSIX namesake would.
+int errnoFor(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD:
+        return EACCES;
+    case ERROR_WRITE_PROTECT:
+        return EROFS;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+        return EEXIST;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_DISK_QUOTA_EXCEEDED:
+        return EDQUOT;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:
+    case ERROR_USER_MAPPED_FILE:
+        return EBUSY;
+    case ERROR_NOT_SAME_DEVICE:
+        return EXDEV;
+    case ERROR_TOO_MANY_LINKS:
+        return EMLINK;
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_NOT_SUPPORTED:
+        return EOPNOTSUPP;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ENAMETOOLONG;
+    case ERROR_DIRECTORY:
+        return ENOTDIR;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return ENOMEM;
+    case ERROR_INVALID_HANDLE:
+        return EBADF;
+    case ERROR_NO_MORE_FILES:
+        return 0;
+    default:
+        return EIO;
+    }
+}
+
+int failWith(DWORD error)
+{
+    errno = errnoFor(error);
+    return -1;
+}
+
+HANDLE handleOf(int fd)
+{
+    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+}
+
+std::int64_t unixNanoseconds(const FILETIME& time)
+{
+    // 100-nanosecond ticks since 1601.
+    const std::int64_t ticks = std::int64_t(ULARGE_INTEGER{{time.dwLowDateTime, time.dwHighDateTime}}.QuadPart);
+    return (ticks - 116444736000000000LL) * 100;
+}
+
+int statusOfHandle(HANDLE handle, FileStatus* status)
+{
+    BY_HANDLE_FILE_INFORMATION info {};
+    if (!GetFileInformationByHandle(handle, &info))
+        return failWith(GetLastError());
+    FileStatus result;
+    result.device = info.dwVolumeSerialNumber;
+    result.inode = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    result.size = std::int64_t((std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    const std::int64_t nanoseconds = unixNanoseconds(info.ftLastWriteTime);
+    result.modified.tv_sec = time_t(nanoseconds / 1000000000);
+    result.modified.tv_nsec = long(nanoseconds % 1000000000);
+    // Windows keeps who may do what in the file's security descriptor, which
+    // the replacement keeps whole; here only the read-only attribute counts.
+    const bool directory = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+    const bool readOnly = !directory && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        result.mode = S_IFLNK | 0777;
+    else
+        result.mode = (directory ? S_IFDIR | 0777 : S_IFREG | (readOnly ? 0444 : 0666));
+    *status = result;
+    return 0;
+}
+
+// Opens `path` only to ask about it; folders too.
+HANDLE openForQuery(const NativeChar* path, bool followLinks)
+{
+    return CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
+                       nullptr);
+}
+
+int statusOfPath(const NativeChar* path, FileStatus* status, bool followLinks)
+{
+    const HANDLE handle = openForQuery(path, followLinks);
+    if (handle == INVALID_HANDLE_VALUE)
+        return failWith(GetLastError());
+    const int result = statusOfHandle(handle, status);
+    const DWORD error = GetLastError();
+    CloseHandle(handle);
+    SetLastError(error);
+    return result;
+}
+
+bool isSharingError(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+} // namespace
+
+int SystemCalls::open(const NativeChar* path, int flags, std::uint32_t mode)
+{
+    if (fails(Call::Open))
+        return -1;
+    const int access = flags & (O_RDONLY | O_WRONLY | O_RDWR);
+    const DWORD desired = access == O_WRONLY ? GENERIC_WRITE
+        : access == O_RDWR                   ? GENERIC_READ | GENERIC_WRITE
+                                             : GENERIC_READ;
+    DWORD disposition = OPEN_EXISTING;
+    if ((flags & O_CREAT) && (flags & O_EXCL))
+        disposition = CREATE_NEW;
+    else if ((flags & O_CREAT) && (flags & O_TRUNC))
+        disposition = CREATE_ALWAYS;
+    else if (flags & O_CREAT)
+        disposition = OPEN_ALWAYS;
+    else if (flags & O_TRUNC)
+        disposition = TRUNCATE_EXISTING;
+    DWORD attributes = (flags & O_CREAT) && !(mode & S_IWUSR) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
+    if (flags & O_DIRECTORY)
+        attributes |= FILE_FLAG_BACKUP_SEMANTICS;
+    if (flags & O_NOFOLLOW)
+        attributes |= FILE_FLAG_OPEN_REPARSE_POINT;
+    // Others may read, write and rename or delete while the file is open, as
+    // on POSIX; the repair's own temporary files are kept by a lock instead.
+    const HANDLE handle = CreateFileW(path, desired, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      disposition, attributes, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return failWith(GetLastError());
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), access == O_RDONLY ? _O_RDONLY : 0);
+    if (fd < 0) {
+        CloseHandle(handle);
+        errno = EMFILE;
+    }
+    return fd;
+}
+
+ssize_t SystemCalls::read(int fd, void* buffer, std::size_t count)
+{
+    if (fails(Call::Read))
+        return -1;
+    DWORD got = 0;
+    const DWORD asked = count > 0x40000000 ? 0x40000000 : DWORD(count);
+    if (!ReadFile(handleOf(fd), buffer, asked, &got, nullptr))
+        return failWith(GetLastError());
+    return ssize_t(got);
+}
+
+ssize_t SystemCalls::write(int fd, const void* buffer, std::size_t count)
+{
+    if (fails(Call::Write))
+        return -1;
+    count = writeLimit(count);
+    DWORD written = 0;
+    const DWORD asked = count > 0x40000000 ? 0x40000000 : DWORD(count);
+    if (!WriteFile(handleOf(fd), buffer, asked, &written, nullptr))
+        return failWith(GetLastError());
+    return ssize_t(written);
+}
+
+int SystemCalls::close(int fd)
+{
+    const int injected = injectedError(Call::Close);
+    const int result = _close(fd);
+    if (injected) {
+        errno = injected;
+        return -1;
+    }
+    return result;
+}
+
+int SystemCalls::fstat(int fd, FileStatus* status)
+{
+    if (fails(Call::Fstat))
+        return -1;
+    return statusOfHandle(handleOf(fd), status);
+}
+
+std::int64_t SystemCalls::lseek(int fd, std::int64_t offset, int whence)
+{
+    if (fails(Call::Lseek))
+        return -1;
+    LARGE_INTEGER distance;
+    distance.QuadPart = offset;
+    LARGE_INTEGER position;
+    const DWORD method = whence == SEEK_SET ? FILE_BEGIN : whence == SEEK_CUR ? FILE_CURRENT : FILE_END;
+    if (!SetFilePointerEx(handleOf(fd), distance, &position, method))
+        return failWith(GetLastError());
+    return position.QuadPart;
+}
+
+int SystemCalls::stat(const NativeChar* path, FileStatus* status)
+{
+    if (fails(Call::Stat))
+        return -1;
+    return statusOfPath(path, status, true);
+}
+
+int SystemCalls::lstat(const NativeChar* path, FileStatus* status)
+{
+    if (fails(Call::Lstat))
+        return -1;
+    return statusOfPath(path, status, false);
+}
+
+int SystemCalls::lock(int fd, int operation)
+{
+    if (fails(Call::Lock))
+        return -1;
+    // A byte-range lock over everything, which Windows enforces: another
+    // process cannot take it while this one holds it.
+    OVERLAPPED whole {};
+    if (operation & LOCK_UN)
+        return UnlockFileEx(handleOf(fd), 0, MAXDWORD, MAXDWORD, &whole) ? 0 : failWith(GetLastError());
+    const DWORD how = LOCKFILE_EXCLUSIVE_LOCK | ((operation & LOCK_NB) ? LOCKFILE_FAIL_IMMEDIATELY : 0);
+    if (LockFileEx(handleOf(fd), how, 0, MAXDWORD, MAXDWORD, &whole))
+        return 0;
+    const DWORD error = GetLastError();
+    if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) {
+        errno = EWOULDBLOCK;
+        return -1;
+    }
+    return failWith(error);
+}
+
+int SystemCalls::listAttributes(int, std::vector<std::string>&)
+{
+    if (fails(Call::ListAttributes))
+        return -1;
+    // Windows has no extended attributes of this kind; its alternate data
+    // streams and security descriptor go with the file when it is replaced.
+    errno = ENOTSUP;
+    return -1;
+}
+
+int SystemCalls::getAttribute(int, const char*, std::string&)
+{
+    if (fails(Call::GetAttribute))
+        return -1;
+    errno = ENOTSUP;
+    return -1;
+}
+
+int SystemCalls::setAttribute(int, const char*, const std::string&)
+{
+    if (fails(Call::SetAttribute))
+        return -1;
+    errno = ENOTSUP;
+    return -1;
+}
+
+int SystemCalls::copyAccessList(int, int)
+{
+    if (fails(Call::CopyAccessList))
+        return -1;
+    return 0;
+}
+
+int SystemCalls::access(const NativeChar* path, int mode)
+{
+    if (fails(Call::Access))
+        return -1;
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return failWith(GetLastError());
+    // The read-only attribute means nothing on a folder (Explorer uses it to
+    // mark customised ones).
+    if ((mode & W_OK) && (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        errno = EACCES;
+        return -1;
+    }
+    return 0;
+}
+
+int SystemCalls::fsync(int fd)
+{
+    if (fails(Call::Fsync))
+        return -1;
+    if (FlushFileBuffers(handleOf(fd)))
+        return 0;
+    // A folder cannot be flushed this way; its entries are written through
+    // by the moves themselves.
+    const DWORD error = GetLastError();
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_HANDLE) {
+        FileStatus status;
+        if (statusOfHandle(handleOf(fd), &status) == 0 && S_ISDIR(status.mode)) {
+            errno = EINVAL;
+            return -1;
+        }
+    }
+    return failWith(error);
+}
+
+int SystemCalls::startWriteback(int, std::int64_t, std::int64_t)
+{
+    if (fails(Call::StartWriteback))
+        return -1;
+    return 0;
+}
+
+int SystemCalls::fchmod(int, std::uint32_t)
+{
+    if (fails(Call::Fchmod))
+        return -1;
+    // Permissions live in the security descriptor, which ReplaceFileW gives
+    // the new content from the original.
+    return 0;
+}
+
+int SystemCalls::fchown(int, std::uint32_t, std::uint32_t)
+{
+    if (fails(Call::Fchown))
+        return -1;
+    return 0;
+}
+
+int SystemCalls::link(const NativeChar* existing, const NativeChar* newPath)
+{
+    if (fails(Call::Link))
+        return -1;
+    // Never replaces: an existing name fails with ERROR_ALREADY_EXISTS.
+    return CreateHardLinkW(newPath, existing, nullptr) ? 0 : failWith(GetLastError());
+}
+
+int SystemCalls::rename(const NativeChar* from, const NativeChar* to)
+{
+    if (fails(Call::Rename))
+        return -1;
+    // ReplaceFileW keeps the replaced file's attributes, security descriptor
+    // and alternate data streams (the mark of a file from the internet among
+    // them); where it cannot serve (no file to replace, a file system that
+    // does not support it), one move that writes through.
+    if (ReplaceFileW(to, from, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+        return 0;
+    const DWORD error = GetLastError();
+    if (isSharingError(error) || error == ERROR_UNABLE_TO_REMOVE_REPLACED)
+        return failWith(error);
+    if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 0;
+    return failWith(GetLastError());
+}
+
+int SystemCalls::unlink(const NativeChar* path)
+{
+    if (fails(Call::Unlink))
+        return -1;
+    return DeleteFileW(path) ? 0 : failWith(GetLastError());
+}
+
+int SystemCalls::renameNoReplace(const NativeChar* from, const NativeChar* to)
+{
+    if (fails(Call::RenameNoReplace))
+        return -1;
+    // Without MOVEFILE_REPLACE_EXISTING a move never replaces.
+    return MoveFileExW(from, to, MOVEFILE_WRITE_THROUGH) ? 0 : failWith(GetLastError());
+}
+
+long SystemCalls::nameLimit(const NativeChar* folder)
+{
+    if (fails(Call::NameLimit))
+        return -1;
+    wchar_t root[MAX_PATH + 1];
+    DWORD limit = 0;
+    if (!GetVolumePathNameW(folder, root, MAX_PATH + 1)
+        || !GetVolumeInformationW(root, nullptr, 0, nullptr, &limit, nullptr, nullptr, 0))
+        return failWith(GetLastError());
+    return long(limit);
+}
+
+int SystemCalls::listFolder(const NativeChar* path, std::vector<NativeString>& names)
+{
+    if (fails(Call::ListFolder))
+        return -1;
+    const NativeString pattern = NativeString(path) + L"\\*";
+    WIN32_FIND_DATAW entry;
+    const HANDLE search = FindFirstFileW(pattern.c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return failWith(GetLastError());
+    names.clear();
+    do {
+        const NativeString name = entry.cFileName;
+        if (name != L"." && name != L"..")
+            names.push_back(name);
+    } while (FindNextFileW(search, &entry));
+    const DWORD error = GetLastError();
+    FindClose(search);
+    return error == ERROR_NO_MORE_FILES ? 0 : failWith(error);
+}
+
+NativeString SystemCalls::realpath(const NativeChar* path)
+{
+    if (fails(Call::Realpath))
+        return NativeString();
+    const HANDLE handle = openForQuery(path, true);
+    if (handle == INVALID_HANDLE_VALUE) {
+        failWith(GetLastError());
+        return NativeString();
+    }
+    NativeString resolved(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(handle, resolved.data(), DWORD(resolved.size()), FILE_NAME_NORMALIZED);
+    if (length >= resolved.size()) {
+        resolved.resize(length);
+        length = GetFinalPathNameByHandleW(handle, resolved.data(), DWORD(resolved.size()), FILE_NAME_NORMALIZED);
+    }
+    const DWORD error = GetLastError();
+    CloseHandle(handle);
+    if (length == 0 || length >= resolved.size()) {
+        failWith(error);
+        return NativeString();
+    }
+    resolved.resize(length);
+    // "\\?\C:\..." is the long form of "C:\...", "\\?\UNC\server\..." that of
+    // "\\server\...".
+    if (resolved.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        resolved = L"\\\\" + resolved.substr(8);
+    else if (resolved.rfind(L"\\\\?\\", 0) == 0)
+        resolved = resolved.substr(4);
+    return resolved;
+}
+
+} // namespace quillmend::platform
