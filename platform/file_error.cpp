@@ -1,5 +1,7 @@
 #include "platform/file_error.h"
 
+#include "platform/file_status.h"
+
 #include <cerrno>
 
 namespace quillmend::platform {

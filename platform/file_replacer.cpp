@@ -246,6 +246,13 @@ NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName)
             makeKeptCopy(keptCopyName);
         checkUnchanged(m_file);
         checkContentUnchanged();
+#ifdef _WIN32
+        // ReplaceFileW takes no file that is open, not even by this process.
+        // Another repair's clean-up could take it in the moment before the
+        // replacement; this repair then fails, and the old name keeps the
+        // former content.
+        m_temporary.close();
+#endif
         replaceOldName();
         m_movedIntoPlace = true;
         m_temporaryPath = NativeName();

@@ -62,7 +62,11 @@ constexpr std::uint32_t kKeepId = UINT32_MAX;
 #define LOCK_EX 2
 #define LOCK_NB 4
 #define LOCK_UN 8
+#include <cerrno>
 #ifndef EWOULDBLOCK
 #define EWOULDBLOCK EAGAIN
+#endif
+#ifndef EDQUOT
+#define EDQUOT 122
 #endif
 #endif

@@ -36,7 +36,7 @@ int errnoFor(DWORD error)
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
         return ENOSPC;
-    case ERROR_DISK_QUOTA_EXCEEDED:
+    case ERROR_NOT_ENOUGH_QUOTA:
         return EDQUOT;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
@@ -395,12 +395,14 @@ long SystemCalls::nameLimit(const NativeChar* folder)
 {
     if (fails(Call::NameLimit))
         return -1;
-    wchar_t root[MAX_PATH + 1];
-    DWORD limit = 0;
-    if (!GetVolumePathNameW(folder, root, MAX_PATH + 1)
-        || !GetVolumeInformationW(root, nullptr, 0, nullptr, &limit, nullptr, nullptr, 0))
+    const HANDLE handle = openForQuery(folder, true);
+    if (handle == INVALID_HANDLE_VALUE)
         return failWith(GetLastError());
-    return long(limit);
+    DWORD limit = 0;
+    const BOOL known = GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, &limit, nullptr, nullptr, 0);
+    const DWORD error = GetLastError();
+    CloseHandle(handle);
+    return known ? long(limit) : failWith(error);
 }
 
 int SystemCalls::listFolder(const NativeChar* path, std::vector<NativeString>& names)

@@ -106,6 +106,18 @@ QByteArray readFile(const QString& folder, const QByteArray& name)
 
 #endif
 
+void makeReadOnly(const QString& path)
+{
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther);
+}
+
+void makeWritable(const QString& path)
+{
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser
+                              | QFile::WriteUser | QFile::ExeUser | QFile::ReadGroup | QFile::ExeGroup
+                              | QFile::ReadOther | QFile::ExeOther);
+}
+
 QMap<QString, QByteArray> folderContents(const QString& folder)
 {
     QMap<QString, QByteArray> contents;

@@ -29,6 +29,10 @@ QByteArray readFile(const QString& path);
 void writeFile(const QString& folder, const QByteArray& name, const QByteArray& bytes);
 QByteArray readFile(const QString& folder, const QByteArray& name);
 #endif
+/// Makes `path` read-only for everyone (0444; on Windows its read-only
+/// attribute), or writable for its owner again (0755).
+void makeReadOnly(const QString& path);
+void makeWritable(const QString& path);
 /// Every entry of `folder` (hidden ones included) with its content; folders
 /// and other non-files map to a null array.
 QMap<QString, QByteArray> folderContents(const QString& folder);

@@ -8,8 +8,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifndef Q_OS_WIN
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 using namespace quillmend::tests;
 
@@ -28,10 +30,12 @@ private:
         process.setWorkingDirectory(folder);
         process.start(QStringLiteral(QUILLMEND_CLI), arguments);
         process.waitForFinished(60000);
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-                QString::fromLocal8Bit(process.readAllStandardError())};
+        // A console program's lines end in CR LF on Windows.
+        const auto text = [](const QByteArray& bytes) { return QString::fromUtf8(bytes).replace("\r\n", "\n"); };
+        return {process.exitCode(), text(process.readAllStandardOutput()), text(process.readAllStandardError())};
     }
 
+#ifndef Q_OS_WIN
     // As run() with arguments that need not be text: each comes to the tool
     // spelt byte for byte, as a shell would give it.
     Run runWithBytes(const QByteArrayList& arguments, const QString& folder)
@@ -51,6 +55,8 @@ private:
                 QString::fromUtf8(process.readAllStandardError())};
     }
 
+#endif
+
     // One file of each kind that the tool tells apart.
     static void makeFixtures(const QTemporaryDir& dir)
     {
@@ -60,9 +66,11 @@ private:
         writeFile(dir.filePath("partial.xml"), "<AppStamp>Vectorworks</AppStamp>\x01");
         writeFile(dir.filePath("empty.xml"), "");
         writeFile(dir.filePath("readonly.xml"), sampleExport());
-        ::chmod(QFile::encodeName(dir.filePath("readonly.xml")).constData(), 0444);
+        makeReadOnly(dir.filePath("readonly.xml"));
         QVERIFY(QDir(dir.path()).mkdir("folder.xml"));
+#ifndef Q_OS_WIN
         QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo.xml")).constData(), 0644), 0);
+#endif
     }
 
 private slots:
@@ -83,8 +91,10 @@ private slots:
                                    << "readonly.xml: You don't have write permission for this file, it cannot be repaired.\n";
         QTest::newRow("folder") << QStringList{"folder.xml"} << 2
                                 << "folder.xml: Sorry! An error occurred. (it is a folder, not a file)\n";
+#ifndef Q_OS_WIN
         QTest::newRow("fifo") << QStringList{"fifo.xml"} << 2
                               << "fifo.xml: Sorry! An error occurred. (it is not a regular file)\n";
+#endif
         QTest::newRow("missing") << QStringList{"missing.xml"} << 2 << QString();
         QTest::newRow("refused and failed") << QStringList{"empty.xml", "folder.xml", "dirty.xml"} << 2
                                             << "empty.xml: The file is empty, it cannot be repaired.\n"
@@ -221,6 +231,9 @@ private slots:
     }
     void namesAsTheSystemSpellsThem()
     {
+#ifdef Q_OS_WIN
+        QSKIP("Linux and macOS names are bytes; Windows names are UTF-16 and come whole");
+#else
         QFETCH(QByteArrayList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, out);
@@ -249,6 +262,7 @@ private slots:
         for (const QByteArray& name : names + QByteArrayList{"bad\xFF (Original).xml", "esc\x1B[2J\\ (Original).xml"})
             ::unlink((folder + name).constData());
         ::rmdir((folder + "dir\xFF.xml").constData());
+#endif
     }
 
     // Where the kept copy's name would be too long, the report says what the
@@ -271,6 +285,9 @@ private slots:
     }
     void keptNameTooLong()
     {
+#ifdef Q_OS_WIN
+        QSKIP("a 255-unit name passes the 260-unit path limit of the calls without the long-path prefix");
+#endif
         QFETCH(QStringList, options);
         QFETCH(QString, name);
         QFETCH(QString, taken);
@@ -305,7 +322,7 @@ private slots:
             }
             for (QProcess* process : runs) {
                 QVERIFY(process->waitForFinished(60000));
-                QCOMPARE(process->readAllStandardOutput().right(30), QByteArray("let it process the .xml file.\n"));
+                QCOMPARE(process->readAllStandardOutput().replace("\r\n", "\n").right(30), QByteArray("let it process the .xml file.\n"));
                 QCOMPARE(process->exitCode(), 0);
                 delete process;
             }
@@ -315,6 +332,9 @@ private slots:
 
     void optionsReachTheRepair()
     {
+#ifdef Q_OS_WIN
+        QSKIP("Windows drops a name's final \".\"");
+#endif
         QTemporaryDir dir;
         writeFile(dir.filePath("notes"), "a\tb\x01");
         QCOMPARE(run({"--any-file", "--preserve-tabs", "notes"}, dir.path()).exitCode, 0);

@@ -123,6 +123,10 @@ private slots:
     {
         QFETCH(Scenario, scenario);
         QFETCH(int, error);
+#ifdef Q_OS_WIN
+        if (scenario.keptName.endsWith('.') || scenario.name.endsWith('.'))
+            QSKIP("Windows drops a name's final \".\"");
+#endif
         int n = 0;
         bool fired = true;
         while (fired && !QTest::currentTestFailed())

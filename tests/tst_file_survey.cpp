@@ -9,7 +9,6 @@
 
 #include <QTest>
 
-#include <sys/stat.h>
 
 using namespace quillmend;
 using namespace quillmend::tests;
@@ -178,7 +177,7 @@ private slots:
     {
         const QString readOnly = m_dir.filePath("readonly.xml");
         writeFile(readOnly, sampleExport());
-        ::chmod(QFile::encodeName(readOnly).constData(), 0444);
+        makeReadOnly(readOnly);
         const engine::SurveyReport refused = engine::SurveyTheFile(platform::FileRef(readOnly), false, true);
         QCOMPARE(refused.refusal, engine::Refusal::NoWritePermission);
         QVERIFY(!refused.resultCode);

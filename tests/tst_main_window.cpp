@@ -272,6 +272,9 @@ private slots:
     }
     void namesThatAreNotText()
     {
+#ifdef Q_OS_WIN
+        QSKIP("Linux and macOS names are bytes; Windows names are UTF-16 and come whole");
+#else
         QFETCH(bool, byDrop);
         QFETCH(bool, siblingReadsAlike);
         QFETCH(QString, message);
@@ -292,6 +295,7 @@ private slots:
         QCOMPARE(readFile(m_dir.path(), name), message.isEmpty() ? repairedSampleExport() : sampleExport());
         if (siblingReadsAlike)
             QCOMPARE(readFile(m_dir.path(), sibling), sampleExport());
+#endif
     }
 
     void refusalIsAModalMessage()

@@ -6,17 +6,20 @@
 #include "fault_injector.h"
 #include "test_files.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <sys/types.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#endif
 
 using namespace quillmend;
 using namespace quillmend::tests;
@@ -99,6 +102,12 @@ private slots:
         QFETCH(bool, anyFile);
         QFETCH(Contents, before);
         QFETCH(Contents, after);
+#ifdef Q_OS_WIN
+        for (const QString& entry : before.keys() + after.keys()) {
+            if (entry.endsWith('.'))
+                QSKIP("Windows drops a name's final \".\"");
+        }
+#endif
         for (auto it = before.cbegin(); it != before.cend(); ++it)
             writeFile(path(it.key()), it.value());
         QCOMPARE(repair(path(name), anyFile), engine::kResultDone);
@@ -169,16 +178,23 @@ private slots:
 
     void permissionsAreKept()
     {
+#ifdef Q_OS_WIN
+        QSKIP("Windows keeps permissions in the security descriptor, which ReplaceFileW carries over");
+#else
         writeFile(path("show.xml"), kDirty);
         QVERIFY(::chmod(QFile::encodeName(path("show.xml")).constData(), 0640) == 0);
         QCOMPARE(repair(path("show.xml"), false), engine::kResultDone);
         struct stat repaired {};
         QVERIFY(::stat(QFile::encodeName(path("show.xml")).constData(), &repaired) == 0);
         QCOMPARE(repaired.st_mode & 07777, mode_t(0640));
+#endif
     }
 
     void ownerIsKeptWherePermitted()
     {
+#ifdef Q_OS_WIN
+        QSKIP("Windows files have no POSIX owner");
+#else
         if (::geteuid() != 0)
             QSKIP("only a privileged process may give a file to another owner");
         writeFile(path("show.xml"), kDirty);
@@ -188,6 +204,7 @@ private slots:
         QVERIFY(::stat(QFile::encodeName(path("show.xml")).constData(), &repaired) == 0);
         QCOMPARE(repaired.st_uid, uid_t(4321));
         QCOMPARE(repaired.st_gid, gid_t(4322));
+#endif
     }
 
     // The replacement keeps the original's owner, group, mode, attributes and
@@ -213,6 +230,9 @@ private slots:
     }
     void replacementKeepsWhatItMay()
     {
+#ifdef Q_OS_WIN
+        QSKIP("extended attributes and POSIX access lists are Linux and macOS matters");
+#else
         QFETCH(uint, mode);
         QFETCH(Faults, failing);
         QFETCH(uint, gid);
@@ -254,6 +274,7 @@ private slots:
         QVERIFY(::getxattr(QFile::encodeName(path("show (Original).xml")).constData(), "user.note", value,
                            sizeof value)
                 == 5);
+#endif
     }
 
     // Another program saves the file while the repair runs: its newer content
@@ -278,10 +299,13 @@ private slots:
     // show it.
     void sameSizeSaveWithinTheSecondIsLeftAlone()
     {
-        const QByteArray file = QFile::encodeName(path("show.xml"));
         writeFile(path("show.xml"), kDirty);
-        const struct timespec wholeSecond[2] = {{1767225600, 0}, {1767225600, 0}};
-        QVERIFY(::utimensat(AT_FDCWD, file.constData(), wholeSecond, 0) == 0);
+        const QDateTime wholeSecond = QDateTime::fromSecsSinceEpoch(1767225600, Qt::UTC);
+        const auto setTime = [&] {
+            QFile file(path("show.xml"));
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(wholeSecond, QFileDevice::FileModificationTime));
+        };
+        setTime();
         QByteArray newer = kDirty;
         newer.replace("Entire Plot", "Entire Show");
         bool saved = false;
@@ -292,7 +316,7 @@ private slots:
             QFile other(path("show.xml"));
             QVERIFY(other.open(QIODevice::ReadWrite) && other.write(newer) == newer.size());
             other.close();
-            QVERIFY(::utimensat(AT_FDCWD, file.constData(), wholeSecond, 0) == 0);
+            setTime();
         };
         QCOMPARE(engine::FNProcessTheFile(platform::FileRef(path("show.xml")), false, true, saveInPlace),
                  engine::kResultError);
@@ -301,6 +325,9 @@ private slots:
 
     void symbolicLinkIsFollowed()
     {
+#ifdef Q_OS_WIN
+        QSKIP("QFile::link makes a shortcut on Windows, no symbolic link");
+#else
         QDir().mkpath(path("real"));
         writeFile(path("real/show.xml"), kDirty);
         QVERIFY(QFile::link(path("real/show.xml"), path("link.xml")));
@@ -308,6 +335,7 @@ private slots:
         QCOMPARE(readFile(path("link.xml")), kClean);
         QCOMPARE(QFileInfo(path("link.xml")).symLinkTarget(), path("real/show.xml"));
         QCOMPARE(folderContents(path("real")), (Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}}));
+#endif
     }
 
     void notARegularFile_data()
@@ -321,6 +349,9 @@ private slots:
     }
     void notARegularFile()
     {
+#ifdef Q_OS_WIN
+        QSKIP("no FIFOs on Windows");
+#else
         QFETCH(QString, kind);
         const QString target = path("show.xml");
         if (kind == "folder")
@@ -333,6 +364,7 @@ private slots:
         const Contents before = folderContents(m_dir.path());
         QCOMPARE(repair(file, true), engine::kResultError);
         QCOMPARE(folderContents(m_dir.path()), before);
+#endif
     }
 
     void noFileGivesZero()
