@@ -47,13 +47,27 @@ constexpr std::uint32_t kKeepId = UINT32_MAX;
 #ifndef S_ISLNK
 #define S_ISLNK(m) (((m) & S_IFMT) == S_IFLNK)
 #endif
+#ifndef S_ISUID
 #define S_ISUID 04000
+#endif
+#ifndef S_ISGID
 #define S_ISGID 02000
+#endif
+#ifndef S_ISVTX
 #define S_ISVTX 01000
+#endif
+#ifndef S_IRWXG
 #define S_IRWXG 00070
+#endif
+#ifndef S_IWGRP
 #define S_IWGRP 00020
+#endif
+#ifndef S_IRWXO
 #define S_IRWXO 00007
+#endif
+#ifndef S_IWOTH
 #define S_IWOTH 00002
+#endif
 #define O_NOFOLLOW 0x01000000
 #define O_DIRECTORY 0x02000000
 #define O_NONBLOCK 0
