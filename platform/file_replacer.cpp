@@ -82,13 +82,17 @@ std::uint32_t groupNoMoreThanOthers(std::uint32_t mode)
     return (mode & ~std::uint32_t(S_IRWXG | S_ISGID)) | (mode & S_IRWXG & ((mode & S_IRWXO) << 3));
 }
 
-// Whether `path` still names the file open as `fd`.
-bool namesOpenFile(const NativeName& path, int fd)
+// Whether `path` still names the file open as `fd`: 1 when it does, 0 when
+// it names another or nothing, -1 and errno when the system cannot tell.
+int namesOpenFile(const NativeName& path, int fd)
 {
     FileStatus named;
     FileStatus open;
-    return SystemCalls::current().lstat(path.system(), &named) == 0 && SystemCalls::current().fstat(fd, &open) == 0
-        && named.device == open.device && named.inode == open.inode;
+    if (SystemCalls::current().fstat(fd, &open) < 0)
+        return -1;
+    if (SystemCalls::current().lstat(path.system(), &named) < 0)
+        return errno == ENOENT ? 0 : -1;
+    return named.device == open.device && named.inode == open.inode ? 1 : 0;
 }
 
 const QString kChangedMeanwhile = QStringLiteral("it was changed by another program while it was being repaired");
@@ -162,7 +166,7 @@ void FileReplacer::removeStrayTemporaryFiles() const
         const int fd = system.open(path.system(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0)
             continue;
-        if (system.lock(fd, LOCK_EX | LOCK_NB) == 0 && namesOpenFile(path, fd))
+        if (system.lock(fd, LOCK_EX | LOCK_NB) == 0 && namesOpenFile(path, fd) == 1)
             system.unlink(path.system());
         system.close(fd);
     }
@@ -181,16 +185,13 @@ FileDescriptor FileReplacer::createTemporary(NativeName& path) const
             SystemCalls& system = SystemCalls::current();
             if (system.lock(created.get(), LOCK_EX | LOCK_NB) < 0 && errno == EWOULDBLOCK)
                 continue;
-            FileStatus named;
-            FileStatus open;
-            if (system.fstat(created.get(), &open) < 0 || system.lstat(candidate.system(), &named) < 0) {
-                if (errno == ENOENT)
-                    continue;
+            const int stillOurs = namesOpenFile(candidate, created.get());
+            if (stillOurs < 0) {
                 const int error = errno;
                 removeOwnFile(candidate);
                 throw FileError(candidate, error);
             }
-            if (named.device != open.device || named.inode != open.inode)
+            if (stillOurs == 0)
                 continue;
             path = candidate;
             return created;
