@@ -27,8 +27,12 @@ platform::FileReplacer::KeptCopyNamer KeptCopyNamerFor(const platform::FileRef& 
         return {};
     const platform::FileRef folder = target.parent();
     const qsizetype limit = folder.maxNameLength();
-    return [name, anyFile, folder, limit](int attempt) {
-        const NativeName kept = KeptCopyName(name, anyFile, attempt);
+    // Where the folder drops a final ".", the first name of a file without an
+    // extension would be the file's own: the numbering then starts at 2, so
+    // that the report and the repair name the same copy without trying it.
+    const int skipped = KeptCopyName(name, anyFile, 1).storedSpelling() == name ? 1 : 0;
+    return [name, anyFile, folder, limit, skipped](int attempt) {
+        const NativeName kept = KeptCopyName(name, anyFile, attempt + skipped).storedSpelling();
         if (kept.size() > limit)
             throw platform::FileError(folder.child(kept).path(),
                                       QStringLiteral("the name for a copy of the original would be too long"));

@@ -151,4 +151,16 @@ QString NativeName::toEscapedText() const
 
 #endif
 
+NativeName NativeName::storedSpelling() const
+{
+#ifdef _WIN32
+    qsizetype end = m_units.size();
+    while (end > 0 && (m_units.at(end - 1) == u'.' || m_units.at(end - 1) == u' '))
+        --end;
+    return NativeName(m_units.left(end));
+#else
+    return *this;
+#endif
+}
+
 } // namespace quillmend::platform

@@ -58,6 +58,10 @@ public:
     /// Where the last `ascii` character stands, or -1.
     qsizetype lastIndexOf(char ascii) const { return m_units.lastIndexOf(ascii); }
     NativeName left(qsizetype n) const { return NativeName(m_units.left(n)); }
+    /// The name as a folder stores it when asked to make it: Windows drops the
+    /// final run of "." and " " from a name, so that "notes." makes "notes";
+    /// elsewhere every name is stored as spelt.
+    NativeName storedSpelling() const;
     NativeName mid(qsizetype position) const { return NativeName(m_units.mid(position)); }
 
     NativeName& operator+=(const NativeName& other)

@@ -108,10 +108,26 @@ int statusOfHandle(HANDLE handle, FileStatus* status)
     return 0;
 }
 
+// A path as the ...W calls reach it at any length. Past MAX_PATH only the
+// "\\?\" form does; that form skips the system's cleaning of the path, which
+// FileRef has done already (GetFullPathNameW), and it makes device names and
+// final dots plain names, so shorter paths keep the ordinary form.
+NativeString longForm(const NativeChar* path)
+{
+    const std::size_t length = std::wcslen(path);
+    if (length < MAX_PATH - 12 || std::wcsncmp(path, L"\\\\?\\", 4) == 0)
+        return path;
+    if (path[0] == L'\\' && path[1] == L'\\')
+        return L"\\\\?\\UNC\\" + NativeString(path + 2);
+    if (length >= 3 && path[1] == L':' && path[2] == L'\\')
+        return L"\\\\?\\" + NativeString(path);
+    return path;
+}
+
 // Opens `path` only to ask about it; folders too.
 HANDLE openForQuery(const NativeChar* path, bool followLinks)
 {
-    return CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    return CreateFileW(longForm(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
                        nullptr);
 }
@@ -159,7 +175,7 @@ int SystemCalls::open(const NativeChar* path, int flags, std::uint32_t mode)
         attributes |= FILE_FLAG_OPEN_REPARSE_POINT;
     // Others may read, write and rename or delete while the file is open, as
     // on POSIX; the repair's own temporary files are kept by a lock instead.
-    const HANDLE handle = CreateFileW(path, desired, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    const HANDLE handle = CreateFileW(longForm(path).c_str(), desired, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       disposition, attributes, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return failWith(GetLastError());
@@ -296,7 +312,7 @@ int SystemCalls::access(const NativeChar* path, int mode)
 {
     if (fails(Call::Access))
         return -1;
-    const DWORD attributes = GetFileAttributesW(path);
+    const DWORD attributes = GetFileAttributesW(longForm(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return failWith(GetLastError());
     // The read-only attribute means nothing on a folder (Explorer uses it to
@@ -355,7 +371,7 @@ int SystemCalls::link(const NativeChar* existing, const NativeChar* newPath)
     if (fails(Call::Link))
         return -1;
     // Never replaces: an existing name fails with ERROR_ALREADY_EXISTS.
-    return CreateHardLinkW(newPath, existing, nullptr) ? 0 : failWith(GetLastError());
+    return CreateHardLinkW(longForm(newPath).c_str(), longForm(existing).c_str(), nullptr) ? 0 : failWith(GetLastError());
 }
 
 int SystemCalls::rename(const NativeChar* from, const NativeChar* to)
@@ -366,12 +382,12 @@ int SystemCalls::rename(const NativeChar* from, const NativeChar* to)
     // and alternate data streams (the mark of a file from the internet among
     // them); where it cannot serve (no file to replace, a file system that
     // does not support it), one move that writes through.
-    if (ReplaceFileW(to, from, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+    if (ReplaceFileW(longForm(to).c_str(), longForm(from).c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
         return 0;
     const DWORD error = GetLastError();
     if (isSharingError(error) || error == ERROR_UNABLE_TO_REMOVE_REPLACED)
         return failWith(error);
-    if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (MoveFileExW(longForm(from).c_str(), longForm(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return 0;
     return failWith(GetLastError());
 }
@@ -380,7 +396,7 @@ int SystemCalls::unlink(const NativeChar* path)
 {
     if (fails(Call::Unlink))
         return -1;
-    return DeleteFileW(path) ? 0 : failWith(GetLastError());
+    return DeleteFileW(longForm(path).c_str()) ? 0 : failWith(GetLastError());
 }
 
 int SystemCalls::renameNoReplace(const NativeChar* from, const NativeChar* to)
@@ -388,7 +404,7 @@ int SystemCalls::renameNoReplace(const NativeChar* from, const NativeChar* to)
     if (fails(Call::RenameNoReplace))
         return -1;
     // Without MOVEFILE_REPLACE_EXISTING a move never replaces.
-    return MoveFileExW(from, to, MOVEFILE_WRITE_THROUGH) ? 0 : failWith(GetLastError());
+    return MoveFileExW(longForm(from).c_str(), longForm(to).c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : failWith(GetLastError());
 }
 
 long SystemCalls::nameLimit(const NativeChar* folder)
@@ -409,7 +425,7 @@ int SystemCalls::listFolder(const NativeChar* path, std::vector<NativeString>& n
 {
     if (fails(Call::ListFolder))
         return -1;
-    const NativeString pattern = NativeString(path) + L"\\*";
+    const NativeString pattern = longForm((NativeString(path) + L"\\*").c_str());
     WIN32_FIND_DATAW entry;
     const HANDLE search = FindFirstFileW(pattern.c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE)
@@ -443,6 +459,13 @@ NativeString SystemCalls::realpath(const NativeChar* path)
     const DWORD error = GetLastError();
     CloseHandle(handle);
     if (length == 0 || length >= resolved.size()) {
+        // Some implementations (Wine's among them) name no path past
+        // MAX_PATH. A clean absolute path whose last element is no link
+        // then serves: the repair replaces that element in its own folder,
+        // which a link among the folders above does not change.
+        const DWORD attributes = GetFileAttributesW(longForm(path).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            return path;
         failWith(error);
         return NativeString();
     }

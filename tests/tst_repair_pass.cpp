@@ -66,8 +66,18 @@ private slots:
                                << Contents{{"show.", kClean}, {"show (Original).", kDirty}};
         QTest::newRow(".xml") << ".xml" << false << Contents{{".xml", kDirty}}
                               << Contents{{".xml", kClean}, {" (Original).xml", kDirty}};
+#ifdef Q_OS_WIN
+        // Windows drops a name's final ".", and "show." would be "show" itself.
+        QTest::newRow("show") << "show" << false << Contents{{"show", kDirty}}
+                              << Contents{{"show", kClean}, {"show (Original)", kDirty}};
+        QTest::newRow("any: show") << "show" << true << Contents{{"show", anyDirty}}
+                                   << Contents{{"show", anyClean}, {"show 2", anyDirty}};
+#else
         QTest::newRow("show") << "show" << false << Contents{{"show", kDirty}}
                               << Contents{{"show", kClean}, {"show (Original).", kDirty}};
+        QTest::newRow("any: show") << "show" << true << Contents{{"show", anyDirty}}
+                                   << Contents{{"show", anyClean}, {"show.", anyDirty}};
+#endif
         QTest::newRow("kept name taken") << "show.xml" << false
                                          << Contents{{"show.xml", kDirty}, {"show (Original).xml", "older"}}
                                          << Contents{{"show.xml", kClean}, {"show (Original).xml", "older"},
@@ -86,8 +96,6 @@ private slots:
                                              << Contents{{"show.", anyClean}};
         QTest::newRow("any: .xml in place") << ".xml" << true << Contents{{".xml", anyDirty}}
                                             << Contents{{".xml", anyClean}};
-        QTest::newRow("any: show") << "show" << true << Contents{{"show", anyDirty}}
-                                   << Contents{{"show", anyClean}, {"show.", anyDirty}};
         QTest::newRow("any: show, show. taken") << "show" << true << Contents{{"show", anyDirty}, {"show.", "x"}}
                                                 << Contents{{"show", anyClean}, {"show.", "x"}, {"show 2.", anyDirty}};
         QTest::newRow("any: AppStamp kept, no marker needed")
@@ -103,9 +111,9 @@ private slots:
         QFETCH(Contents, before);
         QFETCH(Contents, after);
 #ifdef Q_OS_WIN
-        for (const QString& entry : before.keys() + after.keys()) {
+        for (const QString& entry : before.keys()) {
             if (entry.endsWith('.'))
-                QSKIP("Windows drops a name's final \".\"");
+                QSKIP("Windows cannot make a name that ends in \".\"");
         }
 #endif
         for (auto it = before.cbegin(); it != before.cend(); ++it)
@@ -321,6 +329,19 @@ private slots:
         QCOMPARE(engine::FNProcessTheFile(platform::FileRef(path("show.xml")), false, true, saveInPlace),
                  engine::kResultError);
         QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", newer}}));
+    }
+
+    // Windows' calls reach a path past 260 characters only in their long
+    // form; the repair, its copy and its clean-up must all get there.
+    void pathLongerThanWindowsOldLimit()
+    {
+        const QString folder = path(QString(120, 'f') + '/' + QString(120, 'g'));
+        QVERIFY(QDir().mkpath(folder));
+        const QString name = QString(40, 'h') + ".xml";
+        QVERIFY(QDir(folder).filePath(name).size() > 300);
+        writeFile(QDir(folder).filePath(name), kDirty);
+        QCOMPARE(repair(QDir(folder).filePath(name), false), engine::kResultDone);
+        QCOMPARE(folderContents(folder), (Contents{{name, kClean}, {QString(40, 'h') + " (Original).xml", kDirty}}));
     }
 
     void symbolicLinkIsFollowed()
