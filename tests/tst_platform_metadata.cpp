@@ -113,6 +113,7 @@ private slots:
         QTest::newRow("product name") << R"(VALUE "ProductName",\s+"Quillmend")";
         QTest::newRow("file name") << R"(VALUE "OriginalFilename",\s+"quillmend\.exe")";
         QTest::newRow("an application") << R"(\nFILETYPE\s+VFT_APP\n)";
+        QTest::newRow("the icon that Qt gives its windows") << R"(\nIDI_ICON1\s+ICON\s)";
     }
     void windowsVersionResource()
     {
