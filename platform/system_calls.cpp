@@ -28,6 +28,19 @@ SystemCalls* SystemCalls::install(SystemCalls* calls)
     return previous;
 }
 
+int SystemCalls::close(int fd)
+{
+    // A failing close has still freed the descriptor, so an injected failure
+    // closes it too.
+    const int injected = injectedError(Call::Close);
+    const int result = closeDescriptor(fd);
+    if (injected) {
+        errno = injected;
+        return -1;
+    }
+    return result;
+}
+
 int SystemCalls::injectedError(Call)
 {
     return 0;

@@ -65,15 +65,9 @@ ssize_t SystemCalls::write(int fd, const void* buffer, std::size_t count)
     return ::write(fd, buffer, writeLimit(count));
 }
 
-int SystemCalls::close(int fd)
+int SystemCalls::closeDescriptor(int fd)
 {
-    const int injected = injectedError(Call::Close);
-    const int result = ::close(fd);
-    if (injected) {
-        errno = injected;
-        return -1;
-    }
-    return result;
+    return ::close(fd);
 }
 
 int SystemCalls::fstat(int fd, FileStatus* status)

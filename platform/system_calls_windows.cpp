@@ -210,15 +210,9 @@ ssize_t SystemCalls::write(int fd, const void* buffer, std::size_t count)
     return ssize_t(written);
 }
 
-int SystemCalls::close(int fd)
+int SystemCalls::closeDescriptor(int fd)
 {
-    const int injected = injectedError(Call::Close);
-    const int result = _close(fd);
-    if (injected) {
-        errno = injected;
-        return -1;
-    }
-    return result;
+    return _close(fd);
 }
 
 int SystemCalls::fstat(int fd, FileStatus* status)
