@@ -29,6 +29,8 @@ QString plainReason(int errorCode)
         return QStringLiteral("another program is using it");
     case ENAMETOOLONG:
         return QStringLiteral("the name is too long");
+    case EILSEQ:
+        return QStringLiteral("the disk cannot hold a file of this name");
     default: {
         QString reason = qt_error_string(errorCode);
         if (!reason.isEmpty())

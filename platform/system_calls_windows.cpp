@@ -52,6 +52,12 @@ int errnoFor(DWORD error)
         return EOPNOTSUPP;
     case ERROR_FILENAME_EXCED_RANGE:
         return ENAMETOOLONG;
+    // A name with a character that Windows keeps out of names (<>:"|?* and
+    // the control characters), as a Linux file system that cannot hold a
+    // name says it.
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+        return EILSEQ;
     case ERROR_DIRECTORY:
         return ENOTDIR;
     case ERROR_NOT_ENOUGH_MEMORY:
@@ -84,8 +90,29 @@ std::int64_t unixNanoseconds(const FILETIME& time)
     return (ticks - 116444736000000000LL) * 100;
 }
 
+// A device name (CON, NUL, COM1, ...) in any folder is made "\\.\NUL" by
+// the path's cleaning (GetFullPathNameW), and its folder is then "\\.".
+// Such a path is answered without being opened, since opening a port can
+// wait for it; the repair then finds no regular file there.
+bool isDevicePath(const NativeChar* path)
+{
+    return std::wcscmp(path, L"\\\\.") == 0 || std::wcsncmp(path, L"\\\\.\\", 4) == 0;
+}
+
+// The status of something that is no file on a disk: a device (the console,
+// NUL, a serial port) or a pipe.
+int deviceStatus(FileStatus* status, bool pipe)
+{
+    *status = FileStatus();
+    status->mode = pipe ? S_IFIFO | 0666 : S_IFCHR | 0666;
+    return 0;
+}
+
 int statusOfHandle(HANDLE handle, FileStatus* status)
 {
+    const DWORD type = GetFileType(handle);
+    if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE)
+        return deviceStatus(status, type == FILE_TYPE_PIPE);
     BY_HANDLE_FILE_INFORMATION info {};
     if (!GetFileInformationByHandle(handle, &info))
         return failWith(GetLastError());
@@ -134,6 +161,8 @@ HANDLE openForQuery(const NativeChar* path, bool followLinks)
 
 int statusOfPath(const NativeChar* path, FileStatus* status, bool followLinks)
 {
+    if (isDevicePath(path))
+        return deviceStatus(status, false);
     const HANDLE handle = openForQuery(path, followLinks);
     if (handle == INVALID_HANDLE_VALUE)
         return failWith(GetLastError());
@@ -147,6 +176,23 @@ int statusOfPath(const NativeChar* path, FileStatus* status, bool followLinks)
 bool isSharingError(DWORD error)
 {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// The sharing violation that replacing `path` would meet: another program's
+// handle opened without FILE_SHARE_DELETE keeps it from being renamed.
+// ReplaceFileW fails the same way, but Wine's leaves a file of its own
+// ("rf*.tmp") in the folder each time it does; asked first, nothing is left.
+DWORD replaceBlocker(const NativeChar* path)
+{
+    const HANDLE handle = CreateFileW(longForm(path).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                      nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    return isSharingError(error) ? error : 0;
 }
 
 } // namespace
@@ -306,6 +352,8 @@ int SystemCalls::access(const NativeChar* path, int mode)
 {
     if (fails(Call::Access))
         return -1;
+    if (isDevicePath(path))
+        return 0;
     const DWORD attributes = GetFileAttributesW(longForm(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return failWith(GetLastError());
@@ -376,6 +424,8 @@ int SystemCalls::rename(const NativeChar* from, const NativeChar* to)
     // and alternate data streams (the mark of a file from the internet among
     // them); where it cannot serve (no file to replace, a file system that
     // does not support it), one move that writes through.
+    if (const DWORD blocked = replaceBlocker(to))
+        return failWith(blocked);
     if (ReplaceFileW(longForm(to).c_str(), longForm(from).c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
         return 0;
     const DWORD error = GetLastError();
@@ -405,6 +455,8 @@ long SystemCalls::nameLimit(const NativeChar* folder)
 {
     if (fails(Call::NameLimit))
         return -1;
+    if (isDevicePath(folder))
+        return 255;
     const HANDLE handle = openForQuery(folder, true);
     if (handle == INVALID_HANDLE_VALUE)
         return failWith(GetLastError());
@@ -419,6 +471,10 @@ int SystemCalls::listFolder(const NativeChar* path, std::vector<NativeString>& n
 {
     if (fails(Call::ListFolder))
         return -1;
+    if (isDevicePath(path)) {
+        names.clear();
+        return 0;
+    }
     const NativeString pattern = longForm((NativeString(path) + L"\\*").c_str());
     WIN32_FIND_DATAW entry;
     const HANDLE search = FindFirstFileW(pattern.c_str(), &entry);
@@ -439,6 +495,8 @@ NativeString SystemCalls::realpath(const NativeChar* path)
 {
     if (fails(Call::Realpath))
         return NativeString();
+    if (isDevicePath(path))
+        return path;
     const HANDLE handle = openForQuery(path, true);
     if (handle == INVALID_HANDLE_VALUE) {
         failWith(GetLastError());
