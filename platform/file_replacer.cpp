@@ -26,14 +26,35 @@ const char kTemporaryPrefix[] = ".quillmend-";
 const char kTemporarySuffix[] = ".tmp";
 const char kTemporaryAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
 constexpr std::size_t kTemporaryRandomLength = 10;
+// The first letters of the random part name the process that made the file,
+// in base 36, which seven letters hold for any 32-bit identifier.
+constexpr std::size_t kTemporaryMakerLength = 7;
+constexpr std::uint32_t kTemporaryBase = sizeof kTemporaryAlphabet - 1;
 
 NativeName randomTemporaryName()
 {
     QByteArray name = kTemporaryPrefix;
-    for (std::size_t i = 0; i < kTemporaryRandomLength; ++i)
-        name += kTemporaryAlphabet[QRandomGenerator::global()->bounded(int(sizeof kTemporaryAlphabet - 1))];
+    std::uint32_t maker = SystemCalls::current().processId();
+    for (std::size_t i = 0; i < kTemporaryMakerLength; ++i, maker /= kTemporaryBase)
+        name += kTemporaryAlphabet[maker % kTemporaryBase];
+    for (std::size_t i = kTemporaryMakerLength; i < kTemporaryRandomLength; ++i)
+        name += kTemporaryAlphabet[QRandomGenerator::global()->bounded(int(kTemporaryBase))];
     return NativeName::fromSystem(name + kTemporarySuffix);
 }
+
+#ifdef _WIN32
+// The process that made a temporary file, from its name (which
+// isTemporaryName has accepted).
+std::uint32_t makerOf(const NativeString& name)
+{
+    std::uint64_t maker = 0;
+    for (std::size_t i = kTemporaryMakerLength; i-- > 0;) {
+        const auto unit = char(name[sizeof kTemporaryPrefix - 1 + i]);
+        maker = maker * kTemporaryBase + std::uint64_t(std::strchr(kTemporaryAlphabet, unit) - kTemporaryAlphabet);
+    }
+    return std::uint32_t(maker);
+}
+#endif
 
 // The errors with which link() says that this file system, or this file,
 // cannot have another hard link.
@@ -154,7 +175,8 @@ void FileReplacer::removeStrayTemporaryFiles() const
     // Left by a repair that was killed half-way; never the user's own files,
     // whose names do not take this form. A running repair holds a lock on
     // each of its temporary files for as long as it lives, so a file that
-    // can be locked is one that nobody will finish.
+    // can be locked is one that nobody will finish (on Windows, also one
+    // whose maker has ended).
     SystemCalls& system = SystemCalls::current();
     std::vector<NativeString> names;
     if (system.listFolder(m_folder.path().system(), names) < 0)
@@ -166,7 +188,14 @@ void FileReplacer::removeStrayTemporaryFiles() const
         const int fd = system.open(path.system(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0)
             continue;
-        if (system.lock(fd, LOCK_EX | LOCK_NB) == 0 && namesOpenFile(path, fd) == 1)
+        bool stray = system.lock(fd, LOCK_EX | LOCK_NB) == 0 && namesOpenFile(path, fd) == 1;
+#ifdef _WIN32
+        // A repair on Windows closes its new file, and so drops its lock,
+        // just before the file takes the old name; its maker, still running,
+        // then tells that it is no stray.
+        stray = stray && system.processRuns(makerOf(name)) == 0;
+#endif
+        if (stray)
             system.unlink(path.system());
         system.close(fd);
     }
@@ -249,9 +278,8 @@ NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName)
         checkContentUnchanged();
 #ifdef _WIN32
         // ReplaceFileW takes no file that is open, not even by this process.
-        // Another repair's clean-up could take it in the moment before the
-        // replacement; this repair then fails, and the old name keeps the
-        // former content.
+        // Without the lock, the name's maker (this process, still running)
+        // keeps other repairs' clean-ups from taking it for a stray.
         m_temporary.close();
 #endif
         replaceOldName();

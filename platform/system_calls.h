@@ -46,6 +46,7 @@ public:
         SetAttribute,
         CopyAccessList,
         NameLimit,
+        ProcessRuns,
     };
 
     virtual ~SystemCalls() = default;
@@ -95,6 +96,11 @@ public:
     int listFolder(const NativeChar* path, std::vector<NativeString>& names);
     /// The canonical absolute path, or an empty string and errno.
     NativeString realpath(const NativeChar* path);
+    /// This process's identifier.
+    std::uint32_t processId();
+    /// Whether the process `id` is running on this machine: 1 or 0; -1 and
+    /// errno when the system cannot tell.
+    int processRuns(std::uint32_t id);
 
     /// The instance that the program's file operations use.
     static SystemCalls& current();

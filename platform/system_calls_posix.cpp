@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -274,6 +275,20 @@ int SystemCalls::renameNoReplace(const NativeChar* from, const NativeChar* to)
     errno = ENOSYS;
     return -1;
 #endif
+}
+
+std::uint32_t SystemCalls::processId()
+{
+    return std::uint32_t(::getpid());
+}
+
+int SystemCalls::processRuns(std::uint32_t id)
+{
+    if (fails(Call::ProcessRuns))
+        return -1;
+    if (::kill(pid_t(id), 0) == 0 || errno == EPERM)
+        return 1;
+    return errno == ESRCH ? 0 : -1;
 }
 
 long SystemCalls::nameLimit(const NativeChar* folder)

@@ -451,6 +451,29 @@ int SystemCalls::renameNoReplace(const NativeChar* from, const NativeChar* to)
     return MoveFileExW(longForm(from).c_str(), longForm(to).c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : failWith(GetLastError());
 }
 
+std::uint32_t SystemCalls::processId()
+{
+    return std::uint32_t(GetCurrentProcessId());
+}
+
+int SystemCalls::processRuns(std::uint32_t id)
+{
+    if (fails(Call::ProcessRuns))
+        return -1;
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id);
+    if (!process) {
+        const DWORD error = GetLastError();
+        // No such process, or one that is not ours to look at.
+        if (error == ERROR_INVALID_PARAMETER)
+            return 0;
+        return error == ERROR_ACCESS_DENIED ? 1 : failWith(error);
+    }
+    // A process that has ended stays until its last handle is closed.
+    const DWORD state = WaitForSingleObject(process, 0);
+    CloseHandle(process);
+    return state == WAIT_TIMEOUT ? 1 : 0;
+}
+
 long SystemCalls::nameLimit(const NativeChar* folder)
 {
     if (fails(Call::NameLimit))

@@ -124,6 +124,25 @@ private slots:
         }
     }
 
+    // A repair's new file is closed, and unlocked, just before it takes the
+    // old name; its maker, named in its name, keeps it from other repairs'
+    // clean-ups while it runs. A stray whose maker has ended is removed.
+    void strayTemporaryFilesOfEndedRepairsOnly()
+    {
+        QByteArray running;
+        for (DWORD id = GetCurrentProcessId(), i = 0; i < 7; ++i, id /= 36)
+            running += "abcdefghijklmnopqrstuvwxyz0123456789"[id % 36];
+        const QString ended = QStringLiteral(".quillmend-aaaaaaaxyz.tmp"); // process 0, which no repair is
+        const QString own = ".quillmend-" + QString::fromLatin1(running) + "xyz.tmp";
+        writeFile(m_dir.filePath(ended), "left by a killed repair");
+        writeFile(m_dir.filePath(own), "on its way to an old name");
+        writeFile(m_dir.filePath("show.xml"), kDirty);
+        QCOMPARE(repair(m_dir.filePath("show.xml")), engine::kResultDone);
+        QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", kClean},
+                                                         {"show (Original).xml", kDirty},
+                                                         {own, "on its way to an old name"}}));
+    }
+
     // Devices, wherever they are named, and names that Windows cannot hold
     // are refused at once; nothing is made beside them.
     void noFileToRepair_data()
