@@ -19,9 +19,9 @@ platform::NativeName KeptCopyName(const platform::NativeName& name, bool anyFile
 /// The kept copy's names for `target` (links resolved) as both the repair and
 /// its report take them, spelt as the folder stores them, or an empty namer
 /// when none is kept. On Windows, where "notes." would be "notes" itself, the
-/// copy of a file without an extension is "notes 2", then "notes 3", ... A name longer
-/// than the folder's file system allows throws FileError before anything is
-/// tried under it.
+/// copy of a file without an extension is "notes 2", then "notes 3", ... A
+/// name longer than the folder's file system allows throws FileError before
+/// anything is tried under it.
 platform::FileReplacer::KeptCopyNamer KeptCopyNamerFor(const platform::FileRef& target, bool anyFile);
 
 } // namespace quillmend::engine
