@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # The Windows installer: its version resource and icon; then under Wine, in
-# a prefix of its own made fresh: a silent install for the current user; the shortcut, the uninstaller's entry
+# a prefix of its own made fresh: a silent install for the current user over
+# an earlier version; the shortcut, the uninstaller's entry
 # and no file association; the installed tool, with nothing but what was
 # installed, gives its version and repairs an export; an install over it;
 # a silent uninstall that leaves nothing of its own and everything of the
 # user's. Then the same for all users.
 #
-#   windows_installer.sh SETUP_EXE
+#   windows_installer.sh BUILD_DIR
 # Runs inside the X session of tools/windows/run.
 set -uo pipefail
-setup=$(realpath "$1")
+build=$(realpath "$1")
+setup=$(ls "$build"/Quillmend-*-setup.exe)
 scratch=$(mktemp -d)
 export WINEPREFIX=$scratch/wine
 unset WINEPATH
@@ -71,11 +73,29 @@ check_removed() {  # HIVE FOLDER MENU
   [ -z "$(entry "$hive" DisplayName)" ] || fail "$hive: uninstaller entry left behind"
 }
 
+# An earlier version to replace: made from the same script, with a file
+# that this version no longer has, in a folder of its own.
+mkdir -p "$scratch/older/retired"
+echo "the earlier program" > "$scratch/older/quillmend.exe"
+echo "a plugin that went" > "$scratch/older/retired/old.dll"
+printf 'SetOutPath "$INSTDIR"\nFile "%s"\nSetOutPath "$INSTDIR\\retired"\nFile "%s"\n' \
+  "$scratch/older/quillmend.exe" "$scratch/older/retired/old.dll" > "$scratch/older/files.nsh"
+printf 'quillmend.exe\r\nretired\\old.dll\r\n' > "$scratch/older/installed-files.txt"
+printf 'SetOutPath "$INSTDIR"\nFile "%s"\n' "$scratch/older/installed-files.txt" >> "$scratch/older/files.nsh"
+here=$(cd "$(dirname "$0")/.." && pwd)
+makensis -V1 -INPUTCHARSET UTF8 -DVERSION=1.0.0 -DVERSION_TEXT="1.0.0 build 1" -DVERSION_QUAD=1.0.0.1 \
+  -DFILES="$scratch/older/files.nsh" -DLICENSE="$here/dist/windows/freeware-terms.txt" -DSIZE_KB=1 \
+  -DICON="$build/dist/quillmend.ico" -DOUTFILE="$scratch/older-setup.exe" "$here/dist/windows/installer.nsi" \
+  || fail "the earlier version's installer"
+
 # For the current user. Wine runs every program elevated, as an
 # administrator's programs run after the consent prompt; /CurrentUser keeps
 # such an install to the user, as a program without the prompt installs.
-run_and_wait wine "$setup" /S /CurrentUser || fail "silent install: exit $?"
+run_and_wait wine "$scratch/older-setup.exe" /S /CurrentUser || fail "the earlier version's install: exit $?"
+[ "$(entry HKCU DisplayVersion)" = "1.0.0 build 1" ] || fail "the earlier version is not installed"
+run_and_wait wine "$setup" /S /CurrentUser || fail "silent install over the earlier version: exit $?"
 check_installed HKCU "$local_programs" "$user_menu"
+[ ! -e "$local_programs/retired" ] || fail "the earlier version's own files stayed"
 # The program takes no file from the desktop: no "Open with" for it.
 if wine reg query 'HKCU\Software\Classes' /s /f quillmend 2> /dev/null | tr -d '\r' | grep -qi 'quillmend.exe'; then
   fail "a file type or verb names quillmend.exe"
