@@ -9,13 +9,30 @@
 
 #include <QFile>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
 #include <unistd.h>
+#endif
 
 namespace {
+
+// Ends the process at once, as a crash does: no destructor runs, nothing is
+// flushed; the system closes its files.
+[[noreturn]] void killNow()
+{
+#ifdef _WIN32
+    TerminateProcess(GetCurrentProcess(), 137);
+#else
+    ::kill(::getpid(), SIGKILL);
+#endif
+    std::abort();
+}
 
 class KillingCalls : public quillmend::platform::SystemCalls {
 public:
@@ -30,7 +47,7 @@ protected:
     int injectedError(Call call) override
     {
         if (++m_calls == m_killAt)
-            ::kill(::getpid(), SIGKILL);
+            killNow();
         if (m_noHardLinks && call == Call::Link)
             return EPERM;
         return m_noRenameWithoutReplacing && call == Call::RenameNoReplace ? ENOSYS : 0;
