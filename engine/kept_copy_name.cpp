@@ -40,4 +40,12 @@ platform::FileReplacer::KeptCopyNamer KeptCopyNamerFor(const platform::FileRef& 
     };
 }
 
+platform::FileReplacer::KeptCopyNamer InterimCopyNamerFor(const platform::FileRef& target, bool anyFile)
+{
+    if (!anyFile || !KeptCopyName(target.name(), true, 1).isEmpty()
+        || KeptCopyName(target.name(), false, 1).size() > target.parent().maxNameLength())
+        return {};
+    return KeptCopyNamerFor(target, false);
+}
+
 } // namespace quillmend::engine

@@ -24,4 +24,10 @@ platform::NativeName KeptCopyName(const platform::NativeName& name, bool anyFile
 /// anything is tried under it.
 platform::FileReplacer::KeptCopyNamer KeptCopyNamerFor(const platform::FileRef& target, bool anyFile);
 
+/// Where `anyFile` keeps no copy, the names under which the former content
+/// waits until the new content is on the disk (FileReplacer::commit): those
+/// of an export's kept copy, "notes (Original).txt", ... Empty where a copy is
+/// kept anyway, or where the folder cannot hold such a name.
+platform::FileReplacer::KeptCopyNamer InterimCopyNamerFor(const platform::FileRef& target, bool anyFile);
+
 } // namespace quillmend::engine

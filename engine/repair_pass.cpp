@@ -20,8 +20,9 @@ RepairOutcome RepairTheFile(const std::optional<platform::FileRef>& file, bool a
     try {
         const platform::FileRef target = file->resolved();
         const platform::FileReplacer::KeptCopyNamer keptCopyName = KeptCopyNamerFor(target, anyFile);
+        const platform::FileReplacer::KeptCopyNamer interimCopyName = InterimCopyNamerFor(target, anyFile);
         platform::FileReader reader(target);
-        return StreamRepair(reader, anyFile, removeTabs, yield).run(target, keptCopyName);
+        return StreamRepair(reader, anyFile, removeTabs, yield).run(target, keptCopyName, interimCopyName);
     } catch (const platform::FileError& error) {
         return {kResultError, error.reason()};
     } catch (const std::exception& error) {

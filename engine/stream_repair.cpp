@@ -28,7 +28,8 @@ StreamRepair::StreamRepair(platform::FileReader& reader, bool anyFile, bool remo
 {
 }
 
-ResultCode StreamRepair::run(const platform::FileRef& target, const platform::FileReplacer::KeptCopyNamer& keptCopyName)
+ResultCode StreamRepair::run(const platform::FileRef& target, const platform::FileReplacer::KeptCopyNamer& keptCopyName,
+                             const platform::FileReplacer::KeptCopyNamer& interimCopyName)
 {
     if (m_reader.identity().size == 0)
         return kResultEmpty;
@@ -97,7 +98,7 @@ ResultCode StreamRepair::run(const platform::FileRef& target, const platform::Fi
         std::rethrow_exception(writeFailure);
     replacer.expectContent(m_reader.contentDigest());
     m_reader.close();
-    replacer.commit(keptCopyName);
+    replacer.commit(keptCopyName, interimCopyName);
     return kResultDone;
 }
 

@@ -26,8 +26,10 @@ public:
     StreamRepair(platform::FileReader& reader, bool anyFile, bool removeTabs, const YieldCallback& yield);
 
     /// Repairs `target` (the file `reader` reads, from its start) and returns
-    /// the result code. Throws on failure, after removing what it wrote.
-    ResultCode run(const platform::FileRef& target, const platform::FileReplacer::KeptCopyNamer& keptCopyName);
+    /// the result code, keeping the former content as FileReplacer::commit
+    /// says. Throws on failure, after removing what it wrote.
+    ResultCode run(const platform::FileRef& target, const platform::FileReplacer::KeptCopyNamer& keptCopyName,
+                   const platform::FileReplacer::KeptCopyNamer& interimCopyName = {});
 
 private:
     platform::FileReader& m_reader;

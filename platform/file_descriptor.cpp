@@ -80,12 +80,22 @@ void FileDescriptor::writeFully(const char* buffer, std::size_t count)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throw FileError(m_path, errno);
+            throw FileError(m_path, errno == EPERM && noRoomFor(chunk) ? ENOSPC : errno);
         }
         if (n == 0)
             throw FileError(m_path, ENOSPC);
         done += std::size_t(n);
     }
+}
+
+bool FileDescriptor::noRoomFor(std::size_t count) const
+{
+    // Some drivers (FAT through FUSE) refuse a write that the disk has no
+    // room for as not permitted; the free space tells the truth.
+    const int error = errno;
+    const std::int64_t free = SystemCalls::current().freeSpace(m_fd);
+    errno = error;
+    return free >= 0 && std::uint64_t(free) < count;
 }
 
 void FileDescriptor::sync()

@@ -34,6 +34,9 @@ public:
     void close();
 
 private:
+    /// Whether the file system has less room left than `count` bytes.
+    bool noRoomFor(std::size_t count) const;
+
     int m_fd = -1;
     NativeName m_path;
 };

@@ -161,7 +161,7 @@ bool FileRef::isWritable() const
     // for a link may be far from the link's own.
     const FileRef real = resolved();
     const FileRef folder = real.parent();
-    if (!mayWrite(real.m_path) || !mayWrite(folder.m_path))
+    if (!mayWrite(real.m_path) || !mayWrite(folder.m_path) || !real.mayReplaceName())
         return false;
     // In a folder with the sticky bit (/tmp, shared folders) only the file's
     // owner, the folder's owner or the superuser may replace a name.
@@ -172,6 +172,19 @@ bool FileRef::isWritable() const
         return self == 0 || self == folderStatus.owner || self == statOf(real.m_path).owner;
     }
 #endif
+    return true;
+}
+
+bool FileRef::mayReplaceName() const
+{
+    const FileRef real = resolved();
+    for (const FileRef& entry : {real, real.parent()}) {
+        std::uint32_t flags = 0;
+        if (SystemCalls::current().fileFlags(entry.m_path.system(), &flags) < 0)
+            throw FileError(entry.m_path, errno);
+        if (flags & (SystemCalls::kAppendOnly | SystemCalls::kImmutable))
+            return false;
+    }
     return true;
 }
 

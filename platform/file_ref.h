@@ -34,10 +34,15 @@ public:
     /// Whether the program may replace this file's content: the file, links
     /// resolved, and the folder it lies in are writable for this process,
     /// neither is marked read-only for everyone (which a superuser could
-    /// otherwise ignore), and a sticky folder lets this process replace the
-    /// name. False when permission is denied; other failures (no such file)
+    /// otherwise ignore), a sticky folder lets this process replace the
+    /// name, and mayReplaceName(). False when permission is denied; other failures (no such file)
     /// throw.
     bool isWritable() const;
+    /// Whether the system lets this name be replaced at all: neither the
+    /// file (links resolved) nor its folder is append-only or immutable,
+    /// which not even a superuser's write permission overrides. Throws
+    /// FileError where it cannot tell.
+    bool mayReplaceName() const;
     /// Whether an entry of this name exists in its folder: a file, a folder,
     /// or a symbolic link, also one that leads nowhere.
     bool exists() const;

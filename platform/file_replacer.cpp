@@ -4,12 +4,12 @@
 #include "platform/file_error.h"
 #include "platform/file_reader.h"
 #include "platform/system_calls.h"
-
-#include <QRandomGenerator>
+#include "platform/temporary_file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -22,40 +22,6 @@ namespace {
 
 constexpr std::size_t kCopyChunk = std::size_t(1) << 20;
 
-const char kTemporaryPrefix[] = ".quillmend-";
-const char kTemporarySuffix[] = ".tmp";
-const char kTemporaryAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-constexpr std::size_t kTemporaryRandomLength = 10;
-// The first letters of the random part name the process that made the file,
-// in base 36, which seven letters hold for any 32-bit identifier.
-constexpr std::size_t kTemporaryMakerLength = 7;
-constexpr std::uint32_t kTemporaryBase = sizeof kTemporaryAlphabet - 1;
-
-NativeName randomTemporaryName()
-{
-    QByteArray name = kTemporaryPrefix;
-    std::uint32_t maker = SystemCalls::current().processId();
-    for (std::size_t i = 0; i < kTemporaryMakerLength; ++i, maker /= kTemporaryBase)
-        name += kTemporaryAlphabet[maker % kTemporaryBase];
-    for (std::size_t i = kTemporaryMakerLength; i < kTemporaryRandomLength; ++i)
-        name += kTemporaryAlphabet[QRandomGenerator::global()->bounded(int(kTemporaryBase))];
-    return NativeName::fromSystem(name + kTemporarySuffix);
-}
-
-#ifdef _WIN32
-// The process that made a temporary file, from its name (which
-// isTemporaryName has accepted).
-std::uint32_t makerOf(const NativeString& name)
-{
-    std::uint64_t maker = 0;
-    for (std::size_t i = kTemporaryMakerLength; i-- > 0;) {
-        const auto unit = char(name[sizeof kTemporaryPrefix - 1 + i]);
-        maker = maker * kTemporaryBase + std::uint64_t(std::strchr(kTemporaryAlphabet, unit) - kTemporaryAlphabet);
-    }
-    return std::uint32_t(maker);
-}
-#endif
-
 // The errors with which link() says that this file system, or this file,
 // cannot have another hard link.
 bool meansNoHardLinks(int error)
@@ -64,10 +30,9 @@ bool meansNoHardLinks(int error)
         || error == EXDEV;
 }
 
-// Removes a file that this replacer made. A temporary file is also removed on
-// ordinary roads (a file that needs no repair), so a passing failure is tried
-// once more before the file is left behind.
-bool removeOwnFile(const NativeName& path) noexcept
+// Removes a name that this replacer made (a kept copy that must not stay).
+// A passing failure is tried once more before the name is left behind.
+bool removeOwnName(const NativeName& path) noexcept
 {
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (SystemCalls::current().unlink(path.system()) == 0 || errno == ENOENT)
@@ -103,46 +68,9 @@ std::uint32_t groupNoMoreThanOthers(std::uint32_t mode)
     return (mode & ~std::uint32_t(S_IRWXG | S_ISGID)) | (mode & S_IRWXG & ((mode & S_IRWXO) << 3));
 }
 
-// Whether `path` still names the file open as `fd`: 1 when it does, 0 when
-// it names another or nothing, -1 and errno when the system cannot tell.
-int namesOpenFile(const NativeName& path, int fd)
-{
-    FileStatus named;
-    FileStatus open;
-    if (SystemCalls::current().fstat(fd, &open) < 0)
-        return -1;
-    if (SystemCalls::current().lstat(path.system(), &named) < 0)
-        return errno == ENOENT ? 0 : -1;
-    return named.device == open.device && named.inode == open.inode ? 1 : 0;
-}
-
 const QString kChangedMeanwhile = QStringLiteral("it was changed by another program while it was being repaired");
 
 } // namespace
-
-bool FileReplacer::isTemporaryName(const NativeString& name)
-{
-    const std::size_t prefix = sizeof kTemporaryPrefix - 1;
-    const std::size_t suffix = sizeof kTemporarySuffix - 1;
-    if (name.size() != prefix + kTemporaryRandomLength + suffix)
-        return false;
-    // In the system's units, which on Windows are wider than the ASCII here.
-    const auto holds = [&name](std::size_t at, const char* ascii, std::size_t length) {
-        for (std::size_t i = 0; i < length; ++i) {
-            if (name[at + i] != NativeChar(static_cast<unsigned char>(ascii[i])))
-                return false;
-        }
-        return true;
-    };
-    if (!holds(0, kTemporaryPrefix, prefix) || !holds(prefix + kTemporaryRandomLength, kTemporarySuffix, suffix))
-        return false;
-    for (std::size_t i = prefix; i < prefix + kTemporaryRandomLength; ++i) {
-        const auto unit = static_cast<std::uint32_t>(name[i]);
-        if (unit == 0 || unit > 0x7F || !std::strchr(kTemporaryAlphabet, int(unit)))
-            return false;
-    }
-    return true;
-}
 
 FileReplacer::FileReplacer(FileRef file, const FileIdentity& expected)
     : m_file(std::move(file))
@@ -157,84 +85,19 @@ FileReplacer::~FileReplacer()
         rollBack();
 }
 
-NativeName FileReplacer::replace(QByteArrayView bytes, const KeptCopyNamer& keptCopyName)
-{
-    begin();
-    append(bytes);
-    return commit(keptCopyName);
-}
-
 void FileReplacer::begin()
 {
-    removeStrayTemporaryFiles();
-    m_temporary = createTemporary(m_temporaryPath);
-}
-
-void FileReplacer::removeStrayTemporaryFiles() const
-{
-    // Left by a repair that was killed half-way; never the user's own files,
-    // whose names do not take this form. A running repair holds a lock on
-    // each of its temporary files for as long as it lives, so a file that
-    // can be locked is one that nobody will finish (on Windows, also one
-    // whose maker has ended).
-    SystemCalls& system = SystemCalls::current();
-    std::vector<NativeString> names;
-    if (system.listFolder(m_folder.path().system(), names) < 0)
-        return;
-    for (const NativeString& name : names) {
-        if (!isTemporaryName(name))
-            continue;
-        const NativeName path = m_folder.child(NativeName::fromSystem(name)).path();
-        const int fd = system.open(path.system(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        bool stray = system.lock(fd, LOCK_EX | LOCK_NB) == 0 && namesOpenFile(path, fd) == 1;
-#ifdef _WIN32
-        // A repair on Windows closes its new file, and so drops its lock,
-        // just before the file takes the old name; its maker, still running,
-        // then tells that it is no stray.
-        stray = stray && system.processRuns(makerOf(name)) == 0;
-#endif
-        if (stray)
-            system.unlink(path.system());
-        system.close(fd);
-    }
-}
-
-FileDescriptor FileReplacer::createTemporary(NativeName& path) const
-{
-    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
-        const NativeName candidate = m_folder.child(randomTemporaryName()).path();
-        try {
-            FileDescriptor created
-                = FileDescriptor::open(candidate, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
-            // Another repair's clean-up may have taken the file between its
-            // creation and the lock; then it is no longer ours to use. Where
-            // the file system has no locks, no clean-up removes it either.
-            SystemCalls& system = SystemCalls::current();
-            if (system.lock(created.get(), LOCK_EX | LOCK_NB) < 0 && errno == EWOULDBLOCK)
-                continue;
-            const int stillOurs = namesOpenFile(candidate, created.get());
-            if (stillOurs < 0) {
-                const int error = errno;
-                removeOwnFile(candidate);
-                throw FileError(candidate, error);
-            }
-            if (stillOurs == 0)
-                continue;
-            path = candidate;
-            return created;
-        } catch (const FileError& error) {
-            if (error.errorCode() != EEXIST)
-                throw;
-        }
-    }
-    throw FileError(m_folder.path(), EEXIST);
+    // Before anything is written: a folder that lets files be added but not
+    // replaced would collect a temporary file and a kept copy on every try.
+    if (!m_file.mayReplaceName())
+        throw FileError(m_file.path(), QStringLiteral("its folder or the file itself is locked against changes (append-only or immutable)"));
+    TemporaryFile::removeStrays(m_folder, m_expected);
+    m_temporary = TemporaryFile::create(m_folder);
 }
 
 void FileReplacer::append(QByteArrayView bytes)
 {
-    m_temporary.writeFully(bytes.data(), std::size_t(bytes.size()));
+    m_temporary.descriptor().writeFully(bytes.data(), std::size_t(bytes.size()));
     m_appended += bytes.size();
 }
 
@@ -242,7 +105,7 @@ void FileReplacer::startWriteback()
 {
     if (!m_temporary.isOpen() || m_appended == m_writebackStarted)
         return;
-    SystemCalls::current().startWriteback(m_temporary.get(), std::int64_t(m_writebackStarted),
+    SystemCalls::current().startWriteback(m_temporary.fd(), std::int64_t(m_writebackStarted),
                                           std::int64_t(m_appended - m_writebackStarted));
     m_writebackStarted = m_appended;
 }
@@ -253,7 +116,7 @@ void FileReplacer::replaceOldName() const
     // scanner, a search indexer, a sync client) makes Windows refuse the
     // replacement for as long as it holds it: a few tries over a second.
     for (int attempt = 1;; ++attempt) {
-        if (SystemCalls::current().rename(m_temporaryPath.system(), m_file.path().system()) == 0)
+        if (SystemCalls::current().rename(m_temporary.path().system(), m_file.path().system()) == 0)
             return;
         if (errno != EBUSY || attempt == kReplaceAttempts)
             throw FileError(m_file.path(), errno);
@@ -262,36 +125,45 @@ void FileReplacer::replaceOldName() const
     }
 }
 
-NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName)
+NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName, const KeptCopyNamer& interimCopyName)
 {
     try {
         {
             FileDescriptor original = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
-            applyMetadata(original.get(), m_temporary.get(), m_temporaryPath);
+            applyMetadata(original.get(), m_temporary.fd(), m_temporary.descriptor().path());
             original.close();
         }
-        m_temporary.sync();
+        m_temporary.descriptor().sync();
         checkUnchanged(m_file);
-        if (keptCopyName)
+        if (keptCopyName) {
             makeKeptCopy(keptCopyName);
+        } else if (interimCopyName) {
+            makeKeptCopy(interimCopyName);
+            m_keptIsInterim = true;
+        }
         checkUnchanged(m_file);
         checkContentUnchanged();
+        m_temporary.giveName();
 #ifdef _WIN32
         // ReplaceFileW takes no file that is open, not even by this process.
-        // Without the lock, the name's maker (this process, still running)
-        // keeps other repairs' clean-ups from taking it for a stray.
         m_temporary.close();
 #endif
         replaceOldName();
+        m_temporary.taken();
         m_movedIntoPlace = true;
-        m_temporaryPath = NativeName();
-        // Open, and so locked, until here: a clean-up in another repair
-        // would otherwise take it for a stray. Its content is stored already.
-        m_temporary = FileDescriptor();
+        // Open, and so locked, until here. Its content is stored already.
+        m_temporary = TemporaryFile();
         syncFolder();
     } catch (...) {
         rollBack();
         throw;
+    }
+    // The new content is on the disk under the old name: the former content
+    // may go.
+    if (m_keptIsInterim) {
+        if (removeOwnName(m_keptPath))
+            m_keptPath = NativeName();
+        return NativeName();
     }
     return m_keptPath.isEmpty() ? NativeName() : FileRef(m_keptPath).name();
 }
@@ -344,21 +216,32 @@ void FileReplacer::makeCompleteCopy()
 {
     // Complete and stored before it takes the kept name, so that no crash
     // leaves a partial copy under that name.
-    if (m_copyPath.isEmpty()) {
-        m_copy = createTemporary(m_copyPath);
-        copyOriginalTo(m_copy);
+    if (!m_copy.isOpen()) {
+        m_copy = TemporaryFile::create(m_folder);
+        copyOriginalTo(m_copy.descriptor());
     }
+}
+
+FileReplacer::KeptCopyAttempt FileReplacer::copyTakesKeptName(const FileRef& kept)
+{
+    m_copy.taken();
+    m_keptPath = kept.path();
+    m_copy = TemporaryFile();
+    return KeptCopyAttempt::Made;
 }
 
 FileReplacer::KeptCopyAttempt FileReplacer::moveCopyToKeptName(const FileRef& kept)
 {
     makeCompleteCopy();
-    if (SystemCalls::current().renameNoReplace(m_copyPath.system(), kept.path().system()) == 0) {
-        m_keptPath = kept.path();
-        m_copyPath = NativeName();
-        m_copy = FileDescriptor();
-        return KeptCopyAttempt::Made;
+    // A copy without a name yet takes the kept one directly, which never
+    // replaces an entry.
+    if (m_copy.path().isEmpty()) {
+        if (!m_copy.linkAs(kept))
+            return KeptCopyAttempt::NameTaken;
+        return copyTakesKeptName(kept);
     }
+    if (SystemCalls::current().renameNoReplace(m_copy.path().system(), kept.path().system()) == 0)
+        return copyTakesKeptName(kept);
     if (errno == EEXIST)
         return KeptCopyAttempt::NameTaken;
     if (errno != ENOSYS)
@@ -375,12 +258,9 @@ FileReplacer::KeptCopyAttempt FileReplacer::moveCopyToFreeKeptName(const FileRef
     makeCompleteCopy();
     if (kept.exists())
         return KeptCopyAttempt::NameTaken;
-    if (SystemCalls::current().rename(m_copyPath.system(), kept.path().system()) < 0)
+    if (SystemCalls::current().rename(m_copy.path().system(), kept.path().system()) < 0)
         throw FileError(kept.path(), errno);
-    m_keptPath = kept.path();
-    m_copyPath = NativeName();
-    m_copy = FileDescriptor();
-    return KeptCopyAttempt::Made;
+    return copyTakesKeptName(kept);
 }
 
 void FileReplacer::copyOriginalTo(FileDescriptor& out)
@@ -406,8 +286,10 @@ void FileReplacer::copyOriginalTo(FileDescriptor& out)
 
 void FileReplacer::checkUnchanged(const FileRef& entry) const
 {
+    // The entry itself, not what it leads to: a link put in the file's place
+    // would make the kept copy a link, which dangles once its target goes.
     FileStatus status;
-    if (SystemCalls::current().stat(entry.path().system(), &status) < 0)
+    if (SystemCalls::current().lstat(entry.path().system(), &status) < 0)
         throw FileError(entry.path(), errno);
     if (!FileIdentity::fromStatus(status).sameFileAndContent(m_expected))
         throw FileError(m_file.path(), kChangedMeanwhile);
@@ -480,6 +362,8 @@ void FileReplacer::copyAttributes(int source, int fd, const NativeName& path, st
             throw FileError(m_file.path(), errno);
         names.clear();
     }
+    // The temporary file's own mark is no part of the content's metadata.
+    names.erase(std::remove(names.begin(), names.end(), TemporaryFile::kMarkAttribute), names.end());
     bool accessListLost = false;
     for (const std::string& name : names) {
         std::string value;
@@ -496,6 +380,7 @@ void FileReplacer::copyAttributes(int source, int fd, const NativeName& path, st
         if (!copied && name == kAccessListAttribute)
             accessListLost = true;
     }
+    const bool inheritedRemoved = removeInheritedAttributes(fd, path, names);
     if (system.copyAccessList(source, fd) < 0) {
         if (!meansAttributeRefused(errno))
             throw FileError(path, errno);
@@ -503,8 +388,37 @@ void FileReplacer::copyAttributes(int source, int fd, const NativeName& path, st
     }
     // Without its list the original's group bits would be the list's mask,
     // and the owning group would gain what only named users had.
-    if (accessListLost && system.fchmod(fd, groupNoMoreThanOthers(mode)) < 0 && !meansNotHeld(errno))
+    const std::uint32_t finalMode = accessListLost ? groupNoMoreThanOthers(mode) : mode;
+    if ((accessListLost || inheritedRemoved) && system.fchmod(fd, finalMode) < 0 && !meansNotHeld(errno))
         throw FileError(path, errno);
+}
+
+bool FileReplacer::removeInheritedAttributes(int fd, const NativeName& path, const std::vector<std::string>& kept) const
+{
+    // A new file takes what its folder gives every new file (a default
+    // access control list among it), which the original may not have had:
+    // the repaired file has the original's access, no more.
+    SystemCalls& system = SystemCalls::current();
+    std::vector<std::string> present;
+    if (system.listAttributes(fd, present) < 0) {
+        if (!meansAttributeRefused(errno))
+            throw FileError(path, errno);
+        return false;
+    }
+    bool removed = false;
+    for (const std::string& name : present) {
+        if (name == TemporaryFile::kMarkAttribute || std::find(kept.begin(), kept.end(), name) != kept.end())
+            continue;
+        if (system.removeAttribute(fd, name.c_str()) == 0) {
+            removed = true;
+            continue;
+        }
+        // One that may not go (a security label) is no access of anybody's;
+        // an access list that stays would be.
+        if (errno != ENODATA && !(meansAttributeRefused(errno) && name != kAccessListAttribute))
+            throw FileError(path, errno);
+    }
+    return removed;
 }
 
 void FileReplacer::syncFolder() const
@@ -524,8 +438,6 @@ void FileReplacer::syncFolder() const
 void FileReplacer::rollBack() noexcept
 {
     SystemCalls& system = SystemCalls::current();
-    m_temporary = FileDescriptor();
-    m_copy = FileDescriptor();
     if (m_movedIntoPlace) {
         // Only the folder's flush failed. Where the former content has a kept
         // copy, it goes back under the old name; otherwise the old name holds
@@ -535,12 +447,10 @@ void FileReplacer::rollBack() noexcept
             m_keptPath = NativeName();
         return;
     }
-    if (!m_keptPath.isEmpty() && removeOwnFile(m_keptPath))
+    if (!m_keptPath.isEmpty() && removeOwnName(m_keptPath))
         m_keptPath = NativeName();
-    if (!m_temporaryPath.isEmpty() && removeOwnFile(m_temporaryPath))
-        m_temporaryPath = NativeName();
-    if (!m_copyPath.isEmpty() && removeOwnFile(m_copyPath))
-        m_copyPath = NativeName();
+    m_temporary.discard();
+    m_copy.discard();
 }
 
 } // namespace quillmend::platform

@@ -3,6 +3,7 @@
 #include "platform/file_descriptor.h"
 #include "platform/file_identity.h"
 #include "platform/file_ref.h"
+#include "platform/temporary_file.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -10,6 +11,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace quillmend::platform {
 
@@ -20,18 +22,18 @@ namespace quillmend::platform {
 /// append() as often as needed, then commit(). A replacer destroyed before
 /// its commit removes what it wrote.
 ///
-/// The new content goes to a temporary file created exclusively in the same
-/// folder, with the original's permissions, extended attributes and access
-/// control list (and owner and group where the process may set them; where
-/// it may not, no group gains access), and is flushed to disk. Each repair
-/// holds a lock on its temporary files while it lives, so that repairs side by
-/// side in one folder leave each other's alone. The kept copy is then a hard
-/// link to the original, or, where the file system has none, a flushed copy
-/// in a temporary file that takes the kept name in one rename; none of them
-/// replaces an existing name, and none leaves a partial copy under it. Last, the temporary file is renamed
-/// over the old name and the folder is flushed. Any failure undoes what was
-/// done: the old name keeps the former content, and no temporary file or
-/// partial kept copy is left.
+/// The new content goes to a temporary file in the same folder (see
+/// TemporaryFile: nameless where the system allows), with the original's permissions, extended attributes and access
+/// control list, and nothing more (and owner and group where the process may
+/// set them; where it may not, no group gains access), and is flushed to
+/// disk. The kept copy is then a hard link to the original, or, where the
+/// file system has none, a flushed copy in a temporary file that takes the
+/// kept name in one step; none of them replaces an existing name, and none
+/// leaves a partial copy under it. Last, the temporary file is renamed over
+/// the old name and the folder is flushed. Any failure undoes what was done:
+/// the old name keeps the former content, and no temporary file or partial
+/// kept copy is left. Nothing is replaced where the file or its folder is
+/// append-only or immutable.
 class FileReplacer {
 public:
     /// Gives the kept copy's name for attempt 1, 2, ...; a taken name is never
@@ -59,11 +61,10 @@ public:
     /// meanwhile: nothing is replaced.
     void expectContent(QByteArray digest) { m_expectedDigest = std::move(digest); }
 
-    /// Writes `bytes` under the file's name: begin(), append(), commit().
-    NativeName replace(QByteArrayView bytes, const KeptCopyNamer& keptCopyName);
-
     /// Creates the temporary file for the new content, first removing those
-    /// that a repair killed half-way left in the folder. Throws FileError.
+    /// that a repair ended half-way left in the folder
+    /// (TemporaryFile::removeStrays). Throws FileError, before anything is
+    /// written, where the name cannot be replaced.
     void begin();
     /// Adds `bytes` to the new content. Throws FileError.
     void append(QByteArrayView bytes);
@@ -75,15 +76,15 @@ public:
     /// Puts the new content under the file's name. With a `keptCopyName`, the
     /// former content stays under the first free name it gives, which is
     /// returned; without, the content is replaced and an empty name returned.
+    /// An `interimCopyName` (used only without a `keptCopyName`) keeps the
+    /// former content under such a name until the new content is on the disk
+    /// under the old name, and then removes it: where a replacing rename is
+    /// no single step (FAT and exFAT), a power cut at any moment leaves one
+    /// of the two contents whole under a name the user sees.
     /// Throws FileError after undoing what was done.
-    NativeName commit(const KeptCopyNamer& keptCopyName);
-
-    /// Whether `name` has the form of the temporary files that replacers make.
-    static bool isTemporaryName(const NativeString& name);
+    NativeName commit(const KeptCopyNamer& keptCopyName, const KeptCopyNamer& interimCopyName = {});
 
 private:
-    void removeStrayTemporaryFiles() const;
-    FileDescriptor createTemporary(NativeName& path) const;
     /// How one way of making the kept copy fared with one name.
     enum class KeptCopyAttempt { Made, NameTaken, Unsupported };
 
@@ -91,6 +92,7 @@ private:
     KeptCopyAttempt linkKeptCopy(const FileRef& kept);
     KeptCopyAttempt moveCopyToKeptName(const FileRef& kept);
     KeptCopyAttempt moveCopyToFreeKeptName(const FileRef& kept);
+    KeptCopyAttempt copyTakesKeptName(const FileRef& kept);
     void makeCompleteCopy();
     void copyOriginalTo(FileDescriptor& out);
     void checkUnchanged(const FileRef& entry) const;
@@ -104,20 +106,22 @@ private:
     /// Returns the mode given.
     std::uint32_t applyOwnerAndMode(int fd, const NativeName& path) const;
     void copyAttributes(int source, int fd, const NativeName& path, std::uint32_t mode) const;
+    /// Takes off the file open as `fd` every extended attribute that is not
+    /// in `kept`; whether there was any.
+    bool removeInheritedAttributes(int fd, const NativeName& path, const std::vector<std::string>& kept) const;
     void syncFolder() const;
     void rollBack() noexcept;
 
     FileRef m_file;
     FileRef m_folder;
     FileIdentity m_expected;
-    FileDescriptor m_temporary;
-    FileDescriptor m_copy; // the kept copy's temporary file, where it needs one
+    TemporaryFile m_temporary;
+    TemporaryFile m_copy; // the kept copy's temporary file, where it needs one
     QByteArray m_expectedDigest;
-    NativeName m_temporaryPath;
     qint64 m_appended = 0;
     qint64 m_writebackStarted = 0; // how much of the new content startWriteback() has handed over
     NativeName m_keptPath;
-    NativeName m_copyPath;
+    bool m_keptIsInterim = false;
     bool m_movedIntoPlace = false;
     std::function<void()> m_progress;
 };

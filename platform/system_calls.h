@@ -47,6 +47,19 @@ public:
         CopyAccessList,
         NameLimit,
         ProcessRuns,
+        OpenUnnamed,
+        LinkUnnamed,
+        RemoveAttribute,
+        FileFlags,
+        FreeSpace,
+    };
+
+    /// What fileFlags() tells of a file or folder.
+    enum FileFlag : std::uint32_t {
+        /// Entries may be added but none removed or replaced (chattr +a).
+        kAppendOnly = 1,
+        /// Nothing may change (chattr +i, chflags uchg).
+        kImmutable = 2,
     };
 
     virtual ~SystemCalls() = default;
@@ -64,6 +77,8 @@ public:
     /// rather than wait for another process's lock.
     int lock(int fd, int operation);
     int access(const NativeChar* path, int mode);
+    /// Flushes the file's data to the storage device itself, past its own
+    /// cache where the system offers that (macOS's F_FULLFSYNC).
     int fsync(int fd);
     /// Starts writing `count` bytes of `fd` from `offset` to the storage
     /// device without waiting for them (Linux's sync_file_range); elsewhere
@@ -81,6 +96,9 @@ public:
     /// list among them, as "system.posix_acl_access"); -1 and errno (ENOTSUP
     /// where the file system has none).
     int listAttributes(int fd, std::vector<std::string>& names);
+    /// Takes one extended attribute off a file; -1 and errno (ENODATA
+    /// where it has none of that name).
+    int removeAttribute(int fd, const char* name);
     /// The value of one extended attribute; -1 and errno.
     int getAttribute(int fd, const char* name, std::string& value);
     /// Gives the file one extended attribute; -1 and errno.
@@ -96,6 +114,20 @@ public:
     int listFolder(const NativeChar* path, std::vector<NativeString>& names);
     /// The canonical absolute path, or an empty string and errno.
     NativeString realpath(const NativeChar* path);
+    /// Creates a file in `folder` that has no name until linkUnnamed() gives
+    /// it one, so that nothing is left behind if the process dies (Linux's
+    /// O_TMPFILE), open for writing; -1 and errno (EOPNOTSUPP where the
+    /// system or the file system cannot).
+    int openUnnamed(const NativeChar* folder, std::uint32_t mode);
+    /// Gives the file that openUnnamed() made the name `newPath`, never
+    /// replacing an entry that has it (EEXIST); -1 and errno.
+    int linkUnnamed(int fd, const NativeChar* newPath);
+    /// The FileFlag bits of a file or folder (links followed); 0 where the
+    /// system keeps no such flags; -1 and errno.
+    int fileFlags(const NativeChar* path, std::uint32_t* flags);
+    /// The bytes that this process may still write on the file system that
+    /// holds `fd`; -1 and errno.
+    std::int64_t freeSpace(int fd);
     /// This process's identifier.
     std::uint32_t processId();
     /// Whether the process `id` is running on this machine: 1 or 0; -1 and

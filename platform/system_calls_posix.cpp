@@ -5,14 +5,21 @@
 #include <stdio.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #if defined(__APPLE__)
 #include <copyfile.h>
 #endif
+#if defined(__linux__)
+#include <linux/fs.h>
+#endif
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 
 namespace quillmend::platform {
 
@@ -169,6 +176,17 @@ int SystemCalls::getAttribute(int fd, const char* name, std::string& value)
     }
 }
 
+int SystemCalls::removeAttribute(int fd, const char* name)
+{
+    if (fails(Call::RemoveAttribute))
+        return -1;
+#if defined(__APPLE__)
+    return ::fremovexattr(fd, name, 0);
+#else
+    return ::fremovexattr(fd, name);
+#endif
+}
+
 int SystemCalls::setAttribute(int fd, const char* name, const std::string& value)
 {
     if (fails(Call::SetAttribute))
@@ -204,6 +222,14 @@ int SystemCalls::fsync(int fd)
 {
     if (fails(Call::Fsync))
         return -1;
+#if defined(__APPLE__)
+    // fsync() there leaves the data in the drive's own cache, where a power
+    // cut loses it; F_FULLFSYNC flushes that cache too. Some file systems
+    // (network shares, some external drives) refuse it: fsync is then the
+    // most there is.
+    if (::fcntl(fd, F_FULLFSYNC) == 0)
+        return 0;
+#endif
     return ::fsync(fd);
 }
 
@@ -275,6 +301,95 @@ int SystemCalls::renameNoReplace(const NativeChar* from, const NativeChar* to)
     errno = ENOSYS;
     return -1;
 #endif
+}
+
+int SystemCalls::openUnnamed(const NativeChar* folder, std::uint32_t mode)
+{
+    if (fails(Call::OpenUnnamed))
+        return -1;
+#if defined(__linux__) && defined(O_TMPFILE)
+    const int fd = ::open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, mode_t(mode));
+    // Kernels and file systems without it answer in several ways.
+    if (fd < 0 && (errno == EISDIR || errno == EINVAL || errno == ENOTSUP))
+        errno = EOPNOTSUPP;
+    return fd;
+#else
+    (void)folder;
+    (void)mode;
+    errno = EOPNOTSUPP;
+    return -1;
+#endif
+}
+
+int SystemCalls::linkUnnamed(int fd, const NativeChar* newPath)
+{
+    if (fails(Call::LinkUnnamed))
+        return -1;
+#if defined(__linux__)
+    // The way that needs no privilege goes through /proc; AT_EMPTY_PATH
+    // serves where /proc is not mounted, for a process that may use it.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, newPath, AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    if (errno != ENOENT)
+        return -1;
+    return ::linkat(fd, "", AT_FDCWD, newPath, AT_EMPTY_PATH);
+#else
+    (void)fd;
+    (void)newPath;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+int SystemCalls::fileFlags(const NativeChar* path, std::uint32_t* flags)
+{
+    if (fails(Call::FileFlags))
+        return -1;
+    *flags = 0;
+#if defined(__linux__)
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    int bits = 0;
+    const int result = ::ioctl(fd, FS_IOC_GETFLAGS, &bits);
+    const int error = errno;
+    ::close(fd);
+    if (result < 0) {
+        // Most file systems but the ext family, XFS and Btrfs keep no such flags.
+        if (error == ENOTTY || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL)
+            return 0;
+        errno = error;
+        return -1;
+    }
+    if (bits & FS_APPEND_FL)
+        *flags |= kAppendOnly;
+    if (bits & FS_IMMUTABLE_FL)
+        *flags |= kImmutable;
+    return 0;
+#elif defined(__APPLE__)
+    struct stat found {};
+    if (::stat(path, &found) < 0)
+        return -1;
+    if (found.st_flags & (UF_APPEND | SF_APPEND))
+        *flags |= kAppendOnly;
+    if (found.st_flags & (UF_IMMUTABLE | SF_IMMUTABLE))
+        *flags |= kImmutable;
+    return 0;
+#else
+    (void)path;
+    return 0;
+#endif
+}
+
+std::int64_t SystemCalls::freeSpace(int fd)
+{
+    if (fails(Call::FreeSpace))
+        return -1;
+    struct statvfs found {};
+    if (::fstatvfs(fd, &found) < 0)
+        return -1;
+    return std::int64_t(found.f_bavail) * std::int64_t(found.f_frsize);
 }
 
 std::uint32_t SystemCalls::processId()

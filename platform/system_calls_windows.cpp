@@ -341,6 +341,14 @@ int SystemCalls::setAttribute(int, const char*, const std::string&)
     return -1;
 }
 
+int SystemCalls::removeAttribute(int, const char*)
+{
+    if (fails(Call::RemoveAttribute))
+        return -1;
+    errno = ENOTSUP;
+    return -1;
+}
+
 int SystemCalls::copyAccessList(int, int)
 {
     if (fails(Call::CopyAccessList))
@@ -449,6 +457,53 @@ int SystemCalls::renameNoReplace(const NativeChar* from, const NativeChar* to)
         return -1;
     // Without MOVEFILE_REPLACE_EXISTING a move never replaces.
     return MoveFileExW(longForm(from).c_str(), longForm(to).c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : failWith(GetLastError());
+}
+
+int SystemCalls::openUnnamed(const NativeChar*, std::uint32_t)
+{
+    if (fails(Call::OpenUnnamed))
+        return -1;
+    errno = EOPNOTSUPP;
+    return -1;
+}
+
+int SystemCalls::linkUnnamed(int, const NativeChar*)
+{
+    if (fails(Call::LinkUnnamed))
+        return -1;
+    errno = ENOSYS;
+    return -1;
+}
+
+int SystemCalls::fileFlags(const NativeChar*, std::uint32_t* flags)
+{
+    if (fails(Call::FileFlags))
+        return -1;
+    // The read-only attribute is what Windows has of the kind, and access()
+    // tells of it already.
+    *flags = 0;
+    return 0;
+}
+
+std::int64_t SystemCalls::freeSpace(int fd)
+{
+    if (fails(Call::FreeSpace))
+        return -1;
+    // Asked of the folder that holds the file: the call takes a folder.
+    NativeString path(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(handleOf(fd), path.data(), DWORD(path.size()), FILE_NAME_NORMALIZED);
+    if (length >= path.size()) {
+        path.resize(length);
+        length = GetFinalPathNameByHandleW(handleOf(fd), path.data(), DWORD(path.size()), FILE_NAME_NORMALIZED);
+    }
+    if (length == 0 || length >= path.size())
+        return failWith(GetLastError());
+    path.resize(length);
+    path.resize(path.find_last_of(L'\\') + 1);
+    ULARGE_INTEGER available {};
+    if (!GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr))
+        return failWith(GetLastError());
+    return std::int64_t(available.QuadPart);
 }
 
 std::uint32_t SystemCalls::processId()

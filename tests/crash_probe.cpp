@@ -50,6 +50,9 @@ protected:
             killNow();
         if (m_noHardLinks && call == Call::Link)
             return EPERM;
+        // As on FAT and exFAT, which have no nameless files either.
+        if (m_noRenameWithoutReplacing && call == Call::OpenUnnamed)
+            return EOPNOTSUPP;
         return m_noRenameWithoutReplacing && call == Call::RenameNoReplace ? ENOSYS : 0;
     }
 

@@ -6,6 +6,9 @@
 #
 #   crash_safety.sh PROBE CLI
 # QUILLMEND_RUNNER, when set, runs both programs (wine, for the Windows build).
+# QUILLMEND_STRAYS_STAY=1 where the system keeps no mark that proves a
+# leftover temporary file the program's own (Windows): the next repair then
+# rightly leaves it.
 set -uo pipefail
 runner=${QUILLMEND_RUNNER:-}
 probe=$1
@@ -55,9 +58,13 @@ scenario() {
     # shellcheck disable=SC2086
     $runner "$cli" ${cli_flags//--no-rename-without-replacing/} "$dir/$name" > /dev/null 2>&1 || fail "$name $flags, killed at call $n: the next repair failed"
     cmp -s <(printf '%b' "$repaired") "$dir/$name" || fail "$name $flags, call $n: not repaired by the next repair"
-    if ls -A "$dir" | grep -q '^\.quillmend-'; then
-      fail "$name $flags, call $n: a temporary file is left after the next repair"
-    fi
+    # One killed between its creation and its mark cannot be proven a
+    # leftover and stays; it is empty.
+    for entry in "$dir"/.quillmend-*; do
+      [ -e "$entry" ] || continue
+      [ "${QUILLMEND_STRAYS_STAY:-}" = 1 ] || [ ! -s "$entry" ] \
+        || fail "$name $flags, call $n: a temporary file is left after the next repair"
+    done
     if [ "$keeps" = yes ] && ! ls "$dir" | grep -q 'Original\|^show\.$\|^show 2\.\?$'; then
       fail "$name $flags, call $n: no kept copy after the next repair"
     fi
@@ -75,6 +82,7 @@ scenario show.xml "--no-hard-links --no-rename-without-replacing" "$export_text"
 scenario show.xml "--no-hard-links --no-rename-without-replacing" "$export_text" "$export_repaired" yes "show (Original).xml"
 scenario legacy.xml "" '<Action>Entire Plot</Action>Caf\216\001' '<Action>Entire Plot</Action>Caf\303\251' yes ""
 scenario notes.txt "--any-file" 'a\001b' 'ab' no ""
+scenario notes.txt "--any-file --no-hard-links --no-rename-without-replacing" 'a\001b' 'ab' no ""
 scenario show "--any-file" 'a\001b' 'ab' yes ""
 
 echo "crash points covered: $points"

@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -51,6 +52,19 @@ void removeEntries(const QByteArray& folder)
 void ScratchFolder::empty()
 {
     removeEntries(QFile::encodeName(m_dir.path()));
+}
+
+int waitStatusOfChild(const std::function<void()>& body)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        body();
+        ::_exit(0);
+    }
+    int status = -1;
+    if (child > 0)
+        ::waitpid(child, &status, 0);
+    return status;
 }
 #else
 void ScratchFolder::empty()

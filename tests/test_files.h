@@ -5,6 +5,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
+
 namespace quillmend::tests {
 
 /// A temporary folder for the tests of one class, emptied before each test.
@@ -28,6 +30,10 @@ QByteArray readFile(const QString& path);
 /// which need not be text.
 void writeFile(const QString& folder, const QByteArray& name, const QByteArray& bytes);
 QByteArray readFile(const QString& folder, const QByteArray& name);
+/// Runs `body` in a child process, which ends with exit status 0 after it,
+/// and returns the child's wait status: how it ended (killed by a signal,
+/// say) as waitpid() tells it.
+int waitStatusOfChild(const std::function<void()>& body);
 #endif
 /// Makes `path` read-only for everyone (0444; on Windows its read-only
 /// attribute), or writable for its owner again (0755).

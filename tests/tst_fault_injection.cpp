@@ -140,20 +140,28 @@ private slots:
     {
         QTest::addColumn<int>("error");
         QTest::addColumn<bool>("renameCanReplace");
-        QTest::newRow("ENOSPC") << ENOSPC << false;
-        QTest::newRow("EIO") << EIO << false;
-        // Nor a rename that refuses to replace: the copy takes a name checked just before.
-        QTest::newRow("ENOSPC, no safe rename") << ENOSPC << true;
-        QTest::newRow("EIO, no safe rename") << EIO << true;
+        QTest::addColumn<bool>("anyFile");
+        QTest::newRow("ENOSPC") << ENOSPC << false << false;
+        QTest::newRow("EIO") << EIO << false << false;
+        // Nor a rename that refuses to replace, nor nameless files (FAT):
+        // the copy takes a name checked just before.
+        QTest::newRow("ENOSPC, no safe rename") << ENOSPC << true << false;
+        QTest::newRow("EIO, no safe rename") << EIO << true << false;
+        // The former content waits under a second name until the new one is stored.
+        QTest::newRow("any file, EIO, no safe rename") << EIO << true << true;
     }
     void everyCallFailsWithoutHardLinks()
     {
         QFETCH(int, error);
         QFETCH(bool, renameCanReplace);
+        QFETCH(bool, anyFile);
         QMap<Call, int> always{{Call::Link, EPERM}};
-        if (renameCanReplace)
+        if (renameCanReplace) {
             always.insert(Call::RenameNoReplace, ENOSYS);
-        const Scenario s{"show.xml", false, sampleExport(), repairedSampleExport(), {}, "show (Original).xml"};
+            always.insert(Call::OpenUnnamed, EOPNOTSUPP);
+        }
+        const Scenario s = anyFile ? Scenario{"show.xml", true, "a\x01" "b", "ab", {}, QString()}
+                                   : Scenario{"show.xml", false, sampleExport(), repairedSampleExport(), {}, "show (Original).xml"};
         int n = 0;
         bool fired = true;
         while (fired && !QTest::currentTestFailed())

@@ -3,6 +3,8 @@
 #include "engine/repair_pass.h"
 #include "engine/text_repair.h"
 #include "platform/utf8.h"
+#include "fault_injector.h"
+#include "platform/temporary_file.h"
 #include "test_files.h"
 
 #include <QDir>
@@ -14,11 +16,16 @@
 
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+
+#include <csignal>
 
 using namespace quillmend;
 using namespace quillmend::tests;
 using Contents = QMap<QString, QByteArray>;
+using Call = platform::SystemCalls::Call;
 
 namespace {
 
@@ -157,32 +164,161 @@ private slots:
             QVERIFY(QFileInfo(kept).isSymLink() || QFileInfo(kept).isDir());
     }
 
-    // Another program replaces the file while the repair runs.
+    // Another program replaces the file while the repair runs: nothing is
+    // replaced, and the kept copy never becomes what was put in its place.
+    void fileReplacedDuringRepair_data()
+    {
+        QTest::addColumn<bool>("byLink");
+        QTest::newRow("another file renamed over it") << false;
+        QTest::newRow("swapped for a link to itself") << true;
+    }
     void fileReplacedDuringRepair()
     {
+        QFETCH(bool, byLink);
         writeFile(path("show.xml"), kDirty);
         writeFile(path("newer.xml"), kDirty);
+        QVERIFY(QDir().mkdir(path("away")));
         bool replaced = false;
         const auto replace = [&] {
-            if (!replaced)
-                QVERIFY(::rename(QFile::encodeName(path("newer.xml")).constData(),
-                                 QFile::encodeName(path("show.xml")).constData())
-                        == 0);
+            if (replaced)
+                return;
             replaced = true;
+            const QString moved = byLink ? path("away/show.xml") : path("show.xml");
+            QVERIFY(::rename(QFile::encodeName(byLink ? path("show.xml") : path("newer.xml")).constData(),
+                             QFile::encodeName(moved).constData())
+                    == 0);
+            if (byLink)
+                QVERIFY(QFile::link("away/show.xml", path("show.xml")));
         };
         QCOMPARE(repair(path("show.xml"), false, replace), engine::kResultError);
+        QCOMPARE(folderContents(m_dir.path()),
+                 byLink ? (Contents{{"show.xml", kDirty}, {"newer.xml", kDirty}, {"away", {}}})
+                        : (Contents{{"show.xml", kDirty}, {"away", {}}}));
+    }
+
+    // What a killed repair left goes; nothing else does, whatever its name,
+    // and above all not the file being repaired.
+    void onlyProvenStraysAreRemoved_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("given"); // the name the repair is given: the file's, or a link's to it
+        QTest::addColumn<bool>("anyFile");
+        QTest::addColumn<Contents>("neighbours");
+        QTest::addColumn<engine::ResultCode>("code");
+        QTest::addColumn<Contents>("after");
+        const QString temporaryForm = ".quillmend-abcdefghij.tmp";
+        QTest::newRow("a killed repair's leftover") << "show.xml" << kDirty << "show.xml" << false << Contents()
+                                                    << engine::kResultDone
+                                                    << Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}};
+        QTest::newRow("the user's file of that form, beside a refusal")
+            << "notexport.xml" << QByteArray("<a>\x01</a>") << "notexport.xml" << false
+            << Contents{{".quillmend-mynotes123.tmp", "my notes"}} << engine::kResultNotFullExport
+            << Contents{{"notexport.xml", "<a>\x01</a>"}, {".quillmend-mynotes123.tmp", "my notes"}};
+        QTest::newRow("the file repaired has that form")
+            << temporaryForm << kDirty << temporaryForm << false << Contents() << engine::kResultDone
+            << Contents{{temporaryForm, kClean}, {".quillmend-abcdefghij (Original).tmp", kDirty}};
+        QTest::newRow("the file repaired has that form, through a link")
+            << temporaryForm << kDirty << "show-link.xml" << false << Contents() << engine::kResultDone
+            << Contents{{temporaryForm, kClean}, {"show-link.xml", kClean}, {".quillmend-abcdefghij (Original).tmp", kDirty}};
+        QTest::newRow("the file repaired has that form, any file")
+            << temporaryForm << QByteArray("a\x01" "b") << temporaryForm << true << Contents() << engine::kResultDone
+            << Contents{{temporaryForm, "ab"}};
+    }
+    void onlyProvenStraysAreRemoved()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, given);
+        QFETCH(bool, anyFile);
+        QFETCH(Contents, neighbours);
+        QFETCH(engine::ResultCode, code);
+        QFETCH(Contents, after);
+        writeFile(path(file), content);
+        for (auto it = neighbours.cbegin(); it != neighbours.cend(); ++it)
+            writeFile(path(it.key()), it.value());
+        if (given != file)
+            QVERIFY(QFile::link(file, path(given)));
+        // A leftover as a repair killed half-way leaves it where the system
+        // cannot make a file without a name.
+        const int status = waitStatusOfChild([this] {
+            FaultInjector injector;
+            injector.failAlways(Call::OpenUnnamed, EOPNOTSUPP);
+            platform::TemporaryFile leftover = platform::TemporaryFile::create(platform::FileRef(m_dir.path()));
+            leftover.descriptor().writeFully("partial", 7);
+            ::raise(SIGKILL);
+        });
+        QVERIFY(WIFSIGNALED(status));
+        QCOMPARE(folderContents(m_dir.path()).size(), 1 + neighbours.size() + (given != file) + 1);
+        QCOMPARE(repair(path(given), anyFile), code);
+        QCOMPARE(folderContents(m_dir.path()), after);
+    }
+
+    // Ctrl-C, SIGTERM or SIGHUP during a repair: the program ends as the
+    // signal asks, the file as it was, its temporary file gone.
+    void interruptLeavesNothing_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("Ctrl-C") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGHUP") << SIGHUP;
+    }
+    void interruptLeavesNothing()
+    {
+        QFETCH(int, signal);
+        writeFile(path("show.xml"), kDirty);
+        const int status = waitStatusOfChild([&] {
+            ::signal(signal, SIG_DFL); // not the test harness's report
+            FaultInjector injector;    // a temporary file with a name, as on FAT
+            injector.failAlways(Call::OpenUnnamed, EOPNOTSUPP);
+            repair(path("show.xml"), false, [signal] { ::raise(signal); });
+        });
+        QVERIFY(WIFSIGNALED(status));
+        QCOMPARE(WTERMSIG(status), signal);
         QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", kDirty}}));
     }
 
-    void strayTemporaryFilesAreRemoved()
+    // A folder whose default access list would give others access gives the
+    // repaired file none that the original did not have.
+    void folderDefaultAccessIsNotInherited()
     {
-        writeFile(path("show.xml"), kDirty);
-        writeFile(path(".quillmend-abcdefghij.tmp"), "left by a crash");
-        writeFile(path(".quillmend-mine.tmp"), "not ours: other form");
-        QCOMPARE(repair(path("show.xml")), engine::kResultDone);
-        QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", kClean},
-                                                          {"show (Original).xml", kDirty},
-                                                          {".quillmend-mine.tmp", "not ours: other form"}}));
+        const QString setfacl = QStandardPaths::findExecutable("setfacl");
+        if (setfacl.isEmpty())
+            QSKIP("setfacl is missing (Debian's acl)");
+        QVERIFY(QDir().mkdir(path("d")));
+        if (QProcess::execute(setfacl, {"-d", "-m", "u:nobody:rw", path("d")}) != 0)
+            QSKIP("this file system holds no access lists");
+        writeFile(path("d/s.xml"), kDirty);
+        QCOMPARE(QProcess::execute(setfacl, {"-b", path("d/s.xml")}), 0);
+        QVERIFY(::chmod(QFile::encodeName(path("d/s.xml")).constData(), 0640) == 0);
+        QCOMPARE(repair(path("d/s.xml")), engine::kResultDone);
+        char list[256];
+        QCOMPARE(::getxattr(QFile::encodeName(path("d/s.xml")).constData(), "system.posix_acl_access", list, sizeof list),
+                 ssize_t(-1));
+        QCOMPARE(errno, ENODATA);
+        struct stat status {};
+        QVERIFY(::stat(QFile::encodeName(path("d/s.xml")).constData(), &status) == 0);
+        QCOMPARE(status.st_mode & 07777, mode_t(0640));
+    }
+
+    // A folder that lets files be added but none replaced is refused before
+    // anything is written, by the request and by the pass alike.
+    void appendOnlyFolderIsRefused()
+    {
+        QVERIFY(QDir().mkdir(path("a")));
+        writeFile(path("a/show.xml"), kDirty);
+        if (::geteuid() != 0 || QProcess::execute("chattr", {"+a", path("a")}) != 0)
+            QSKIP("needs root and a file system with chattr's flags");
+        QProcess cli;
+        cli.start(QStringLiteral(QUILLMEND_CLI), {path("a/show.xml")});
+        cli.waitForFinished(30000);
+        const engine::ResultCode code = repair(path("a/show.xml"));
+        const Contents after = folderContents(path("a"));
+        QProcess::execute("chattr", {"-a", path("a")});
+        QCOMPARE(cli.exitCode(), 1);
+        QVERIFY(cli.readAllStandardOutput().contains("You don't have write permission for this file"));
+        QCOMPARE(code, engine::kResultError);
+        QCOMPARE(after, (Contents{{"show.xml", kDirty}}));
     }
 
     // A file of 1 GiB: repaired with little memory, every slice right.

@@ -124,10 +124,11 @@ private slots:
         }
     }
 
-    // A repair's new file is closed, and unlocked, just before it takes the
-    // old name; its maker, named in its name, keeps it from other repairs'
-    // clean-ups while it runs. A stray whose maker has ended is removed.
-    void strayTemporaryFilesOfEndedRepairsOnly()
+    // Windows keeps no mark that proves a file of the temporary form ours,
+    // so none is removed, whatever its maker: not one of a repair on its way
+    // (closed, and unlocked, just before it takes the old name), nor one
+    // that looks left by an ended repair but may be the user's.
+    void noTemporaryFileIsProvenOurs()
     {
         QByteArray running;
         for (DWORD id = GetCurrentProcessId(), i = 0; i < 7; ++i, id /= 36)
@@ -140,6 +141,7 @@ private slots:
         QCOMPARE(repair(m_dir.filePath("show.xml")), engine::kResultDone);
         QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", kClean},
                                                          {"show (Original).xml", kDirty},
+                                                         {ended, "left by a killed repair"},
                                                          {own, "on its way to an old name"}}));
     }
 
