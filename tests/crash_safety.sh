@@ -15,13 +15,8 @@ probe=$1
 cli=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
+. "$(dirname "$0")/lib.sh"
 points=0
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 # scenario NAME FLAGS ORIGINAL REPAIRED KEEPS_COPY TAKEN_NAME
 scenario() {
@@ -86,9 +81,4 @@ scenario notes.txt "--any-file --no-hard-links --no-rename-without-replacing" 'a
 scenario show "--any-file" 'a\001b' 'ab' yes ""
 
 echo "crash points covered: $points"
-if [ $failures -eq 0 ]; then
-  echo "crash safety: all checks passed"
-  exit 0
-fi
-echo "crash safety: $failures checks failed"
-exit 1
+finish "crash safety"
