@@ -128,6 +128,7 @@ void FileReplacer::replaceOldName() const
 NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName, const KeptCopyNamer& interimCopyName)
 {
     try {
+        watchForWriters();
         {
             FileDescriptor original = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
             applyMetadata(original.get(), m_temporary.fd(), m_temporary.descriptor().path());
@@ -148,9 +149,11 @@ NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName, const KeptCop
         // ReplaceFileW takes no file that is open, not even by this process.
         m_temporary.close();
 #endif
+        checkNoWriterWaits();
         replaceOldName();
         m_temporary.taken();
         m_movedIntoPlace = true;
+        m_watch = FileDescriptor();
         // Open, and so locked, until here. Its content is stored already.
         m_temporary = TemporaryFile();
         syncFolder();
@@ -282,6 +285,24 @@ void FileReplacer::copyOriginalTo(FileDescriptor& out)
     applyMetadata(in.get(), out.get(), out.path());
     out.sync();
     in.close();
+}
+
+void FileReplacer::watchForWriters()
+{
+    // From here on, a program that opens the file to save it is held up and
+    // seen, where the system offers that (Linux, on the user's own file):
+    // its save then wins, rather than landing in a file that is no longer
+    // under the name. Without a lease, the checks of the file's state and
+    // content are all there is.
+    m_watch = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (SystemCalls::current().lease(m_watch.get(), SystemCalls::LeaseRequest::Take) < 0)
+        m_watch = FileDescriptor();
+}
+
+void FileReplacer::checkNoWriterWaits() const
+{
+    if (m_watch.isOpen() && SystemCalls::current().lease(m_watch.get(), SystemCalls::LeaseRequest::Check) == 0)
+        throw FileError(m_file.path(), kChangedMeanwhile);
 }
 
 void FileReplacer::checkUnchanged(const FileRef& entry) const
@@ -438,6 +459,7 @@ void FileReplacer::syncFolder() const
 void FileReplacer::rollBack() noexcept
 {
     SystemCalls& system = SystemCalls::current();
+    m_watch = FileDescriptor();
     if (m_movedIntoPlace) {
         // Only the folder's flush failed. Where the former content has a kept
         // copy, it goes back under the old name; otherwise the old name holds

@@ -33,7 +33,9 @@ namespace quillmend::platform {
 /// the old name and the folder is flushed. Any failure undoes what was done:
 /// the old name keeps the former content, and no temporary file or partial
 /// kept copy is left. Nothing is replaced where the file or its folder is
-/// append-only or immutable.
+/// append-only or immutable, nor where another program opens the file to
+/// write it while the replacement is made ready (seen by a lease where the
+/// system offers one).
 class FileReplacer {
 public:
     /// Gives the kept copy's name for attempt 1, 2, ...; a taken name is never
@@ -95,6 +97,10 @@ private:
     KeptCopyAttempt copyTakesKeptName(const FileRef& kept);
     void makeCompleteCopy();
     void copyOriginalTo(FileDescriptor& out);
+    /// Takes a lease on the file where the system offers one.
+    void watchForWriters();
+    /// Throws where another program waits to write to the file.
+    void checkNoWriterWaits() const;
     void checkUnchanged(const FileRef& entry) const;
     void checkContentUnchanged() const;
     /// The last step: the temporary file takes the old name.
@@ -117,6 +123,7 @@ private:
     FileIdentity m_expected;
     TemporaryFile m_temporary;
     TemporaryFile m_copy; // the kept copy's temporary file, where it needs one
+    FileDescriptor m_watch; // the original, open for its lease
     QByteArray m_expectedDigest;
     qint64 m_appended = 0;
     qint64 m_writebackStarted = 0; // how much of the new content startWriteback() has handed over

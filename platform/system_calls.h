@@ -52,6 +52,19 @@ public:
         RemoveAttribute,
         FileFlags,
         FreeSpace,
+        Lease,
+    };
+
+    /// What lease() is asked to do.
+    enum class LeaseRequest {
+        /// Take a read lease on the file: the system then holds up any other
+        /// program that opens it for writing, and tells this one.
+        Take,
+        /// 1 while the lease is whole, 0 once another program has asked to
+        /// write (it waits until the lease goes).
+        Check,
+        /// Let the lease go: a program held up goes on.
+        Release,
     };
 
     /// What fileFlags() tells of a file or folder.
@@ -128,6 +141,12 @@ public:
     /// The bytes that this process may still write on the file system that
     /// holds `fd`; -1 and errno.
     std::int64_t freeSpace(int fd);
+    /// Read leases (Linux's F_SETLEASE, on a file this process owns, opened
+    /// read-only and by nobody for writing); -1 and errno (ENOSYS where the
+    /// system has none, EAGAIN where another program has the file open for
+    /// writing). The system's notice of a broken lease is ignored: Check
+    /// tells of it.
+    int lease(int fd, LeaseRequest request);
     /// This process's identifier.
     std::uint32_t processId();
     /// Whether the process `id` is running on this machine: 1 or 0; -1 and

@@ -392,6 +392,44 @@ std::int64_t SystemCalls::freeSpace(int fd)
     return std::int64_t(found.f_bavail) * std::int64_t(found.f_frsize);
 }
 
+int SystemCalls::lease(int fd, LeaseRequest request)
+{
+    if (fails(Call::Lease))
+        return -1;
+#if defined(__linux__)
+    switch (request) {
+    case LeaseRequest::Take: {
+        // The system tells of a broken lease by a signal, SIGIO unless told
+        // otherwise, which would end the program: a real-time signal that
+        // nothing else uses, ignored, serves instead.
+        static const int notice = [] {
+            const int chosen = SIGRTMAX - 3;
+            struct sigaction current {};
+            if (::sigaction(chosen, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+                ::signal(chosen, SIG_IGN);
+            return chosen;
+        }();
+        if (::fcntl(fd, F_SETSIG, notice) < 0)
+            return -1;
+        return ::fcntl(fd, F_SETLEASE, F_RDLCK);
+    }
+    case LeaseRequest::Check: {
+        const int held = ::fcntl(fd, F_GETLEASE);
+        return held < 0 ? -1 : held == F_RDLCK ? 1 : 0;
+    }
+    case LeaseRequest::Release:
+        return ::fcntl(fd, F_SETLEASE, F_UNLCK);
+    }
+    errno = EINVAL;
+    return -1;
+#else
+    (void)fd;
+    (void)request;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
 std::uint32_t SystemCalls::processId()
 {
     return std::uint32_t(::getpid());

@@ -506,6 +506,16 @@ std::int64_t SystemCalls::freeSpace(int fd)
     return std::int64_t(available.QuadPart);
 }
 
+int SystemCalls::lease(int, LeaseRequest)
+{
+    if (fails(Call::Lease))
+        return -1;
+    // Opportunistic locks would serve, but need overlapped handles that the
+    // rest of this backend does not use.
+    errno = ENOSYS;
+    return -1;
+}
+
 std::uint32_t SystemCalls::processId()
 {
     return std::uint32_t(GetCurrentProcessId());

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -164,36 +165,52 @@ private slots:
             QVERIFY(QFileInfo(kept).isSymLink() || QFileInfo(kept).isDir());
     }
 
-    // Another program replaces the file while the repair runs: nothing is
-    // replaced, and the kept copy never becomes what was put in its place.
+    // Another program replaces the file, or opens it to save it, while the
+    // repair runs: nothing is replaced, and the kept copy never becomes what
+    // was put in its place.
     void fileReplacedDuringRepair_data()
     {
-        QTest::addColumn<bool>("byLink");
-        QTest::newRow("another file renamed over it") << false;
-        QTest::newRow("swapped for a link to itself") << true;
+        QTest::addColumn<QString>("how");
+        QTest::newRow("another file renamed over it") << "rename";
+        QTest::newRow("swapped for a link to itself") << "link";
+        QTest::newRow("opened to be saved before the replacement") << "save";
     }
     void fileReplacedDuringRepair()
     {
-        QFETCH(bool, byLink);
+        QFETCH(QString, how);
         writeFile(path("show.xml"), kDirty);
         writeFile(path("newer.xml"), kDirty);
         QVERIFY(QDir().mkdir(path("away")));
+        const QByteArray show = QFile::encodeName(path("show.xml"));
+        FaultInjector injector; // no hard links: the copy of the original is made late, as on FAT
+        if (how == "save")
+            injector.failAlways(Call::Link, EPERM);
         bool replaced = false;
         const auto replace = [&] {
             if (replaced)
                 return;
+            if (how == "save") {
+                // Held up while the repair holds its lease, which it takes
+                // once the new content is written.
+                const int fd = ::open(show.constData(), O_WRONLY | O_NONBLOCK);
+                replaced = fd < 0 && errno == EWOULDBLOCK;
+                if (fd >= 0)
+                    ::close(fd);
+                return;
+            }
             replaced = true;
-            const QString moved = byLink ? path("away/show.xml") : path("show.xml");
-            QVERIFY(::rename(QFile::encodeName(byLink ? path("show.xml") : path("newer.xml")).constData(),
-                             QFile::encodeName(moved).constData())
+            const QByteArray moved = QFile::encodeName(how == "link" ? path("away/show.xml") : path("show.xml"));
+            QVERIFY(::rename(how == "link" ? show.constData() : QFile::encodeName(path("newer.xml")).constData(),
+                             moved.constData())
                     == 0);
-            if (byLink)
+            if (how == "link")
                 QVERIFY(QFile::link("away/show.xml", path("show.xml")));
         };
         QCOMPARE(repair(path("show.xml"), false, replace), engine::kResultError);
+        QVERIFY(replaced);
         QCOMPARE(folderContents(m_dir.path()),
-                 byLink ? (Contents{{"show.xml", kDirty}, {"newer.xml", kDirty}, {"away", {}}})
-                        : (Contents{{"show.xml", kDirty}, {"away", {}}}));
+                 how == "rename" ? (Contents{{"show.xml", kDirty}, {"away", {}}})
+                                 : (Contents{{"show.xml", kDirty}, {"newer.xml", kDirty}, {"away", {}}}));
     }
 
     // What a killed repair left goes; nothing else does, whatever its name,
