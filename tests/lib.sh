@@ -21,3 +21,28 @@ finish() {
   echo "$1: $failures checks failed"
   exit 1
 }
+
+# require_volumes [TOOL...]: skips unless FAT and exFAT can be mounted here
+# through Debian's FUSE drivers (root, /dev/fuse, a loop device), with the
+# TOOLs besides.
+require_volumes() {
+  local tool
+  for tool in fusefat mount.exfat-fuse mkfs.vfat mkfs.exfat losetup "$@"; do
+    command -v "$tool" > /dev/null || skip "$tool is missing"
+  done
+  [ "$(id -u)" -eq 0 ] && [ -c /dev/fuse ] || skip "needs root and /dev/fuse"
+}
+
+# volume_work: a new folder $work, removed at the end with every volume
+# mounted on a $work/mnt* folder unmounted first and the loop device $loop
+# let go.
+volume_work() {
+  work=$(mktemp -d)
+  loop=
+  trap 'for mounted in "$work"/mnt*; do mountpoint -q "$mounted" && umount "$mounted"; done
+        [ -n "$loop" ] && losetup -d "$loop"; rm -rf "$work"' EXIT
+}
+
+# A small export and what a repair makes of it, as printf '%b' takes them.
+export_original='<?xml version="1.0"?>\r\n<Export>\r\n<Action>Entire Plot</Action>\r\n<a><AppStamp>Vectorworks</AppStamp>x\001y</a>\r\n</Export>\r\n'
+export_repaired='<?xml version="1.0"?>\r\n<Export>\r\n<Action>Entire Plot</Action>\r\n<a><AppStamp>Marlowbrook</AppStamp>xy</a>\r\n</Export>\r\n'

@@ -13,23 +13,12 @@ export LC_ALL=C
 cli=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
-for tool in fusefat mount.exfat-fuse mkfs.vfat mkfs.exfat losetup strace python3; do
-  command -v "$tool" > /dev/null || skip "$tool is missing"
-done
-[ "$(id -u)" -eq 0 ] && [ -c /dev/fuse ] || skip "needs root and /dev/fuse"
-
-work=$(mktemp -d)
-loop=
-cleanup() {
-  mountpoint -q "$work/mnt" && umount "$work/mnt"
-  [ -n "$loop" ] && losetup -d "$loop"
-  rm -rf "$work"
-}
-trap cleanup EXIT
+require_volumes strace python3
+volume_work
 mkdir "$work/mnt"
 
-original='<?xml version="1.0"?>\r\n<Export>\r\n<Action>Entire Plot</Action>\r\n<a><AppStamp>Vectorworks</AppStamp>x\001y</a>\r\n</Export>\r\n'
-repaired='<?xml version="1.0"?>\r\n<Export>\r\n<Action>Entire Plot</Action>\r\n<a><AppStamp>Marlowbrook</AppStamp>xy</a>\r\n</Export>\r\n'
+original=$export_original
+repaired=$export_repaired
 printf '%b' "$original" > "$work/original"
 printf '%b' "$repaired" > "$work/repaired"
 printf 'a\001b' > "$work/any-original"

@@ -10,25 +10,12 @@ set -uo pipefail
 export LC_ALL=C
 cli=$1
 . "$(dirname "$0")/lib.sh"
-for tool in fusefat mount.exfat-fuse mkfs.vfat mkfs.exfat losetup; do
-  command -v "$tool" > /dev/null || skip "$tool is missing"
-done
-[ "$(id -u)" -eq 0 ] && [ -c /dev/fuse ] || skip "needs root and /dev/fuse"
-
-work=$(mktemp -d)
-loop=
-cleanup() {
-  for mounted in "$work"/mnt-*; do
-    mountpoint -q "$mounted" && umount "$mounted"
-  done
-  [ -n "$loop" ] && losetup -d "$loop"
-  rm -rf "$work"
-}
-trap cleanup EXIT
+require_volumes
+volume_work
 hex() { od -An -tx1 "$1" | tr -d ' \n'; }
 
-original='<?xml version="1.0"?>\r\n<Export>\r\n<Action>Entire Plot</Action>\r\n<a><AppStamp>Vectorworks</AppStamp>x\001y</a>\r\n</Export>\r\n'
-repaired='<?xml version="1.0"?>\r\n<Export>\r\n<Action>Entire Plot</Action>\r\n<a><AppStamp>Marlowbrook</AppStamp>xy</a>\r\n</Export>\r\n'
+original=$export_original
+repaired=$export_repaired
 
 # check VOLUME FOLDER
 check() {
