@@ -1,0 +1,34 @@
+# Shared by the tools: run as root, or through sudo; install what is missing;
+# configure a build folder once, from a named preset (CMakePresets.json).
+# Sourced by a script that has cd'd to the repository's top folder.
+
+# as_root COMMAND...: the command, through sudo where this is not root.
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# install_missing [--no-recommends] PACKAGE...: installs, with apt-get, the
+# Debian packages that are not installed yet; quiet when all of them are.
+install_missing() {
+  local options=()
+  if [ "${1:-}" = --no-recommends ]; then
+    options=(--no-install-recommends)
+    shift
+  fi
+  local missing=() package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  as_root apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq "${options[@]}" "${missing[@]}" >/dev/null
+}
+
+# configure_once PRESET FOLDER [CMAKE_ARGUMENT...]: configures the preset,
+# whose build folder is FOLDER, where that has never been configured.
+configure_once() {
+  local preset=$1 folder=$2
+  shift 2
+  [ -f "$folder/CMakeCache.txt" ] || cmake --preset "$preset" "$@" >/dev/null
+}
