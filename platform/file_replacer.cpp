@@ -30,17 +30,6 @@ bool meansNoHardLinks(int error)
         || error == EXDEV;
 }
 
-// Removes a name that this replacer made (a kept copy that must not stay).
-// A passing failure is tried once more before the name is left behind.
-bool removeOwnName(const NativeName& path) noexcept
-{
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (SystemCalls::current().unlink(path.system()) == 0 || errno == ENOENT)
-            return true;
-    }
-    return false;
-}
-
 // The access control list among a file's extended attributes, where the
 // system keeps it there (Linux).
 const char kAccessListAttribute[] = "system.posix_acl_access";
@@ -164,7 +153,7 @@ NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName, const KeptCop
     // The new content is on the disk under the old name: the former content
     // may go.
     if (m_keptIsInterim) {
-        if (removeOwnName(m_keptPath))
+        if (TemporaryFile::removeOwnName(m_keptPath))
             m_keptPath = NativeName();
         return NativeName();
     }
@@ -469,7 +458,7 @@ void FileReplacer::rollBack() noexcept
             m_keptPath = NativeName();
         return;
     }
-    if (!m_keptPath.isEmpty() && removeOwnName(m_keptPath))
+    if (!m_keptPath.isEmpty() && TemporaryFile::removeOwnName(m_keptPath))
         m_keptPath = NativeName();
     m_temporary.discard();
     m_copy.discard();

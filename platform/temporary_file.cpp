@@ -53,16 +53,6 @@ int namesOpenFile(const NativeName& path, int fd)
     return named.device == open.device && named.inode == open.inode ? 1 : 0;
 }
 
-// A passing failure is tried once more before the name is left behind.
-bool removeName(const NativeName& path) noexcept
-{
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (SystemCalls::current().unlink(path.system()) == 0 || errno == ENOENT)
-            return true;
-    }
-    return false;
-}
-
 // The mark's value is the maker's process id, so that a leftover whose maker
 // still runs (a repair under way) is told apart from one of a repair that
 // ended. A file system without extended attributes (FAT, exFAT) takes no
@@ -212,10 +202,21 @@ bool TemporaryFile::discard() noexcept
     m_descriptor = FileDescriptor();
     if (m_path.isEmpty())
         return true;
-    if (!removeName(m_path))
+    if (!removeOwnName(m_path))
         return false;
     forgetName();
     return true;
+}
+
+bool TemporaryFile::removeOwnName(const NativeName& path) noexcept
+{
+    // A temporary file is also removed on ordinary roads (a file that needs
+    // no repair), so a passing failure is no reason to leave it behind.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (SystemCalls::current().unlink(path.system()) == 0 || errno == ENOENT)
+            return true;
+    }
+    return false;
 }
 
 bool TemporaryFile::isTemporaryName(const NativeString& name)

@@ -70,6 +70,11 @@ public:
     /// and closes it. Returns false where the name stays.
     bool discard() noexcept;
 
+    /// Removes a name that this program made (a temporary file, a kept copy
+    /// that must not stay); a passing failure is tried once more. True where
+    /// the name is gone.
+    static bool removeOwnName(const NativeName& path) noexcept;
+
     /// Whether `name` has the form of a temporary file's name. The form
     /// alone proves nothing: anybody may give a file such a name.
     static bool isTemporaryName(const NativeString& name);
