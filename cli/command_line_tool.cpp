@@ -1,6 +1,7 @@
 #include "cli/command_line_tool.h"
 
 #include "cli/survey_format.h"
+#include "engine/failure_reason.h"
 #include "engine/file_survey.h"
 #include "engine/request.h"
 #include "platform/encoding_error.h"
@@ -40,11 +41,15 @@ std::optional<QString> failureOf(Work&& work)
     try {
         work();
         return std::nullopt;
-    } catch (const platform::FileError& error) {
-        return error.reason();
-    } catch (const std::exception& error) {
-        return QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        return engine::FailureReason(std::current_exception());
     }
+}
+
+// The result codes of a file that a repair refuses rather than fails on.
+bool refusesFile(engine::ResultCode code)
+{
+    return code == engine::kResultNotFullExport || code == engine::kResultEmpty;
 }
 
 // How strongly an exit status speaks when several files give different ones.
@@ -159,18 +164,11 @@ int CommandLineTool::repair(const platform::NativeName& path, bool anyFile, bool
             printForFile(sinks.status() + QStringLiteral(" (") + outcome.reason + QLatin1Char(')'));
         else if (!sinks.status().isEmpty())
             printForFile(sinks.status());
-        switch (outcome.code) {
-        case engine::kResultDone:
-        case engine::kResultUnchanged:
-            status = kExitOk;
-            break;
-        case engine::kResultNotFullExport:
-        case engine::kResultEmpty:
+        if (refusesFile(outcome.code))
             status = kExitRefused;
-            break;
-        default:
-            status = kExitError;
-        }
+        else
+            status = outcome.code == engine::kResultDone || outcome.code == engine::kResultUnchanged ? kExitOk
+                                                                                                     : kExitError;
     });
     if (failure)
         printLine(m_err, shown + QStringLiteral(": ") + *failure);
@@ -186,8 +184,7 @@ int CommandLineTool::check(const platform::NativeName& path, bool anyFile, bool 
         const QByteArray printed = json ? SurveyAsJson(path, report) : SurveyAsText(path, report).toUtf8();
         std::fputs(printed.constData(), m_out);
         std::fflush(m_out);
-        if (report.refusal || report.resultCode == engine::kResultNotFullExport
-            || report.resultCode == engine::kResultEmpty)
+        if (report.refusal || (report.resultCode && refusesFile(*report.resultCode)))
             status = kExitRefused;
         else
             status = report.resultCode == engine::kResultDone ? kExitWouldRepair : kExitOk;

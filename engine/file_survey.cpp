@@ -24,7 +24,7 @@ platform::NativeName freeKeptCopyName(const platform::FileRef& target, bool anyF
         if (!target.parent().child(candidate).exists())
             return candidate;
     }
-    throw platform::FileError(target.path(), QStringLiteral("every name for a copy of the original is taken"));
+    throw platform::FileReplacer::keptNamesTaken(target.path());
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #include "engine/repair_pass.h"
 
+#include "engine/failure_reason.h"
 #include "engine/kept_copy_name.h"
 #include "engine/stream_repair.h"
 #include "platform/file_reader.h"
-#include "platform/file_error.h"
 #include "platform/file_replacer.h"
 
 #include <exception>
@@ -23,12 +23,8 @@ RepairOutcome RepairTheFile(const std::optional<platform::FileRef>& file, bool a
         const platform::FileReplacer::KeptCopyNamer interimCopyName = InterimCopyNamerFor(target, anyFile);
         platform::FileReader reader(target);
         return StreamRepair(reader, anyFile, removeTabs, yield).run(target, keptCopyName, interimCopyName);
-    } catch (const platform::FileError& error) {
-        return {kResultError, error.reason()};
-    } catch (const std::exception& error) {
-        return {kResultError, QString::fromLocal8Bit(error.what())};
     } catch (...) {
-        return {kResultError, QStringLiteral("an unexpected failure")};
+        return {kResultError, FailureReason(std::current_exception())};
     }
 }
 

@@ -61,6 +61,11 @@ const QString kChangedMeanwhile = QStringLiteral("it was changed by another prog
 
 } // namespace
 
+FileError FileReplacer::keptNamesTaken(const NativeName& path)
+{
+    return FileError(path, QStringLiteral("every name for a copy of the original is taken"));
+}
+
 FileReplacer::FileReplacer(FileRef file, const FileIdentity& expected)
     : m_file(std::move(file))
     , m_folder(m_file.parent())
@@ -185,7 +190,7 @@ void FileReplacer::makeKeptCopy(const KeptCopyNamer& keptCopyName)
         if (result == KeptCopyAttempt::Made)
             return;
     }
-    throw FileError(m_file.path(), QStringLiteral("every name for a copy of the original is taken"));
+    throw keptNamesTaken(m_file.path());
 }
 
 FileReplacer::KeptCopyAttempt FileReplacer::linkKeptCopy(const FileRef& kept)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/file_descriptor.h"
+#include "platform/file_error.h"
 #include "platform/file_identity.h"
 #include "platform/file_ref.h"
 #include "platform/temporary_file.h"
@@ -43,6 +44,9 @@ public:
     using KeptCopyNamer = std::function<NativeName(int attempt)>;
     /// How many names, for a kept copy or a temporary file, are tried before giving up.
     static constexpr int kMaxNameAttempts = 1000;
+    /// The failure of a file all of whose kept copy's names, as many as
+    /// are tried, are taken.
+    static FileError keptNamesTaken(const NativeName& path);
 
     /// `file` is a regular file (links resolved) whose state when it was read
     /// was `expected`; if it has changed since, nothing is replaced.
