@@ -5,7 +5,6 @@
 #include "engine/file_survey.h"
 #include "engine/request.h"
 #include "platform/encoding_error.h"
-#include "platform/file_error.h"
 #include "quillmend/version.h"
 
 #include <QFile>

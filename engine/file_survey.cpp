@@ -4,7 +4,6 @@
 #include "engine/kept_copy_name.h"
 #include "engine/text_survey.h"
 #include "platform/encodings.h"
-#include "platform/file_error.h"
 #include "platform/file_reader.h"
 #include "platform/file_replacer.h"
 
