@@ -84,7 +84,8 @@ void FileReplacer::begin()
     // Before anything is written: a folder that lets files be added but not
     // replaced would collect a temporary file and a kept copy on every try.
     if (!m_file.mayReplaceName())
-        throw FileError(m_file.path(), QStringLiteral("its folder or the file itself is locked against changes (append-only or immutable)"));
+        throw FileError(m_file.path(),
+                        QStringLiteral("its folder or the file itself is locked against changes (append-only or immutable)"));
     TemporaryFile::removeStrays(m_folder, m_expected);
     m_temporary = TemporaryFile::create(m_folder);
 }

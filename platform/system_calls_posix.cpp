@@ -349,8 +349,11 @@ int SystemCalls::fileFlags(const NativeChar* path, std::uint32_t* flags)
     *flags = 0;
 #if defined(__linux__)
     const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    // A folder that this process may enter and write but not read (a drop
+    // box) cannot be asked: it is taken to have no such flag, which leaves
+    // it no worse off than before the question was asked.
     if (fd < 0)
-        return -1;
+        return errno == EACCES ? 0 : -1;
     int bits = 0;
     const int result = ::ioctl(fd, FS_IOC_GETFLAGS, &bits);
     const int error = errno;
