@@ -113,11 +113,6 @@ bool ContainsControlCharacters(QByteArrayView text, bool removeTabs)
     return nextRemovable(text.data(), 0, text.size(), keptBytesFor(removeTabs)) < text.size();
 }
 
-bool ContainsAppStamp(QByteArrayView text)
-{
-    return findAppStamp(text.data(), 0, text.size()) < text.size();
-}
-
 qsizetype RemoveControlCharacters(QByteArray& text, bool removeTabs, const YieldCallback& yield)
 {
     const unsigned char* keep = keptBytesFor(removeTabs);

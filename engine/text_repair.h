@@ -33,9 +33,6 @@ qsizetype RemoveControlCharacters(QByteArray& text, bool removeTabs, const Yield
 /// True when `text` holds a control character that RemoveControlCharacters removes.
 bool ContainsControlCharacters(QByteArrayView text, bool removeTabs);
 
-/// True when `text` holds a Vectorworks AppStamp entry.
-bool ContainsAppStamp(QByteArrayView text);
-
 /// Rewrites, in place, every Vectorworks AppStamp entry of `text` to name
 /// Marlowbrook. Returns how many were rewritten.
 qsizetype RewriteAppStamps(QByteArray& text);

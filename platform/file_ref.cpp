@@ -1,9 +1,7 @@
 #include "platform/file_ref.h"
 
-#include "platform/encodings.h"
 #include "platform/file_descriptor.h"
 #include "platform/file_error.h"
-#include "platform/file_reader.h"
 #include "platform/system_calls.h"
 
 #include <QList>
@@ -222,21 +220,6 @@ FileRef FileRef::resolved() const
     if (real.empty())
         throw FileError(m_path, errno);
     return FileRef(NativeName::fromSystem(real));
-}
-
-FileContent FileRef::readAll() const
-{
-    FileReader reader(*this);
-    // One spare byte shows whether the file has grown since it was opened.
-    QByteArray bytes(qsizetype(reader.identity().size) + 1, Qt::Uninitialized);
-    bytes.truncate(qsizetype(reader.read(bytes.data(), std::size_t(bytes.size()))));
-    reader.checkReadWhole();
-    reader.close();
-
-    FileContent content{Text{std::move(bytes), std::nullopt}, reader.identity()};
-    if (BeginsWithUtf16ByteOrderMark(content.text.bytes))
-        content.text.encoding = Encodings::UTF16;
-    return content;
 }
 
 } // namespace quillmend::platform

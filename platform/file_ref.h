@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/file_content.h"
 #include "platform/file_identity.h"
 #include "platform/native_name.h"
 
@@ -59,19 +58,12 @@ public:
     /// The same file with every symbolic link and "." or ".." resolved.
     FileRef resolved() const;
 
-    /// Reads the whole content of a regular file. A folder, FIFO, device or
-    /// socket is refused without being opened, so that reading never hangs.
-    /// A text that begins with a UTF-16 byte-order mark comes labelled UTF-16;
-    /// all other texts come unlabelled. Throws FileError, also when the file
-    /// changes while it is read.
-    FileContent readAll() const;
-
 private:
     NativeName m_path;
 };
 
 /// True when `bytes` begin with a UTF-16 byte-order mark, either way round:
-/// the reading service labels such a text UTF-16.
+/// such a text is read as UTF-16.
 bool BeginsWithUtf16ByteOrderMark(QByteArrayView bytes);
 
 } // namespace quillmend::platform

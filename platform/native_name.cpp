@@ -58,11 +58,6 @@ QString NativeName::toText() const
     return text;
 }
 
-bool NativeName::isValidText() const
-{
-    return toText() == m_units;
-}
-
 QString NativeName::toHex() const
 {
     QString hex;
@@ -111,11 +106,6 @@ const NativeChar* NativeName::system() const
 QString NativeName::toText() const
 {
     return QFile::decodeName(m_units);
-}
-
-bool NativeName::isValidText() const
-{
-    return utf8::isValid(m_units);
 }
 
 QString NativeName::toHex() const

@@ -45,8 +45,6 @@ public:
     /// The spelling as hex digits, for scripts that match names: two per
     /// byte, or on Windows four per UTF-16 unit.
     QString toHex() const;
-    /// Whether the spelling is valid text, so that toText() is exact.
-    bool isValidText() const;
 
     /// For the system calls: the units, ending in NUL.
     const NativeChar* system() const;

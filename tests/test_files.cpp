@@ -1,5 +1,8 @@
 #include "test_files.h"
 
+#include "platform/encodings.h"
+#include "platform/file_ref.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -93,6 +96,14 @@ QByteArray readFile(const QString& path)
     if (bytes.isNull())
         bytes = QByteArray("");
     return bytes;
+}
+
+platform::Text readText(const QString& path)
+{
+    platform::Text text{readFile(path), std::nullopt};
+    if (platform::BeginsWithUtf16ByteOrderMark(text.bytes))
+        text.encoding = platform::Encodings::UTF16;
+    return text;
 }
 
 #ifndef _WIN32

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/text.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -25,6 +27,9 @@ private:
 void writeFile(const QString& path, const QByteArray& bytes);
 /// The content of `path`, or a null array when it cannot be read.
 QByteArray readFile(const QString& path);
+/// The content of `path` as a repair reads it: labelled UTF-16 after a
+/// UTF-16 byte-order mark, unlabelled otherwise.
+platform::Text readText(const QString& path);
 #ifndef _WIN32
 /// The same for the entry `name` of `folder`, a name spelt byte for byte,
 /// which need not be text.

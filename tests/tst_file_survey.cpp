@@ -110,7 +110,7 @@ private slots:
         QTEST(qlonglong(*report.resultCode), "resultCode");
         QTEST(report.declarationChanges, "declarationChanges");
 
-        const QByteArray decoded = engine::MakeUTF8(platform::FileRef(path).readAll().text).bytes;
+        const QByteArray decoded = engine::MakeUTF8(readText(path)).bytes;
         const engine::ResultCode code = engine::FNProcessTheFile(platform::FileRef(path), anyFile, removeTabs);
         QCOMPARE(code, *report.resultCode);
         if (code != engine::kResultDone) {
