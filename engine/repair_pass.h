@@ -15,10 +15,18 @@
 //     RepairText (text_repair.h) removes control characters, rewrites the
 //                                AppStamp entries, and in the first slice
 //                                makes the XML declaration say UTF-8;
-//     platform::FileReplacer     appends the repaired slice to a temporary file.
+//     platform::FileReplacer     appends the repaired slice to a temporary file
+//                                (platform::TemporaryFile: nameless on Linux,
+//                                elsewhere marked, locked and removed on an
+//                                interrupt), after removing what killed repairs
+//                                left, and only that.
 //   ResultCodeFor (result_code.h)  turns what the whole text held into the code.
-//   platform::FileReplacer::commit  flushes, keeps the original under the kept
-//                              copy's name and renames the new file into place.
+//   platform::FileReplacer::commit  takes a lease where it can, flushes, keeps
+//                              the original under the kept copy's name (in
+//                              any-file mode only until the new content is
+//                              stored) and renames the new file into place.
+//
+// docs/ARCHITECTURE.md draws the same road across the libraries.
 //
 // Slices overlap so that nothing is missed at a cut: after each slice is
 // repaired, its last kEntryOverlap bytes (the longer of the marker and the
