@@ -169,8 +169,6 @@ protected:
 private:
     /// Sets errno and returns true when an error is injected for `call`.
     bool fails(Call call);
-    /// The system's own close, in each backend.
-    static int closeDescriptor(int fd);
 };
 
 } // namespace quillmend::platform

@@ -1,4 +1,4 @@
-#include "platform/system_calls.h"
+#include "platform/internal/system_backend.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -52,74 +52,56 @@ int withStatus(int result, const struct stat& status, FileStatus* out)
 
 } // namespace
 
-int SystemCalls::open(const NativeChar* path, int flags, std::uint32_t mode)
+int internal::backend::open(const NativeChar* path, int flags, std::uint32_t mode)
 {
-    if (fails(Call::Open))
-        return -1;
     return ::open(path, flags, mode_t(mode));
 }
 
-ssize_t SystemCalls::read(int fd, void* buffer, std::size_t count)
+ssize_t internal::backend::read(int fd, void* buffer, std::size_t count)
 {
-    if (fails(Call::Read))
-        return -1;
     return ::read(fd, buffer, count);
 }
 
-ssize_t SystemCalls::write(int fd, const void* buffer, std::size_t count)
+ssize_t internal::backend::write(int fd, const void* buffer, std::size_t count)
 {
-    if (fails(Call::Write))
-        return -1;
-    return ::write(fd, buffer, writeLimit(count));
+    return ::write(fd, buffer, count);
 }
 
-int SystemCalls::closeDescriptor(int fd)
+int internal::backend::close(int fd)
 {
     return ::close(fd);
 }
 
-int SystemCalls::fstat(int fd, FileStatus* status)
+int internal::backend::fstat(int fd, FileStatus* status)
 {
-    if (fails(Call::Fstat))
-        return -1;
     struct stat found {};
     return withStatus(::fstat(fd, &found), found, status);
 }
 
-std::int64_t SystemCalls::lseek(int fd, std::int64_t offset, int whence)
+std::int64_t internal::backend::lseek(int fd, std::int64_t offset, int whence)
 {
-    if (fails(Call::Lseek))
-        return -1;
     return ::lseek(fd, offset, whence);
 }
 
-int SystemCalls::stat(const NativeChar* path, FileStatus* status)
+int internal::backend::stat(const NativeChar* path, FileStatus* status)
 {
-    if (fails(Call::Stat))
-        return -1;
     struct stat found {};
     return withStatus(::stat(path, &found), found, status);
 }
 
-int SystemCalls::lstat(const NativeChar* path, FileStatus* status)
+int internal::backend::lstat(const NativeChar* path, FileStatus* status)
 {
-    if (fails(Call::Lstat))
-        return -1;
     struct stat found {};
     return withStatus(::lstat(path, &found), found, status);
 }
 
-int SystemCalls::lock(int fd, int operation)
+int internal::backend::lock(int fd, int operation)
 {
-    if (fails(Call::Lock))
-        return -1;
     return ::flock(fd, operation);
 }
 
-int SystemCalls::listAttributes(int fd, std::vector<std::string>& names)
+int internal::backend::listAttributes(int fd, std::vector<std::string>& names)
 {
-    if (fails(Call::ListAttributes))
-        return -1;
     // The list may grow between the two calls; then it is asked for again.
     for (;;) {
 #if defined(__APPLE__)
@@ -149,10 +131,8 @@ int SystemCalls::listAttributes(int fd, std::vector<std::string>& names)
     }
 }
 
-int SystemCalls::getAttribute(int fd, const char* name, std::string& value)
+int internal::backend::getAttribute(int fd, const char* name, std::string& value)
 {
-    if (fails(Call::GetAttribute))
-        return -1;
     for (;;) {
 #if defined(__APPLE__)
         const ssize_t size = ::fgetxattr(fd, name, nullptr, 0, 0, 0);
@@ -176,10 +156,8 @@ int SystemCalls::getAttribute(int fd, const char* name, std::string& value)
     }
 }
 
-int SystemCalls::removeAttribute(int fd, const char* name)
+int internal::backend::removeAttribute(int fd, const char* name)
 {
-    if (fails(Call::RemoveAttribute))
-        return -1;
 #if defined(__APPLE__)
     return ::fremovexattr(fd, name, 0);
 #else
@@ -187,10 +165,8 @@ int SystemCalls::removeAttribute(int fd, const char* name)
 #endif
 }
 
-int SystemCalls::setAttribute(int fd, const char* name, const std::string& value)
+int internal::backend::setAttribute(int fd, const char* name, const std::string& value)
 {
-    if (fails(Call::SetAttribute))
-        return -1;
 #if defined(__APPLE__)
     return ::fsetxattr(fd, name, value.data(), value.size(), 0, 0);
 #else
@@ -198,10 +174,8 @@ int SystemCalls::setAttribute(int fd, const char* name, const std::string& value
 #endif
 }
 
-int SystemCalls::copyAccessList(int from, int to)
+int internal::backend::copyAccessList(int from, int to)
 {
-    if (fails(Call::CopyAccessList))
-        return -1;
 #if defined(__APPLE__)
     return ::fcopyfile(from, to, nullptr, COPYFILE_ACL);
 #else
@@ -211,17 +185,13 @@ int SystemCalls::copyAccessList(int from, int to)
 #endif
 }
 
-int SystemCalls::access(const NativeChar* path, int mode)
+int internal::backend::access(const NativeChar* path, int mode)
 {
-    if (fails(Call::Access))
-        return -1;
     return ::access(path, mode);
 }
 
-int SystemCalls::fsync(int fd)
+int internal::backend::fsync(int fd)
 {
-    if (fails(Call::Fsync))
-        return -1;
 #if defined(__APPLE__)
     // fsync() there leaves the data in the drive's own cache, where a power
     // cut loses it; F_FULLFSYNC flushes that cache too. Some file systems
@@ -233,10 +203,8 @@ int SystemCalls::fsync(int fd)
     return ::fsync(fd);
 }
 
-int SystemCalls::startWriteback(int fd, std::int64_t offset, std::int64_t count)
+int internal::backend::startWriteback(int fd, std::int64_t offset, std::int64_t count)
 {
-    if (fails(Call::StartWriteback))
-        return -1;
 #if defined(__linux__)
     return ::sync_file_range(fd, offset, count, SYNC_FILE_RANGE_WRITE);
 #else
@@ -247,45 +215,33 @@ int SystemCalls::startWriteback(int fd, std::int64_t offset, std::int64_t count)
 #endif
 }
 
-int SystemCalls::fchmod(int fd, std::uint32_t mode)
+int internal::backend::fchmod(int fd, std::uint32_t mode)
 {
-    if (fails(Call::Fchmod))
-        return -1;
     return ::fchmod(fd, mode_t(mode));
 }
 
-int SystemCalls::fchown(int fd, std::uint32_t owner, std::uint32_t group)
+int internal::backend::fchown(int fd, std::uint32_t owner, std::uint32_t group)
 {
-    if (fails(Call::Fchown))
-        return -1;
     return ::fchown(fd, owner == kKeepId ? uid_t(-1) : uid_t(owner), group == kKeepId ? gid_t(-1) : gid_t(group));
 }
 
-int SystemCalls::link(const NativeChar* existing, const NativeChar* newPath)
+int internal::backend::link(const NativeChar* existing, const NativeChar* newPath)
 {
-    if (fails(Call::Link))
-        return -1;
     return ::link(existing, newPath);
 }
 
-int SystemCalls::rename(const NativeChar* from, const NativeChar* to)
+int internal::backend::rename(const NativeChar* from, const NativeChar* to)
 {
-    if (fails(Call::Rename))
-        return -1;
     return ::rename(from, to);
 }
 
-int SystemCalls::unlink(const NativeChar* path)
+int internal::backend::unlink(const NativeChar* path)
 {
-    if (fails(Call::Unlink))
-        return -1;
     return ::unlink(path);
 }
 
-int SystemCalls::renameNoReplace(const NativeChar* from, const NativeChar* to)
+int internal::backend::renameNoReplace(const NativeChar* from, const NativeChar* to)
 {
-    if (fails(Call::RenameNoReplace))
-        return -1;
 #if defined(__linux__) && defined(RENAME_NOREPLACE)
     if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
         return 0;
@@ -303,10 +259,8 @@ int SystemCalls::renameNoReplace(const NativeChar* from, const NativeChar* to)
 #endif
 }
 
-int SystemCalls::openUnnamed(const NativeChar* folder, std::uint32_t mode)
+int internal::backend::openUnnamed(const NativeChar* folder, std::uint32_t mode)
 {
-    if (fails(Call::OpenUnnamed))
-        return -1;
 #if defined(__linux__) && defined(O_TMPFILE)
     const int fd = ::open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, mode_t(mode));
     // Kernels and file systems without it answer in several ways.
@@ -321,10 +275,8 @@ int SystemCalls::openUnnamed(const NativeChar* folder, std::uint32_t mode)
 #endif
 }
 
-int SystemCalls::linkUnnamed(int fd, const NativeChar* newPath)
+int internal::backend::linkUnnamed(int fd, const NativeChar* newPath)
 {
-    if (fails(Call::LinkUnnamed))
-        return -1;
 #if defined(__linux__)
     // The way that needs no privilege goes through /proc; AT_EMPTY_PATH
     // serves where /proc is not mounted, for a process that may use it.
@@ -342,10 +294,8 @@ int SystemCalls::linkUnnamed(int fd, const NativeChar* newPath)
 #endif
 }
 
-int SystemCalls::fileFlags(const NativeChar* path, std::uint32_t* flags)
+int internal::backend::fileFlags(const NativeChar* path, std::uint32_t* flags)
 {
-    if (fails(Call::FileFlags))
-        return -1;
     *flags = 0;
 #if defined(__linux__)
     const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -366,18 +316,18 @@ int SystemCalls::fileFlags(const NativeChar* path, std::uint32_t* flags)
         return -1;
     }
     if (bits & FS_APPEND_FL)
-        *flags |= kAppendOnly;
+        *flags |= SystemCalls::kAppendOnly;
     if (bits & FS_IMMUTABLE_FL)
-        *flags |= kImmutable;
+        *flags |= SystemCalls::kImmutable;
     return 0;
 #elif defined(__APPLE__)
     struct stat found {};
     if (::stat(path, &found) < 0)
         return -1;
     if (found.st_flags & (UF_APPEND | SF_APPEND))
-        *flags |= kAppendOnly;
+        *flags |= SystemCalls::kAppendOnly;
     if (found.st_flags & (UF_IMMUTABLE | SF_IMMUTABLE))
-        *flags |= kImmutable;
+        *flags |= SystemCalls::kImmutable;
     return 0;
 #else
     (void)path;
@@ -385,23 +335,19 @@ int SystemCalls::fileFlags(const NativeChar* path, std::uint32_t* flags)
 #endif
 }
 
-std::int64_t SystemCalls::freeSpace(int fd)
+std::int64_t internal::backend::freeSpace(int fd)
 {
-    if (fails(Call::FreeSpace))
-        return -1;
     struct statvfs found {};
     if (::fstatvfs(fd, &found) < 0)
         return -1;
     return std::int64_t(found.f_bavail) * std::int64_t(found.f_frsize);
 }
 
-int SystemCalls::lease(int fd, LeaseRequest request)
+int internal::backend::lease(int fd, SystemCalls::LeaseRequest request)
 {
-    if (fails(Call::Lease))
-        return -1;
 #if defined(__linux__)
     switch (request) {
-    case LeaseRequest::Take: {
+    case SystemCalls::LeaseRequest::Take: {
         // The system tells of a broken lease by a signal, SIGIO unless told
         // otherwise, which would end the program: a real-time signal that
         // nothing else uses, ignored, serves instead.
@@ -416,11 +362,11 @@ int SystemCalls::lease(int fd, LeaseRequest request)
             return -1;
         return ::fcntl(fd, F_SETLEASE, F_RDLCK);
     }
-    case LeaseRequest::Check: {
+    case SystemCalls::LeaseRequest::Check: {
         const int held = ::fcntl(fd, F_GETLEASE);
         return held < 0 ? -1 : held == F_RDLCK ? 1 : 0;
     }
-    case LeaseRequest::Release:
+    case SystemCalls::LeaseRequest::Release:
         return ::fcntl(fd, F_SETLEASE, F_UNLCK);
     }
     errno = EINVAL;
@@ -433,32 +379,26 @@ int SystemCalls::lease(int fd, LeaseRequest request)
 #endif
 }
 
-std::uint32_t SystemCalls::processId()
+std::uint32_t internal::backend::processId()
 {
     return std::uint32_t(::getpid());
 }
 
-int SystemCalls::processRuns(std::uint32_t id)
+int internal::backend::processRuns(std::uint32_t id)
 {
-    if (fails(Call::ProcessRuns))
-        return -1;
     if (::kill(pid_t(id), 0) == 0 || errno == EPERM)
         return 1;
     return errno == ESRCH ? 0 : -1;
 }
 
-long SystemCalls::nameLimit(const NativeChar* folder)
+long internal::backend::nameLimit(const NativeChar* folder)
 {
-    if (fails(Call::NameLimit))
-        return -1;
     errno = 0;
     return ::pathconf(folder, _PC_NAME_MAX);
 }
 
-int SystemCalls::listFolder(const NativeChar* path, std::vector<NativeString>& names)
+int internal::backend::listFolder(const NativeChar* path, std::vector<NativeString>& names)
 {
-    if (fails(Call::ListFolder))
-        return -1;
     DIR* folder = ::opendir(path);
     if (!folder)
         return -1;
@@ -472,10 +412,8 @@ int SystemCalls::listFolder(const NativeChar* path, std::vector<NativeString>& n
     return 0;
 }
 
-NativeString SystemCalls::realpath(const NativeChar* path)
+NativeString internal::backend::realpath(const NativeChar* path)
 {
-    if (fails(Call::Realpath))
-        return NativeString();
     char* resolved = ::realpath(path, nullptr);
     if (!resolved)
         return NativeString();

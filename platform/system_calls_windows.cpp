@@ -2,7 +2,7 @@
 // throughout (the ...W calls), never the ANSI code page. A descriptor is the
 // C runtime's number for a Windows handle, so that the rest of the platform
 // layer keeps one shape on every desktop.
-#include "platform/system_calls.h"
+#include "platform/internal/system_backend.h"
 
 #include <windows.h>
 
@@ -197,10 +197,8 @@ DWORD replaceBlocker(const NativeChar* path)
 
 } // namespace
 
-int SystemCalls::open(const NativeChar* path, int flags, std::uint32_t mode)
+int internal::backend::open(const NativeChar* path, int flags, std::uint32_t mode)
 {
-    if (fails(Call::Open))
-        return -1;
     const int access = flags & (O_RDONLY | O_WRONLY | O_RDWR);
     const DWORD desired = access == O_WRONLY ? GENERIC_WRITE
         : access == O_RDWR                   ? GENERIC_READ | GENERIC_WRITE
@@ -233,10 +231,8 @@ int SystemCalls::open(const NativeChar* path, int flags, std::uint32_t mode)
     return fd;
 }
 
-ssize_t SystemCalls::read(int fd, void* buffer, std::size_t count)
+ssize_t internal::backend::read(int fd, void* buffer, std::size_t count)
 {
-    if (fails(Call::Read))
-        return -1;
     DWORD got = 0;
     const DWORD asked = count > 0x40000000 ? 0x40000000 : DWORD(count);
     if (!ReadFile(handleOf(fd), buffer, asked, &got, nullptr))
@@ -244,11 +240,8 @@ ssize_t SystemCalls::read(int fd, void* buffer, std::size_t count)
     return ssize_t(got);
 }
 
-ssize_t SystemCalls::write(int fd, const void* buffer, std::size_t count)
+ssize_t internal::backend::write(int fd, const void* buffer, std::size_t count)
 {
-    if (fails(Call::Write))
-        return -1;
-    count = writeLimit(count);
     DWORD written = 0;
     const DWORD asked = count > 0x40000000 ? 0x40000000 : DWORD(count);
     if (!WriteFile(handleOf(fd), buffer, asked, &written, nullptr))
@@ -256,22 +249,18 @@ ssize_t SystemCalls::write(int fd, const void* buffer, std::size_t count)
     return ssize_t(written);
 }
 
-int SystemCalls::closeDescriptor(int fd)
+int internal::backend::close(int fd)
 {
     return _close(fd);
 }
 
-int SystemCalls::fstat(int fd, FileStatus* status)
+int internal::backend::fstat(int fd, FileStatus* status)
 {
-    if (fails(Call::Fstat))
-        return -1;
     return statusOfHandle(handleOf(fd), status);
 }
 
-std::int64_t SystemCalls::lseek(int fd, std::int64_t offset, int whence)
+std::int64_t internal::backend::lseek(int fd, std::int64_t offset, int whence)
 {
-    if (fails(Call::Lseek))
-        return -1;
     LARGE_INTEGER distance;
     distance.QuadPart = offset;
     LARGE_INTEGER position;
@@ -281,24 +270,18 @@ std::int64_t SystemCalls::lseek(int fd, std::int64_t offset, int whence)
     return position.QuadPart;
 }
 
-int SystemCalls::stat(const NativeChar* path, FileStatus* status)
+int internal::backend::stat(const NativeChar* path, FileStatus* status)
 {
-    if (fails(Call::Stat))
-        return -1;
     return statusOfPath(path, status, true);
 }
 
-int SystemCalls::lstat(const NativeChar* path, FileStatus* status)
+int internal::backend::lstat(const NativeChar* path, FileStatus* status)
 {
-    if (fails(Call::Lstat))
-        return -1;
     return statusOfPath(path, status, false);
 }
 
-int SystemCalls::lock(int fd, int operation)
+int internal::backend::lock(int fd, int operation)
 {
-    if (fails(Call::Lock))
-        return -1;
     // A byte-range lock over everything, which Windows enforces: another
     // process cannot take it while this one holds it.
     OVERLAPPED whole {};
@@ -315,51 +298,39 @@ int SystemCalls::lock(int fd, int operation)
     return failWith(error);
 }
 
-int SystemCalls::listAttributes(int, std::vector<std::string>&)
+int internal::backend::listAttributes(int, std::vector<std::string>&)
 {
-    if (fails(Call::ListAttributes))
-        return -1;
     // Windows has no extended attributes of this kind; its alternate data
     // streams and security descriptor go with the file when it is replaced.
     errno = ENOTSUP;
     return -1;
 }
 
-int SystemCalls::getAttribute(int, const char*, std::string&)
+int internal::backend::getAttribute(int, const char*, std::string&)
 {
-    if (fails(Call::GetAttribute))
-        return -1;
     errno = ENOTSUP;
     return -1;
 }
 
-int SystemCalls::setAttribute(int, const char*, const std::string&)
+int internal::backend::setAttribute(int, const char*, const std::string&)
 {
-    if (fails(Call::SetAttribute))
-        return -1;
     errno = ENOTSUP;
     return -1;
 }
 
-int SystemCalls::removeAttribute(int, const char*)
+int internal::backend::removeAttribute(int, const char*)
 {
-    if (fails(Call::RemoveAttribute))
-        return -1;
     errno = ENOTSUP;
     return -1;
 }
 
-int SystemCalls::copyAccessList(int, int)
+int internal::backend::copyAccessList(int, int)
 {
-    if (fails(Call::CopyAccessList))
-        return -1;
     return 0;
 }
 
-int SystemCalls::access(const NativeChar* path, int mode)
+int internal::backend::access(const NativeChar* path, int mode)
 {
-    if (fails(Call::Access))
-        return -1;
     if (isDevicePath(path))
         return 0;
     const DWORD attributes = GetFileAttributesW(longForm(path).c_str());
@@ -374,10 +345,8 @@ int SystemCalls::access(const NativeChar* path, int mode)
     return 0;
 }
 
-int SystemCalls::fsync(int fd)
+int internal::backend::fsync(int fd)
 {
-    if (fails(Call::Fsync))
-        return -1;
     if (FlushFileBuffers(handleOf(fd)))
         return 0;
     // A folder cannot be flushed this way; its entries are written through
@@ -393,41 +362,31 @@ int SystemCalls::fsync(int fd)
     return failWith(error);
 }
 
-int SystemCalls::startWriteback(int, std::int64_t, std::int64_t)
+int internal::backend::startWriteback(int, std::int64_t, std::int64_t)
 {
-    if (fails(Call::StartWriteback))
-        return -1;
     return 0;
 }
 
-int SystemCalls::fchmod(int, std::uint32_t)
+int internal::backend::fchmod(int, std::uint32_t)
 {
-    if (fails(Call::Fchmod))
-        return -1;
     // Permissions live in the security descriptor, which ReplaceFileW gives
     // the new content from the original.
     return 0;
 }
 
-int SystemCalls::fchown(int, std::uint32_t, std::uint32_t)
+int internal::backend::fchown(int, std::uint32_t, std::uint32_t)
 {
-    if (fails(Call::Fchown))
-        return -1;
     return 0;
 }
 
-int SystemCalls::link(const NativeChar* existing, const NativeChar* newPath)
+int internal::backend::link(const NativeChar* existing, const NativeChar* newPath)
 {
-    if (fails(Call::Link))
-        return -1;
     // Never replaces: an existing name fails with ERROR_ALREADY_EXISTS.
     return CreateHardLinkW(longForm(newPath).c_str(), longForm(existing).c_str(), nullptr) ? 0 : failWith(GetLastError());
 }
 
-int SystemCalls::rename(const NativeChar* from, const NativeChar* to)
+int internal::backend::rename(const NativeChar* from, const NativeChar* to)
 {
-    if (fails(Call::Rename))
-        return -1;
     // ReplaceFileW keeps the replaced file's attributes, security descriptor
     // and alternate data streams (the mark of a file from the internet among
     // them); where it cannot serve (no file to replace, a file system that
@@ -444,51 +403,39 @@ int SystemCalls::rename(const NativeChar* from, const NativeChar* to)
     return failWith(GetLastError());
 }
 
-int SystemCalls::unlink(const NativeChar* path)
+int internal::backend::unlink(const NativeChar* path)
 {
-    if (fails(Call::Unlink))
-        return -1;
     return DeleteFileW(longForm(path).c_str()) ? 0 : failWith(GetLastError());
 }
 
-int SystemCalls::renameNoReplace(const NativeChar* from, const NativeChar* to)
+int internal::backend::renameNoReplace(const NativeChar* from, const NativeChar* to)
 {
-    if (fails(Call::RenameNoReplace))
-        return -1;
     // Without MOVEFILE_REPLACE_EXISTING a move never replaces.
     return MoveFileExW(longForm(from).c_str(), longForm(to).c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : failWith(GetLastError());
 }
 
-int SystemCalls::openUnnamed(const NativeChar*, std::uint32_t)
+int internal::backend::openUnnamed(const NativeChar*, std::uint32_t)
 {
-    if (fails(Call::OpenUnnamed))
-        return -1;
     errno = EOPNOTSUPP;
     return -1;
 }
 
-int SystemCalls::linkUnnamed(int, const NativeChar*)
+int internal::backend::linkUnnamed(int, const NativeChar*)
 {
-    if (fails(Call::LinkUnnamed))
-        return -1;
     errno = ENOSYS;
     return -1;
 }
 
-int SystemCalls::fileFlags(const NativeChar*, std::uint32_t* flags)
+int internal::backend::fileFlags(const NativeChar*, std::uint32_t* flags)
 {
-    if (fails(Call::FileFlags))
-        return -1;
     // The read-only attribute is what Windows has of the kind, and access()
     // tells of it already.
     *flags = 0;
     return 0;
 }
 
-std::int64_t SystemCalls::freeSpace(int fd)
+std::int64_t internal::backend::freeSpace(int fd)
 {
-    if (fails(Call::FreeSpace))
-        return -1;
     // Asked of the folder that holds the file: the call takes a folder.
     NativeString path(MAX_PATH, L'\0');
     DWORD length = GetFinalPathNameByHandleW(handleOf(fd), path.data(), DWORD(path.size()), FILE_NAME_NORMALIZED);
@@ -506,25 +453,21 @@ std::int64_t SystemCalls::freeSpace(int fd)
     return std::int64_t(available.QuadPart);
 }
 
-int SystemCalls::lease(int, LeaseRequest)
+int internal::backend::lease(int, SystemCalls::LeaseRequest)
 {
-    if (fails(Call::Lease))
-        return -1;
     // Opportunistic locks would serve, but need overlapped handles that the
     // rest of this backend does not use.
     errno = ENOSYS;
     return -1;
 }
 
-std::uint32_t SystemCalls::processId()
+std::uint32_t internal::backend::processId()
 {
     return std::uint32_t(GetCurrentProcessId());
 }
 
-int SystemCalls::processRuns(std::uint32_t id)
+int internal::backend::processRuns(std::uint32_t id)
 {
-    if (fails(Call::ProcessRuns))
-        return -1;
     const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id);
     if (!process) {
         const DWORD error = GetLastError();
@@ -539,10 +482,8 @@ int SystemCalls::processRuns(std::uint32_t id)
     return state == WAIT_TIMEOUT ? 1 : 0;
 }
 
-long SystemCalls::nameLimit(const NativeChar* folder)
+long internal::backend::nameLimit(const NativeChar* folder)
 {
-    if (fails(Call::NameLimit))
-        return -1;
     if (isDevicePath(folder))
         return 255;
     const HANDLE handle = openForQuery(folder, true);
@@ -555,10 +496,8 @@ long SystemCalls::nameLimit(const NativeChar* folder)
     return known ? long(limit) : failWith(error);
 }
 
-int SystemCalls::listFolder(const NativeChar* path, std::vector<NativeString>& names)
+int internal::backend::listFolder(const NativeChar* path, std::vector<NativeString>& names)
 {
-    if (fails(Call::ListFolder))
-        return -1;
     if (isDevicePath(path)) {
         names.clear();
         return 0;
@@ -579,10 +518,8 @@ int SystemCalls::listFolder(const NativeChar* path, std::vector<NativeString>& n
     return error == ERROR_NO_MORE_FILES ? 0 : failWith(error);
 }
 
-NativeString SystemCalls::realpath(const NativeChar* path)
+NativeString internal::backend::realpath(const NativeChar* path)
 {
-    if (fails(Call::Realpath))
-        return NativeString();
     if (isDevicePath(path))
         return path;
     const HANDLE handle = openForQuery(path, true);
