@@ -163,13 +163,11 @@ bool FileRef::isWritable() const
         return false;
     // In a folder with the sticky bit (/tmp, shared folders) only the file's
     // owner, the folder's owner or the superuser may replace a name.
-#ifndef _WIN32
     const FileStatus folderStatus = statOf(folder.m_path);
     if (folderStatus.mode & S_ISVTX) {
-        const uid_t self = geteuid();
+        const std::uint32_t self = SystemCalls::current().userId();
         return self == 0 || self == folderStatus.owner || self == statOf(real.m_path).owner;
     }
-#endif
     return true;
 }
 

@@ -140,10 +140,8 @@ NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName, const KeptCop
         checkUnchanged(m_file);
         checkContentUnchanged();
         m_temporary.giveName();
-#ifdef _WIN32
-        // ReplaceFileW takes no file that is open, not even by this process.
-        m_temporary.close();
-#endif
+        if (SystemCalls::renamesOnlyClosedFiles())
+            m_temporary.close();
         checkNoWriterWaits();
         replaceOldName();
         m_temporary.taken();

@@ -14,11 +14,8 @@ namespace {
 // whole. A repair holds at most two names at once (its new content and a
 // copy of the original).
 constexpr int kSlots = 4;
-#ifdef _WIN32
+// The longest path that any of the systems names (Windows' long form).
 constexpr qsizetype kLongestPath = 32768;
-#else
-constexpr qsizetype kLongestPath = 4096;
-#endif
 
 enum SlotState : int { kFree, kFilling, kHeld };
 

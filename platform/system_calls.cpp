@@ -207,6 +207,26 @@ NativeString SystemCalls::realpath(const NativeChar* path)
     return fails(Call::Realpath) ? NativeString() : backend::realpath(path);
 }
 
+std::uint32_t SystemCalls::userId()
+{
+    return backend::userId();
+}
+
+bool SystemCalls::renamesOnlyClosedFiles()
+{
+    return backend::renamesOnlyClosedFiles();
+}
+
+QString SystemCalls::systemEncodingName()
+{
+    return backend::systemEncodingName();
+}
+
+QList<NativeName> SystemCalls::commandLineArguments(int argc, char* argv[])
+{
+    return backend::commandLineArguments(argc, argv);
+}
+
 int SystemCalls::injectedError(Call)
 {
     return 0;

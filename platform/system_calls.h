@@ -1,6 +1,11 @@
 #pragma once
 
 #include "platform/file_status.h"
+#include "platform/native_name.h"
+
+#include <QList>
+
+#include <QString>
 
 #include <cstddef>
 #include <cstdint>
@@ -149,6 +154,21 @@ public:
     int lease(int fd, LeaseRequest request);
     /// This process's identifier.
     std::uint32_t processId();
+    /// The user this process acts as (POSIX's effective user id); kKeepId
+    /// where the system has no such number (Windows).
+    std::uint32_t userId();
+    /// Whether rename() takes only a file that nobody has open, this process
+    /// included (Windows' ReplaceFileW), so that a new file is closed first.
+    static bool renamesOnlyClosedFiles();
+    /// The name of the encoding that programs without Unicode write in on
+    /// this system: Windows' "ANSI" code page ("windows-1252"); UTF-8 on
+    /// Linux and macOS, as Qt takes it there.
+    static QString systemEncodingName();
+    /// The program's arguments, argv[0] left out, as the system spells them:
+    /// a name need not be valid text, and must reach the system calls spelt
+    /// as it came (on Windows the UTF-16 command line, never argv in the ANSI
+    /// code page). On Windows it also makes the console show UTF-8.
+    static QList<NativeName> commandLineArguments(int argc, char* argv[]);
     /// Whether the process `id` is running on this machine: 1 or 0; -1 and
     /// errno when the system cannot tell.
     int processRuns(std::uint32_t id);

@@ -384,6 +384,29 @@ std::uint32_t internal::backend::processId()
     return std::uint32_t(::getpid());
 }
 
+std::uint32_t internal::backend::userId()
+{
+    return std::uint32_t(::geteuid());
+}
+
+bool internal::backend::renamesOnlyClosedFiles()
+{
+    return false;
+}
+
+QString internal::backend::systemEncodingName()
+{
+    return QStringLiteral("UTF-8");
+}
+
+QList<NativeName> internal::backend::commandLineArguments(int argc, char* argv[])
+{
+    QList<NativeName> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << NativeName::fromSystem(QByteArray(argv[i]));
+    return arguments;
+}
+
 int internal::backend::processRuns(std::uint32_t id)
 {
     if (::kill(pid_t(id), 0) == 0 || errno == EPERM)

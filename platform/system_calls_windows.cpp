@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <fcntl.h>
 #include <io.h>
 
@@ -464,6 +466,34 @@ int internal::backend::lease(int, SystemCalls::LeaseRequest)
 std::uint32_t internal::backend::processId()
 {
     return std::uint32_t(GetCurrentProcessId());
+}
+
+std::uint32_t internal::backend::userId()
+{
+    return kKeepId;
+}
+
+bool internal::backend::renamesOnlyClosedFiles()
+{
+    return true;
+}
+
+QString internal::backend::systemEncodingName()
+{
+    return QStringLiteral("windows-%1").arg(GetACP());
+}
+
+QList<NativeName> internal::backend::commandLineArguments(int, char*[])
+{
+    SetConsoleOutputCP(CP_UTF8);
+    QList<NativeName> arguments;
+    int count = 0;
+    if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 1; i < count; ++i)
+            arguments << NativeName::fromSystem(NativeString(wide[i]));
+        LocalFree(wide);
+    }
+    return arguments;
 }
 
 int internal::backend::processRuns(std::uint32_t id)

@@ -1,8 +1,6 @@
 #include "platform/text_encoding.h"
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
+#include "platform/system_calls.h"
 
 #include <utility>
 
@@ -22,13 +20,7 @@ QString TextEncoding::displayName() const
 {
     if (!isSystemDefault())
         return QString::fromLatin1(m_name);
-#ifdef Q_OS_WIN
-    // The "ANSI" code page, which Windows programs without Unicode write in.
-    return QStringLiteral("windows-%1").arg(GetACP());
-#else
-    // Qt takes the system's encoding to be UTF-8 on Linux and macOS.
-    return QStringLiteral("UTF-8");
-#endif
+    return SystemCalls::systemEncodingName();
 }
 
 bool TextEncoding::operator==(const TextEncoding& other) const
