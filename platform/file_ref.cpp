@@ -8,9 +8,6 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 #include <cerrno>
 #include <cstdlib>
@@ -42,59 +39,19 @@ bool mayWrite(const NativeName& path)
     return (statOf(path).mode & kAnyWriteBit) != 0;
 }
 
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-
-// Made absolute and cleaned by the system, which also turns "/" into "\".
+// Made absolute (against the current folder) and cleaned of empty, "." and
+// ".." elements, as the system spells paths.
 NativeName absoluteCleanPath(const NativeName& path)
 {
-    const wchar_t* given = path.system();
-    std::wstring full(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetFullPathNameW(given, DWORD(full.size()), full.data(), nullptr);
-        if (length == 0)
-            throw FileError(path, EINVAL);
-        if (length < full.size()) {
-            full.resize(length);
-            break;
-        }
-        full.resize(length);
-    }
-    // A trailing separator is no part of the name, except after a drive.
-    while (full.size() > 3 && full.back() == L'\\')
-        full.pop_back();
+    const NativeString full = SystemCalls::absolutePath(path.system());
+    if (full.empty())
+        throw FileError(path, errno);
     return NativeName::fromSystem(full);
 }
-#else
-constexpr char kSeparator = '/';
-
-// Made absolute and cleaned byte by byte, as QDir::cleanPath would for text.
-NativeName absoluteCleanPath(const NativeName& path)
-{
-    QByteArray full = path.units();
-    if (!full.startsWith('/')) {
-        char* folder = ::getcwd(nullptr, 0);
-        if (!folder)
-            throw FileError(path, errno);
-        full = QByteArray(folder) + '/' + full;
-        std::free(folder);
-    }
-    QList<QByteArray> elements;
-    for (const QByteArray& element : full.split('/')) {
-        if (element.isEmpty() || element == ".")
-            continue;
-        if (element == "..") {
-            if (!elements.isEmpty())
-                elements.removeLast();
-            continue;
-        }
-        elements << element;
-    }
-    return NativeName::fromSystem('/' + elements.join('/'));
-}
-#endif
 
 } // namespace
+
+const char kSeparator = SystemCalls::pathSeparator();
 
 bool BeginsWithUtf16ByteOrderMark(QByteArrayView bytes)
 {

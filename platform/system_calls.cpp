@@ -227,6 +227,16 @@ QList<NativeName> SystemCalls::commandLineArguments(int argc, char* argv[])
     return backend::commandLineArguments(argc, argv);
 }
 
+char SystemCalls::pathSeparator()
+{
+    return backend::pathSeparator();
+}
+
+NativeString SystemCalls::absolutePath(const NativeChar* path)
+{
+    return backend::absolutePath(path);
+}
+
 int SystemCalls::injectedError(Call)
 {
     return 0;

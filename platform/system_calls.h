@@ -164,6 +164,13 @@ public:
     /// this system: Windows' "ANSI" code page ("windows-1252"); UTF-8 on
     /// Linux and macOS, as Qt takes it there.
     static QString systemEncodingName();
+    /// What separates a path's folders: '/', or '\\' on Windows.
+    static char pathSeparator();
+    /// `path` made absolute against the current folder and cleaned of empty,
+    /// "." and ".." elements (on Windows by the system, which also turns "/"
+    /// into "\" and names devices "\\.\NUL"); an empty string and errno on
+    /// failure.
+    static NativeString absolutePath(const NativeChar* path);
     /// The program's arguments, argv[0] left out, as the system spells them:
     /// a name need not be valid text, and must reach the system calls spelt
     /// as it came (on Windows the UTF-16 command line, never argv in the ANSI

@@ -407,6 +407,37 @@ QList<NativeName> internal::backend::commandLineArguments(int argc, char* argv[]
     return arguments;
 }
 
+char internal::backend::pathSeparator()
+{
+    return '/';
+}
+
+NativeString internal::backend::absolutePath(const NativeChar* path)
+{
+    // Cleaned byte by byte, as QDir::cleanPath would for text: a name need
+    // not be text.
+    QByteArray full = path;
+    if (!full.startsWith('/')) {
+        char* folder = ::getcwd(nullptr, 0);
+        if (!folder)
+            return NativeString();
+        full = QByteArray(folder) + '/' + full;
+        std::free(folder);
+    }
+    QList<QByteArray> elements;
+    for (const QByteArray& element : full.split('/')) {
+        if (element.isEmpty() || element == ".")
+            continue;
+        if (element == "..") {
+            if (!elements.isEmpty())
+                elements.removeLast();
+            continue;
+        }
+        elements << element;
+    }
+    return ('/' + elements.join('/')).toStdString();
+}
+
 int internal::backend::processRuns(std::uint32_t id)
 {
     if (::kill(pid_t(id), 0) == 0 || errno == EPERM)

@@ -496,6 +496,32 @@ QList<NativeName> internal::backend::commandLineArguments(int, char*[])
     return arguments;
 }
 
+char internal::backend::pathSeparator()
+{
+    return '\\';
+}
+
+NativeString internal::backend::absolutePath(const NativeChar* path)
+{
+    NativeString full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFullPathNameW(path, DWORD(full.size()), full.data(), nullptr);
+        if (length == 0) {
+            errno = EINVAL;
+            return NativeString();
+        }
+        if (length < full.size()) {
+            full.resize(length);
+            break;
+        }
+        full.resize(length);
+    }
+    // A trailing separator is no part of the name, except after a drive.
+    while (full.size() > 3 && full.back() == L'\\')
+        full.pop_back();
+    return full;
+}
+
 int internal::backend::processRuns(std::uint32_t id)
 {
     const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id);

@@ -41,6 +41,8 @@ std::uint32_t processId();
 std::uint32_t userId();
 bool renamesOnlyClosedFiles();
 QString systemEncodingName();
+char pathSeparator();
+NativeString absolutePath(const NativeChar* path);
 QList<NativeName> commandLineArguments(int argc, char* argv[]);
 int processRuns(std::uint32_t id);
 long nameLimit(const NativeChar* folder);
