@@ -1,3 +1,4 @@
+// A name as Windows spells it: UTF-16, which need not pair its surrogates.
 #include "platform/native_name.h"
 
 #include "platform/utf8.h"
@@ -10,6 +11,7 @@ namespace quillmend::platform {
 
 namespace {
 
+// One unit of a name as "\xHH" or "\uHHHH".
 void appendEscaped(QByteArray& shown, const char* format, unsigned value)
 {
     char escaped[8];
@@ -21,14 +23,8 @@ void appendEscaped(QByteArray& shown, const char* format, unsigned value)
 
 NativeName NativeName::fromAscii(const char* ascii)
 {
-#ifdef _WIN32
     return NativeName(QString::fromLatin1(ascii));
-#else
-    return NativeName(QByteArray(ascii));
-#endif
 }
-
-#ifdef _WIN32
 
 NativeName NativeName::fromSystem(const NativeString& units)
 {
@@ -86,71 +82,12 @@ QString NativeName::toEscapedText() const
     return QString::fromUtf8(shown);
 }
 
-#else
-
-NativeName NativeName::fromSystem(const NativeString& units)
-{
-    return NativeName(QByteArray::fromStdString(units));
-}
-
-NativeName NativeName::fromText(const QString& text)
-{
-    return NativeName(QFile::encodeName(text));
-}
-
-const NativeChar* NativeName::system() const
-{
-    return m_units.constData();
-}
-
-QString NativeName::toText() const
-{
-    return QFile::decodeName(m_units);
-}
-
-QString NativeName::toHex() const
-{
-    return QString::fromLatin1(m_units.toHex());
-}
-
-QString NativeName::toEscapedText() const
-{
-    QByteArray shown;
-    const QByteArrayView units(m_units);
-    for (qsizetype i = 0; i < units.size();) {
-        const QByteArrayView rest = units.sliced(i);
-        const int length = utf8::sequenceLength(rest);
-        const auto first = static_cast<unsigned char>(rest[0]);
-        // C0 and C1 controls are what a terminal acts on; a lone byte of
-        // no sequence could start one there.
-        const bool control = length == 0 || (length == 1 && (first < 0x20 || first == 0x7F))
-            || (length == 2 && first == 0xC2 && static_cast<unsigned char>(rest[1]) < 0xA0);
-        const qsizetype taken = length == 0 ? 1 : length;
-        if (control) {
-            for (const char c : rest.first(taken))
-                appendEscaped(shown, "\\x%02X", static_cast<unsigned char>(c));
-        } else if (first == '\\') {
-            shown += "\\\\";
-        } else {
-            shown += rest.first(taken);
-        }
-        i += taken;
-    }
-    return QString::fromUtf8(shown);
-}
-
-#endif
-
 NativeName NativeName::storedSpelling() const
 {
-#ifdef _WIN32
     qsizetype end = m_units.size();
     while (end > 0 && (m_units.at(end - 1) == u'.' || m_units.at(end - 1) == u' '))
         --end;
     return NativeName(m_units.left(end));
-#else
-    return *this;
-#endif
 }
 
 } // namespace quillmend::platform
