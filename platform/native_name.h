@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QUrl>
 
 namespace quillmend::platform {
 
@@ -29,6 +30,9 @@ public:
     /// The system's spelling of `text`. Exact for every name whose spelling is
     /// valid text; a name shown with U+FFFD in it may be spelt otherwise.
     static NativeName fromText(const QString& text);
+    /// The path of a local file's URL (a drop's), spelt exactly as the URL
+    /// carries it, also where it is no valid text.
+    static NativeName fromLocalFileUrl(const QUrl& url);
     /// ASCII text, such as the joints of made names (" (Original).").
     static NativeName fromAscii(const char* ascii);
 

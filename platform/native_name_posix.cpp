@@ -31,6 +31,13 @@ NativeName NativeName::fromSystem(const NativeString& units)
     return NativeName(QByteArray::fromStdString(units));
 }
 
+NativeName NativeName::fromLocalFileUrl(const QUrl& url)
+{
+    // The URL's escapes hold the name's bytes exactly, also where they are
+    // no UTF-8; toLocalFile() would make U+FFFD of them.
+    return NativeName(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+}
+
 NativeName NativeName::fromText(const QString& text)
 {
     return NativeName(QFile::encodeName(text));

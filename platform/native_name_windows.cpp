@@ -31,6 +31,12 @@ NativeName NativeName::fromSystem(const NativeString& units)
     return NativeName(QString::fromWCharArray(units.data(), qsizetype(units.size())));
 }
 
+NativeName NativeName::fromLocalFileUrl(const QUrl& url)
+{
+    // Windows names are UTF-16, which the URL carries exactly.
+    return fromText(url.toLocalFile());
+}
+
 NativeName NativeName::fromText(const QString& text)
 {
     return NativeName(text);

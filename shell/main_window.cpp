@@ -173,15 +173,7 @@ std::optional<platform::FileRef> Window1::firstAcceptedFile(const QMimeData* dat
     for (const QUrl& url : data->urls()) {
         if (!url.isLocalFile() || !type->matchesFileName(url.fileName()))
             continue;
-#ifdef _WIN32
-        // Windows names are UTF-16, which the URL carries exactly.
-        return platform::FileRef(url.toLocalFile());
-#else
-        // The URL's escapes hold the name's bytes exactly, also where they
-        // are no UTF-8; toLocalFile() would make U+FFFD of them.
-        const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-        return platform::FileRef(platform::NativeName::fromSystem(path));
-#endif
+        return platform::FileRef(platform::NativeName::fromLocalFileUrl(url));
     }
     return std::nullopt;
 }
