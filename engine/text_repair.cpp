@@ -20,12 +20,8 @@ static_assert(sizeof kVectorworksAppStamp == sizeof kMarlowbrookAppStamp, "rewri
 std::array<unsigned char, 256> keptBytes(bool removeTabs)
 {
     std::array<unsigned char, 256> keep{};
-    keep.fill(1);
-    for (int code = 0; code < 32; ++code)
-        keep[code] = 0;
-    keep['\n'] = 1;
-    keep['\r'] = 1;
-    keep['\t'] = removeTabs ? 0 : 1;
+    for (int code = 0; code < 256; ++code)
+        keep[code] = IsRemovedControlCharacter(static_cast<unsigned char>(code), removeTabs) ? 0 : 1;
     return keep;
 }
 

@@ -30,6 +30,15 @@ bool IsFullExport(QByteArrayView text);
 /// Returns how many characters were removed.
 qsizetype RemoveControlCharacters(QByteArray& text, bool removeTabs, const YieldCallback& yield);
 
+/// Whether a repair removes the character `code` (a byte of UTF-8 text):
+/// the control characters 0 to 31 but line feed and carriage return, and
+/// tab only when `removeTabs`. The one rule that the repair and its report
+/// both follow.
+constexpr bool IsRemovedControlCharacter(unsigned char code, bool removeTabs)
+{
+    return code < 0x20 && code != '\n' && code != '\r' && (code != '\t' || removeTabs);
+}
+
 /// True when `text` holds a control character that RemoveControlCharacters removes.
 bool ContainsControlCharacters(QByteArrayView text, bool removeTabs);
 

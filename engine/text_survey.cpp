@@ -90,7 +90,7 @@ void TextSurvey::notePlaces(QByteArrayView piece)
             continue;
         }
         m_afterCarriageReturn = false;
-        if (c != '\t' || m_removeTabs) {
+        if (IsRemovedControlCharacter(c, m_removeTabs)) {
             SurveyReport::ControlCharacter& control = m_controls[c];
             if (control.firstPlaces.size() < std::size_t(kPlacesKept))
                 control.firstPlaces.push_back(m_next);
