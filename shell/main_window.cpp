@@ -130,6 +130,11 @@ void Window1::SetStatusText(const QString& text)
 void Window1::RedrawStatusNow()
 {
     m_resultsLabel->repaint();
+    // The request shows its progress just before the repair pass runs: from
+    // here to the request's end the window is busy. (Before, its refusals'
+    // messages still take the user's clicks.)
+    if (m_repairing && !m_busy)
+        m_busy.emplace();
 }
 
 void Window1::ShowModalMessage(const QString& text)
@@ -232,17 +237,14 @@ void Window1::repair(const platform::FileRef& file)
     // keeps being drawn; what the user does meanwhile is discarded.
     engine::YieldPacer pacer([] { QCoreApplication::processEvents(); });
     const engine::YieldCallback yield = [&pacer] { pacer.checkpoint(); };
-    const engine::RepairPass pass = [](const std::optional<platform::FileRef>& file, bool anyFile, bool removeTabs,
-                                       const engine::YieldCallback& passYield) {
-        const BusyState busy;
-        return engine::RepairTheFile(file, anyFile, removeTabs, passYield);
-    };
     try {
         engine::DoIt(file, m_notJustVWBtn->isChecked(), m_preserveTabsBtn->checkState() != Qt::Unchecked,
-                     *this, *this, yield, pass);
+                     *this, *this, yield);
     } catch (const platform::FileError& error) {
+        m_busy.reset();
         showCannotRepair(error);
     }
+    m_busy.reset();
     m_repairing = false;
 }
 

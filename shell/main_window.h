@@ -4,8 +4,11 @@
 #include "engine/status_sink.h"
 #include "platform/file_error.h"
 #include "platform/file_ref.h"
+#include "shell/busy_state.h"
 
 #include <QMainWindow>
+
+#include <optional>
 
 class QCheckBox;
 class QLabel;
@@ -67,6 +70,8 @@ private:
     QLabel* m_label2 = nullptr;
     QString m_acceptedFileType;
     bool m_repairing = false;
+    /// Held while a repair pass runs.
+    std::optional<BusyState> m_busy;
 };
 
 } // namespace quillmend::shell
