@@ -53,10 +53,10 @@ RequestOutcome DoIt(const std::optional<platform::FileRef>& file, bool anyFileCh
 {
     using Kind = RequestOutcome::Kind;
     if (!file)
-        return {Kind::NoFile, 0, {}};
+        return {Kind::NoFile, std::nullopt, 0, {}};
     if (const std::optional<Refusal> refusal = RefusalOf(*file)) {
         messages.ShowModalMessage(RefusalMessage(*refusal));
-        return {*refusal == Refusal::NoWritePermission ? Kind::NoWritePermission : Kind::EmptyFile, 0, {}};
+        return {Kind::Refused, refusal, 0, {}};
     }
 
     status.SetStatusText(QStringLiteral("Processing the file data..."));
@@ -69,7 +69,7 @@ RequestOutcome DoIt(const std::optional<platform::FileRef>& file, bool anyFileCh
 
     if (const std::optional<QString> text = StatusTextFor(outcome.code))
         status.SetStatusText(*text);
-    return {Kind::Ran, outcome.code, outcome.reason};
+    return {Kind::Ran, std::nullopt, outcome.code, outcome.reason};
 }
 
 } // namespace quillmend::engine

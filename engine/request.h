@@ -14,15 +14,21 @@
 
 namespace quillmend::engine {
 
+/// Why a request refuses a file before any repair pass.
+enum class Refusal {
+    NoWritePermission,
+    EmptyFile,
+};
+
 /// How a repair request ended.
 struct RequestOutcome {
     enum class Kind {
-        NoFile,            ///< no file was given; nothing happened
-        NoWritePermission, ///< refused with a message
-        EmptyFile,         ///< refused with a message
-        Ran,               ///< the repair pass ran and returned `code`
+        NoFile,  ///< no file was given; nothing happened
+        Refused, ///< refused with a message, for `refusal`
+        Ran,     ///< the repair pass ran and returned `code`
     };
     Kind kind = Kind::NoFile;
+    std::optional<Refusal> refusal;
     ResultCode code = 0;
     /// Why the repair pass failed, in plain words; empty unless it did.
     QString reason;
@@ -31,12 +37,6 @@ struct RequestOutcome {
 /// The repair pass as DoIt calls it; FNProcessTheFile unless a test supplies another.
 using RepairPass = std::function<RepairOutcome(const std::optional<platform::FileRef>& file, bool anyFile,
                                             bool removeTabs, const YieldCallback& yield)>;
-
-/// Why a request refuses a file before any repair pass.
-enum class Refusal {
-    NoWritePermission,
-    EmptyFile,
-};
 
 /// What DoIt would refuse `file` for, checked in DoIt's order; nothing when it
 /// would go on to repair it. Throws platform::FileError when the file cannot
