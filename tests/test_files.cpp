@@ -1,5 +1,6 @@
 #include "test_files.h"
 
+#include "engine/repair_pass.h"
 #include "platform/encodings.h"
 #include "platform/file_ref.h"
 
@@ -96,6 +97,11 @@ QByteArray readFile(const QString& path)
     if (bytes.isNull())
         bytes = QByteArray("");
     return bytes;
+}
+
+engine::ResultCode repair(const QString& path, bool anyFile, bool removeTabs, const engine::YieldCallback& yield)
+{
+    return engine::FNProcessTheFile(platform::FileRef(path), anyFile, removeTabs, yield);
 }
 
 platform::Text readText(const QString& path)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/result_code.h"
+#include "engine/yield_callback.h"
 #include "platform/text.h"
 
 #include <QByteArray>
@@ -50,6 +52,11 @@ QMap<QString, QByteArray> folderContents(const QString& folder);
 
 /// `text` as UTF-16, little-endian, after a byte-order mark.
 QByteArray utf16LittleEndianWithMark(const QString& text);
+
+/// FNProcessTheFile on the file at `path`, with its options and, where given,
+/// what it lets run now and then.
+engine::ResultCode repair(const QString& path, bool anyFile = false, bool removeTabs = true,
+                          const engine::YieldCallback& yield = {});
 
 /// A small full export with control characters, CR LF line ends and
 /// non-ASCII text, as UTF-8; and what a repair makes of it.

@@ -33,11 +33,6 @@ namespace {
 const QByteArray kDirty = sampleExport();
 const QByteArray kClean = repairedSampleExport();
 
-engine::ResultCode repair(const QString& path, bool anyFile = false, const engine::YieldCallback& yield = {})
-{
-    return engine::FNProcessTheFile(platform::FileRef(path), anyFile, true, yield);
-}
-
 } // namespace
 
 class HostileInputTest : public QObject {
@@ -155,7 +150,7 @@ private slots:
             if (by == "during" && !QFileInfo::exists(kept))
                 writeFile(kept, "theirs");
         };
-        QCOMPARE(repair(path("show.xml"), false, takeTheName), engine::kResultDone);
+        QCOMPARE(repair(path("show.xml"), false, true, takeTheName), engine::kResultDone);
         QCOMPARE(readFile(path("show.xml")), kClean);
         QCOMPARE(readFile(path("show (Original 2).xml")), kDirty);
         QCOMPARE(readFile(path("other.txt")), QByteArray("other"));
@@ -206,7 +201,7 @@ private slots:
             if (how == "link")
                 QVERIFY(QFile::link("away/show.xml", path("show.xml")));
         };
-        QCOMPARE(repair(path("show.xml"), false, replace), engine::kResultError);
+        QCOMPARE(repair(path("show.xml"), false, true, replace), engine::kResultError);
         QVERIFY(replaced);
         QCOMPARE(folderContents(m_dir.path()),
                  how == "rename" ? (Contents{{"show.xml", kDirty}, {"away", {}}})
@@ -288,7 +283,7 @@ private slots:
             ::signal(signal, SIG_DFL); // not the test harness's report
             FaultInjector injector;    // a temporary file with a name, as on FAT
             injector.failAlways(Call::OpenUnnamed, EOPNOTSUPP);
-            repair(path("show.xml"), false, [signal] { ::raise(signal); });
+            repair(path("show.xml"), false, true, [signal] { ::raise(signal); });
         });
         QVERIFY(WIFSIGNALED(status));
         QCOMPARE(WTERMSIG(status), signal);

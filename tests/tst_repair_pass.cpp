@@ -32,11 +32,6 @@ using Faults = QList<QPair<int, int>>; // kind of system call, errno
 const QByteArray kDirty = sampleExport();
 const QByteArray kClean = repairedSampleExport();
 
-engine::ResultCode repair(const QString& path, bool anyFile, bool removeTabs = true)
-{
-    return engine::FNProcessTheFile(platform::FileRef(path), anyFile, removeTabs);
-}
-
 } // namespace
 
 class RepairPassTest : public QObject {

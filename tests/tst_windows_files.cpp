@@ -21,11 +21,6 @@ namespace {
 const QByteArray kDirty = sampleExport();
 const QByteArray kClean = repairedSampleExport();
 
-engine::ResultCode repair(const QString& path)
-{
-    return engine::FNProcessTheFile(platform::FileRef(path), false, true);
-}
-
 // A handle as another program (the CAD program, a scanner, a sync client)
 // holds one: reading, and sharing reading only, so that the file can be
 // neither written nor renamed nor deleted while it is open.
