@@ -1,25 +1,14 @@
 // A name as Linux and macOS spell it: bytes, which need not be UTF-8.
 #include "platform/native_name.h"
 
+#include "platform/internal/escaped_unit.h"
 #include "platform/utf8.h"
 
 #include <QFile>
 
-#include <cstdio>
-
 namespace quillmend::platform {
 
-namespace {
-
-// One unit of a name as "\xHH" or "\uHHHH".
-void appendEscaped(QByteArray& shown, const char* format, unsigned value)
-{
-    char escaped[8];
-    std::snprintf(escaped, sizeof escaped, format, value);
-    shown += escaped;
-}
-
-} // namespace
+using internal::AppendEscaped;
 
 NativeName NativeName::fromAscii(const char* ascii)
 {
@@ -73,7 +62,7 @@ QString NativeName::toEscapedText() const
         const qsizetype taken = length == 0 ? 1 : length;
         if (control) {
             for (const char c : rest.first(taken))
-                appendEscaped(shown, "\\x%02X", static_cast<unsigned char>(c));
+                AppendEscaped(shown, "\\x%02X", static_cast<unsigned char>(c));
         } else if (first == '\\') {
             shown += "\\\\";
         } else {

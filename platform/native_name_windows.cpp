@@ -1,25 +1,14 @@
 // A name as Windows spells it: UTF-16, which need not pair its surrogates.
 #include "platform/native_name.h"
 
+#include "platform/internal/escaped_unit.h"
 #include "platform/utf8.h"
 
 #include <QFile>
 
-#include <cstdio>
-
 namespace quillmend::platform {
 
-namespace {
-
-// One unit of a name as "\xHH" or "\uHHHH".
-void appendEscaped(QByteArray& shown, const char* format, unsigned value)
-{
-    char escaped[8];
-    std::snprintf(escaped, sizeof escaped, format, value);
-    shown += escaped;
-}
-
-} // namespace
+using internal::AppendEscaped;
 
 NativeName NativeName::fromAscii(const char* ascii)
 {
@@ -78,9 +67,9 @@ QString NativeName::toEscapedText() const
             shown += QString(m_units.mid(i, 2)).toUtf8();
             ++i;
         } else if (QChar::isSurrogate(unit)) {
-            appendEscaped(shown, "\\u%04X", unit);
+            AppendEscaped(shown, "\\u%04X", unit);
         } else if (unit < 0x20 || (unit >= 0x7F && unit < 0xA0)) {
-            appendEscaped(shown, "\\x%02X", unit);
+            AppendEscaped(shown, "\\x%02X", unit);
         } else {
             shown += QString(QChar(unit)).toUtf8();
         }
