@@ -1,5 +1,7 @@
 #include "shell/file_type.h"
 
+#include "quillmend/version.h"
+
 #include <QHash>
 
 namespace quillmend::shell {
@@ -29,8 +31,8 @@ QString FileType::extensionForMatching() const
 {
     if (!Extensions.isEmpty())
         return Extensions;
-    if (UTI == QLatin1String("public.xml"))
-        return QStringLiteral("xml");
+    if (UTI == QLatin1String(kXmlTypeUti))
+        return QString::fromLatin1(kXmlTypeExtension);
     return QString();
 }
 

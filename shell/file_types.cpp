@@ -1,5 +1,7 @@
 #include "shell/file_types.h"
 
+#include "quillmend/version.h"
+
 namespace quillmend::shell {
 
 FileType FileTypeXML::pXML;
@@ -9,14 +11,14 @@ void FileTypeXML::Initialize()
 {
     if (!pAllFileTypes.isEmpty())
         return;
-    pXML.Name = QStringLiteral("XML");
+    pXML.Name = QString::fromLatin1(kXmlTypeName);
     pXML.Extensions = QString();
-    pXML.MacType = QStringLiteral("TEXT");
+    pXML.MacType = QString::fromLatin1(kXmlTypeMacType);
     pXML.MacCreator = QString();
     pXML.MimeType = QString();
     pXML.Imported = true;
-    pXML.ConformsTo = QStringLiteral("public.data");
-    pXML.UTI = QStringLiteral("public.xml");
+    pXML.ConformsTo = QString::fromLatin1(kXmlTypeConformsTo);
+    pXML.UTI = QString::fromLatin1(kXmlTypeUti);
     pAllFileTypes.append(&pXML);
     pXML.toString();
 }
