@@ -4,7 +4,7 @@
 #include "engine/failure_reason.h"
 #include "engine/file_survey.h"
 #include "engine/request.h"
-#include "platform/encoding_error.h"
+#include "platform/text/encoding_error.h"
 #include "quillmend/version.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/native_name.h"
+#include "platform/files/native_name.h"
 
 #include <QList>
 #include <QString>

@@ -1,5 +1,5 @@
 #include "cli/command_line_tool.h"
-#include "platform/system_calls.h"
+#include "platform/files/system_calls.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/survey_report.h"
-#include "platform/native_name.h"
+#include "platform/files/native_name.h"
 
 #include <QByteArray>
 #include <QString>

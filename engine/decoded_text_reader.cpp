@@ -1,9 +1,9 @@
 #include "engine/decoded_text_reader.h"
 
-#include "platform/encoding_service.h"
-#include "platform/encodings.h"
-#include "platform/file_ref.h"
-#include "platform/utf8.h"
+#include "platform/text/encoding_service.h"
+#include "platform/text/encodings.h"
+#include "platform/files/file_ref.h"
+#include "platform/text/utf8.h"
 
 #include <utility>
 

@@ -2,9 +2,9 @@
 
 #include "engine/text_decoding.h"
 #include "engine/yield_callback.h"
-#include "platform/file_reader.h"
-#include "platform/stream_decoder.h"
-#include "platform/utf8_slice_reader.h"
+#include "platform/files/file_reader.h"
+#include "platform/text/stream_decoder.h"
+#include "platform/files/utf8_slice_reader.h"
 
 #include <QByteArray>
 

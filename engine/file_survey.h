@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/survey_report.h"
-#include "platform/file_ref.h"
+#include "platform/files/file_ref.h"
 
 namespace quillmend::engine {
 

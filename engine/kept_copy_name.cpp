@@ -1,6 +1,6 @@
 #include "engine/kept_copy_name.h"
 
-#include "platform/file_error.h"
+#include "platform/files/file_error.h"
 
 namespace quillmend::engine {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/file_ref.h"
-#include "platform/file_replacer.h"
-#include "platform/native_name.h"
+#include "platform/files/file_ref.h"
+#include "platform/files/file_replacer.h"
+#include "platform/files/native_name.h"
 
 namespace quillmend::engine {
 

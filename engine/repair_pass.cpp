@@ -3,8 +3,8 @@
 #include "engine/failure_reason.h"
 #include "engine/kept_copy_name.h"
 #include "engine/stream_repair.h"
-#include "platform/file_reader.h"
-#include "platform/file_replacer.h"
+#include "platform/files/file_reader.h"
+#include "platform/files/file_replacer.h"
 
 #include <exception>
 

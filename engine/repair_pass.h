@@ -37,7 +37,7 @@
 
 #include "engine/result_code.h"
 #include "engine/yield_callback.h"
-#include "platform/file_ref.h"
+#include "platform/files/file_ref.h"
 
 #include <QString>
 

@@ -5,7 +5,7 @@
 #include "engine/result_code.h"
 #include "engine/status_sink.h"
 #include "engine/yield_callback.h"
-#include "platform/file_ref.h"
+#include "platform/files/file_ref.h"
 
 #include <QString>
 

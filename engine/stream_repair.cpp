@@ -3,7 +3,7 @@
 #include "engine/decoded_text_reader.h"
 #include "engine/full_export_watch.h"
 #include "engine/text_repair.h"
-#include "platform/file_error.h"
+#include "platform/files/file_error.h"
 
 #include <QByteArray>
 

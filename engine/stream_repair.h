@@ -2,10 +2,10 @@
 
 #include "engine/result_code.h"
 #include "engine/yield_callback.h"
-#include "platform/file_reader.h"
-#include "platform/file_ref.h"
-#include "platform/file_replacer.h"
-#include "platform/utf8_slice_reader.h"
+#include "platform/files/file_reader.h"
+#include "platform/files/file_ref.h"
+#include "platform/files/file_replacer.h"
+#include "platform/files/utf8_slice_reader.h"
 
 
 namespace quillmend::engine {

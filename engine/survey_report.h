@@ -2,7 +2,7 @@
 
 #include "engine/request.h"
 #include "engine/result_code.h"
-#include "platform/native_name.h"
+#include "platform/files/native_name.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #include "engine/text_decoding.h"
 
-#include "platform/encoding_service.h"
-#include "platform/encodings.h"
-#include "platform/utf8.h"
+#include "platform/text/encoding_service.h"
+#include "platform/text/encodings.h"
+#include "platform/text/utf8.h"
 
 #include <utility>
 #include <vector>

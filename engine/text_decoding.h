@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/text.h"
-#include "platform/text_encoding.h"
+#include "platform/text/text.h"
+#include "platform/text/text_encoding.h"
 
 #include <QByteArrayView>
 

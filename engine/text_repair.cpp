@@ -1,6 +1,6 @@
 #include "engine/text_repair.h"
 
-#include "platform/byte_scan.h"
+#include "platform/text/byte_scan.h"
 
 #include <algorithm>
 #include <array>

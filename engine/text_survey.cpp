@@ -1,7 +1,7 @@
 #include "engine/text_survey.h"
 
 #include "engine/text_repair.h"
-#include "platform/byte_scan.h"
+#include "platform/text/byte_scan.h"
 
 #include <QByteArray>
 

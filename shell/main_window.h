@@ -2,8 +2,8 @@
 
 #include "engine/message_sink.h"
 #include "engine/status_sink.h"
-#include "platform/file_error.h"
-#include "platform/file_ref.h"
+#include "platform/files/file_error.h"
+#include "platform/files/file_ref.h"
 #include "shell/busy_state.h"
 
 #include <QMainWindow>

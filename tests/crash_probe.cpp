@@ -5,7 +5,7 @@
 //
 // Prints the result code when the repair ends before the N-th call.
 #include "engine/repair_pass.h"
-#include "platform/system_calls.h"
+#include "platform/files/system_calls.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/system_calls.h"
+#include "platform/files/system_calls.h"
 
 #include <QMap>
 

@@ -1,8 +1,8 @@
 #include "test_files.h"
 
 #include "engine/repair_pass.h"
-#include "platform/encodings.h"
-#include "platform/file_ref.h"
+#include "platform/text/encodings.h"
+#include "platform/files/file_ref.h"
 
 #include <QDir>
 #include <QFile>

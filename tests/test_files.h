@@ -2,7 +2,7 @@
 
 #include "engine/result_code.h"
 #include "engine/yield_callback.h"
-#include "platform/text.h"
+#include "platform/text/text.h"
 
 #include <QByteArray>
 #include <QMap>

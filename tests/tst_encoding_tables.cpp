@@ -1,9 +1,9 @@
 // The single-byte tables that the program decodes by, generated once from
 // ICU and kept in the repository: every entry held against ICU itself, and
 // what the decoding then makes of a few bytes whose characters people know.
-#include "platform/encoding_service.h"
-#include "platform/single_byte_tables.h"
-#include "platform/text_encoding.h"
+#include "platform/text/encoding_service.h"
+#include "platform/text/single_byte_tables.h"
+#include "platform/text/text_encoding.h"
 
 #include <QTest>
 

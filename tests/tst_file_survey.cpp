@@ -4,7 +4,7 @@
 #include "engine/stream_repair.h"
 #include "engine/text_decoding.h"
 #include "engine/text_repair.h"
-#include "platform/file_error.h"
+#include "platform/files/file_error.h"
 #include "test_files.h"
 
 #include <QTest>

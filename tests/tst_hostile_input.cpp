@@ -2,9 +2,9 @@
 // other programs: the file is repaired or left as it was, never lost.
 #include "engine/repair_pass.h"
 #include "engine/text_repair.h"
-#include "platform/utf8.h"
+#include "platform/text/utf8.h"
 #include "fault_injector.h"
-#include "platform/temporary_file.h"
+#include "platform/files/temporary_file.h"
 #include "test_files.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 // their order, and the options the repair pass receives.
 #include "engine/request.h"
 #include "engine/yield_pacer.h"
-#include "platform/file_error.h"
+#include "platform/files/file_error.h"
 #include "test_files.h"
 
 #include <QDir>

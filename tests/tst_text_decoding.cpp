@@ -1,9 +1,9 @@
 // Decoding a file's bytes to UTF-8: UTF-8 validation, the candidate
 // encodings in their order, labelled texts and UTF-8 with stray bytes.
 #include "engine/text_decoding.h"
-#include "platform/encoding_service.h"
-#include "platform/encodings.h"
-#include "platform/utf8.h"
+#include "platform/text/encoding_service.h"
+#include "platform/text/encodings.h"
+#include "platform/text/utf8.h"
 
 #include <QTest>
 

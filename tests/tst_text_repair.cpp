@@ -2,7 +2,7 @@
 // AppStamp rewrite, XML declaration and kept-copy names.
 #include "engine/kept_copy_name.h"
 #include "engine/text_repair.h"
-#include "platform/byte_scan.h"
+#include "platform/text/byte_scan.h"
 
 #include <QTest>
 

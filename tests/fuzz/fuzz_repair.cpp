@@ -8,10 +8,10 @@
 #include "engine/text_decoding.h"
 #include "engine/text_repair.h"
 #include "engine/text_survey.h"
-#include "platform/encodings.h"
-#include "platform/file_ref.h"
-#include "platform/stream_decoder.h"
-#include "platform/utf8.h"
+#include "platform/text/encodings.h"
+#include "platform/files/file_ref.h"
+#include "platform/text/stream_decoder.h"
+#include "platform/text/utf8.h"
 
 #include <cstdint>
 #include <cstdio>

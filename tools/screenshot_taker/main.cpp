@@ -2,7 +2,7 @@
 // repair of a copy of the sample export, and an About window. Meant to run
 // under a virtual X server (tools/screenshots); exits by itself.
 #include "engine/request.h"
-#include "platform/file_ref.h"
+#include "platform/files/file_ref.h"
 #include "shell/about_window.h"
 #include "shell/app.h"
 #include "shell/file_types.h"

@@ -1,0 +1,11 @@
+#include "platform/files/file_identity.h"
+
+namespace quillmend::platform {
+
+bool FileIdentity::sameFileAndContent(const FileIdentity& other) const
+{
+    return device == other.device && inode == other.inode && size == other.size
+        && modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+}
+
+} // namespace quillmend::platform

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/files/file_status.h"
+
+namespace quillmend::platform {
+
+/// What the system said of a file when it was read: which file it is, its
+/// size, when its content last changed, and its permissions and owner.
+struct FileIdentity : FileStatus {
+    static FileIdentity fromStatus(const FileStatus& status) { return FileIdentity{status}; }
+
+    /// True when `other` is the same file with, as far as the system can tell,
+    /// the same content: same device, inode, size and modification time.
+    bool sameFileAndContent(const FileIdentity& other) const;
+
+    /// True when the modification time has no fraction of a second, as on
+    /// FAT and exFAT: a rewrite of the same size within one second then
+    /// leaves the identity as it was, and only the bytes can tell.
+    bool hasCoarseTimes() const { return modified.tv_nsec == 0; }
+};
+
+} // namespace quillmend::platform

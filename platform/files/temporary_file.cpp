@@ -1,0 +1,274 @@
+#include "platform/files/temporary_file.h"
+
+#include "platform/files/file_error.h"
+#include "platform/files/file_replacer.h"
+#include "platform/files/interrupt_cleanup.h"
+#include "platform/files/system_calls.h"
+
+#include <QRandomGenerator>
+
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <utility>
+
+namespace quillmend::platform {
+
+namespace {
+
+const char kTemporaryPrefix[] = ".quillmend-";
+const char kTemporarySuffix[] = ".tmp";
+const char kTemporaryAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t kTemporaryRandomLength = 10;
+// The first letters of the random part name the process that made the file,
+// in base 36, which seven letters hold for any 32-bit identifier, so that
+// two processes never draw the same name.
+constexpr std::size_t kTemporaryMakerLength = 7;
+constexpr std::uint32_t kTemporaryBase = sizeof kTemporaryAlphabet - 1;
+
+NativeName randomTemporaryName()
+{
+    QByteArray name = kTemporaryPrefix;
+    std::uint32_t maker = SystemCalls::current().processId();
+    for (std::size_t i = 0; i < kTemporaryMakerLength; ++i, maker /= kTemporaryBase)
+        name += kTemporaryAlphabet[maker % kTemporaryBase];
+    for (std::size_t i = kTemporaryMakerLength; i < kTemporaryRandomLength; ++i)
+        name += kTemporaryAlphabet[QRandomGenerator::global()->bounded(int(kTemporaryBase))];
+    return NativeName::fromSystem(name + kTemporarySuffix);
+}
+
+// Whether `path` still names the file open as `fd`: 1 when it does, 0 when
+// it names another or nothing, -1 and errno when the system cannot tell.
+int namesOpenFile(const NativeName& path, int fd)
+{
+    FileStatus named;
+    FileStatus open;
+    if (SystemCalls::current().fstat(fd, &open) < 0)
+        return -1;
+    if (SystemCalls::current().lstat(path.system(), &named) < 0)
+        return errno == ENOENT ? 0 : -1;
+    return named.device == open.device && named.inode == open.inode ? 1 : 0;
+}
+
+// The mark's value is the maker's process id, so that a leftover whose maker
+// still runs (a repair under way) is told apart from one of a repair that
+// ended. A file system without extended attributes (FAT, exFAT) takes no
+// mark: what is left there cannot be proven ours, and stays.
+void mark(int fd)
+{
+    const std::string maker = std::to_string(SystemCalls::current().processId());
+    SystemCalls::current().setAttribute(fd, TemporaryFile::kMarkAttribute, maker);
+}
+
+// The maker that the mark on `fd` names: 1 and `maker` where there is a
+// mark of this program's form, 0 where there is none.
+bool markedMaker(int fd, std::uint32_t& maker)
+{
+    std::string value;
+    if (SystemCalls::current().getAttribute(fd, TemporaryFile::kMarkAttribute, value) < 0)
+        return false;
+    if (value.empty() || value.size() > 10 || value.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const unsigned long long id = std::stoull(value);
+    if (id > 0xFFFFFFFFull)
+        return false;
+    maker = std::uint32_t(id);
+    return true;
+}
+
+} // namespace
+
+TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept
+    : m_folder(std::move(other.m_folder))
+    , m_descriptor(std::move(other.m_descriptor))
+    , m_path(std::exchange(other.m_path, NativeName()))
+    , m_interruptTicket(std::exchange(other.m_interruptTicket, -1))
+{
+}
+
+TemporaryFile& TemporaryFile::operator=(TemporaryFile&& other) noexcept
+{
+    if (this != &other) {
+        discard();
+        m_folder = std::move(other.m_folder);
+        m_descriptor = std::move(other.m_descriptor);
+        m_path = std::exchange(other.m_path, NativeName());
+        m_interruptTicket = std::exchange(other.m_interruptTicket, -1);
+    }
+    return *this;
+}
+
+TemporaryFile TemporaryFile::create(const FileRef& folder)
+{
+    SystemCalls& system = SystemCalls::current();
+    TemporaryFile file;
+    file.m_folder = folder;
+    const int fd = system.openUnnamed(folder.path().system(), S_IRUSR | S_IWUSR);
+    if (fd >= 0) {
+        file.m_descriptor = FileDescriptor(fd, folder.path());
+        mark(fd);
+        system.lock(fd, LOCK_EX | LOCK_NB);
+        return file;
+    }
+    if (errno != EOPNOTSUPP)
+        throw FileError(folder.path(), errno);
+    file.takeTemporaryName(false);
+    return file;
+}
+
+void TemporaryFile::takeTemporaryName(bool unnamed)
+{
+    SystemCalls& system = SystemCalls::current();
+    for (int attempt = 0; attempt < FileReplacer::kMaxNameAttempts; ++attempt) {
+        const NativeName candidate = m_folder->child(randomTemporaryName()).path();
+        if (unnamed) {
+            if (system.linkUnnamed(m_descriptor.get(), candidate.system()) < 0) {
+                if (errno == EEXIST)
+                    continue;
+                throw FileError(candidate, errno);
+            }
+        } else {
+            try {
+                m_descriptor
+                    = FileDescriptor::open(candidate, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+            } catch (const FileError& error) {
+                if (error.errorCode() == EEXIST)
+                    continue;
+                throw;
+            }
+            mark(m_descriptor.get());
+            // Held for as long as the file is open, so that no clean-up in
+            // another repair takes it while its maker could still finish it.
+            system.lock(m_descriptor.get(), LOCK_EX | LOCK_NB);
+        }
+        // Held only once the name is surely ours: an interrupt removes
+        // nothing that another may have made under the same name.
+        m_path = candidate;
+        m_interruptTicket = InterruptCleanup::add(m_path);
+        return;
+    }
+    throw FileError(m_folder->path(), EEXIST);
+}
+
+void TemporaryFile::giveName()
+{
+    if (m_path.isEmpty())
+        takeTemporaryName(true);
+}
+
+bool TemporaryFile::linkAs(const FileRef& target)
+{
+    if (!m_path.isEmpty())
+        throw FileError(target.path(), ENOSYS);
+    if (SystemCalls::current().linkUnnamed(m_descriptor.get(), target.path().system()) < 0) {
+        if (errno == EEXIST)
+            return false;
+        throw FileError(target.path(), errno);
+    }
+    removeMark();
+    return true;
+}
+
+void TemporaryFile::close()
+{
+    m_descriptor.close();
+}
+
+void TemporaryFile::taken()
+{
+    removeMark();
+    forgetName();
+}
+
+void TemporaryFile::forgetName()
+{
+    InterruptCleanup::remove(std::exchange(m_interruptTicket, -1));
+    m_path = NativeName();
+}
+
+void TemporaryFile::removeMark() noexcept
+{
+    // Where it fails, the mark stays on a file whose name has no temporary
+    // form, which no clean-up ever takes.
+    if (m_descriptor.isOpen())
+        SystemCalls::current().removeAttribute(m_descriptor.get(), kMarkAttribute);
+}
+
+bool TemporaryFile::discard() noexcept
+{
+    m_descriptor = FileDescriptor();
+    if (m_path.isEmpty())
+        return true;
+    if (!removeOwnName(m_path))
+        return false;
+    forgetName();
+    return true;
+}
+
+bool TemporaryFile::removeOwnName(const NativeName& path) noexcept
+{
+    // A temporary file is also removed on ordinary roads (a file that needs
+    // no repair), so a passing failure is no reason to leave it behind.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (SystemCalls::current().unlink(path.system()) == 0 || errno == ENOENT)
+            return true;
+    }
+    return false;
+}
+
+bool TemporaryFile::isTemporaryName(const NativeString& name)
+{
+    const std::size_t prefix = sizeof kTemporaryPrefix - 1;
+    const std::size_t suffix = sizeof kTemporarySuffix - 1;
+    if (name.size() != prefix + kTemporaryRandomLength + suffix)
+        return false;
+    // In the system's units, which on Windows are wider than the ASCII here.
+    const auto holds = [&name](std::size_t at, const char* ascii, std::size_t length) {
+        for (std::size_t i = 0; i < length; ++i) {
+            if (name[at + i] != NativeChar(static_cast<unsigned char>(ascii[i])))
+                return false;
+        }
+        return true;
+    };
+    if (!holds(0, kTemporaryPrefix, prefix) || !holds(prefix + kTemporaryRandomLength, kTemporarySuffix, suffix))
+        return false;
+    for (std::size_t i = prefix; i < prefix + kTemporaryRandomLength; ++i) {
+        const auto unit = static_cast<std::uint32_t>(name[i]);
+        if (unit == 0 || unit > 0x7F || !std::strchr(kTemporaryAlphabet, int(unit)))
+            return false;
+    }
+    return true;
+}
+
+void TemporaryFile::removeStrays(const FileRef& folder, const FileIdentity& keep)
+{
+    // A file is taken for a leftover only on proof: the name's form, the mark
+    // that only this program sets, a maker that has ended, and no lock. The
+    // name alone would take the user's own file of that name, or the very
+    // file being repaired.
+    SystemCalls& system = SystemCalls::current();
+    std::vector<NativeString> names;
+    if (system.listFolder(folder.path().system(), names) < 0)
+        return;
+    for (const NativeString& name : names) {
+        if (!isTemporaryName(name))
+            continue;
+        const NativeName path = folder.child(NativeName::fromSystem(name)).path();
+        const int fd = system.open(path.system(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        FileStatus status;
+        std::uint32_t maker = 0;
+        const bool stray = system.fstat(fd, &status) == 0 && S_ISREG(status.mode)
+            && !(status.device == keep.device && status.inode == keep.inode) && markedMaker(fd, maker)
+            && system.processRuns(maker) == 0 && system.lock(fd, LOCK_EX | LOCK_NB) == 0 && namesOpenFile(path, fd) == 1;
+        if (stray)
+            system.unlink(path.system());
+        system.close(fd);
+    }
+}
+
+} // namespace quillmend::platform
