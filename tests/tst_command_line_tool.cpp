@@ -1,5 +1,5 @@
 // quillmend-cli run as a separate process: what it prints and its exit status.
-#include "test_files.h"
+#include "tests/support/test_files.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

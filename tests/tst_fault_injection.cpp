@@ -2,8 +2,8 @@
 // gives: the user's file must survive each fault, and the outcome must be told
 // truthfully.
 #include "engine/repair_pass.h"
-#include "fault_injector.h"
-#include "test_files.h"
+#include "tests/support/fault_injector.h"
+#include "tests/support/test_files.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -5,7 +5,7 @@
 #include "engine/text_decoding.h"
 #include "engine/text_repair.h"
 #include "platform/files/file_error.h"
-#include "test_files.h"
+#include "tests/support/test_files.h"
 
 #include <QTest>
 

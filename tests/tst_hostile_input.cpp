@@ -3,9 +3,9 @@
 #include "engine/repair_pass.h"
 #include "engine/text_repair.h"
 #include "platform/text/utf8.h"
-#include "fault_injector.h"
+#include "tests/support/fault_injector.h"
 #include "platform/files/temporary_file.h"
-#include "test_files.h"
+#include "tests/support/test_files.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 // The main window, the About window and start-up, against the real windows.
 #include "engine/request.h"
-#include "gui_test_support.h"
+#include "tests/support/gui_test_support.h"
 #include "shell/about_window.h"
 #include "shell/main_window.h"
 #include "shell/menu_bar.h"
-#include "test_files.h"
+#include "tests/support/test_files.h"
 
 #include <QCheckBox>
 #include <QFile>

@@ -3,8 +3,8 @@
 #include "engine/stream_repair.h"
 #include "engine/text_decoding.h"
 #include "engine/text_repair.h"
-#include "fault_injector.h"
-#include "test_files.h"
+#include "tests/support/fault_injector.h"
+#include "tests/support/test_files.h"
 
 #include <QDateTime>
 #include <QDir>

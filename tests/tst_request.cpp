@@ -3,7 +3,7 @@
 #include "engine/request.h"
 #include "engine/yield_pacer.h"
 #include "platform/files/file_error.h"
-#include "test_files.h"
+#include "tests/support/test_files.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -2,7 +2,7 @@
 // a file that another program holds open, devices and names that Windows
 // cannot hold.
 #include "engine/repair_pass.h"
-#include "test_files.h"
+#include "tests/support/test_files.h"
 
 #include <QDir>
 #include <QProcess>

@@ -1,4 +1,4 @@
-#include "fault_injector.h"
+#include "tests/support/fault_injector.h"
 
 #include <algorithm>
 
