@@ -110,15 +110,9 @@ private:
     /// The last step: the temporary file takes the old name.
     void replaceOldName() const;
     static constexpr int kReplaceAttempts = 10;
-    /// Gives the file open as `fd` the owner, mode and extended attributes
-    /// of the original, open as `source`, as far as this process may.
+    /// CopyMetadata from the original, open as `source`, once it is known to
+    /// be still the file that was read.
     void applyMetadata(int source, int fd, const NativeName& path) const;
-    /// Returns the mode given.
-    std::uint32_t applyOwnerAndMode(int fd, const NativeName& path) const;
-    void copyAttributes(int source, int fd, const NativeName& path, std::uint32_t mode) const;
-    /// Takes off the file open as `fd` every extended attribute that is not
-    /// in `kept`; whether there was any.
-    bool removeInheritedAttributes(int fd, const NativeName& path, const std::vector<std::string>& kept) const;
     void syncFolder() const;
     void rollBack() noexcept;
 
