@@ -98,11 +98,10 @@ NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName, const KeptCop
 {
     try {
         watchForWriters();
-        {
-            FileDescriptor original = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
-            applyMetadata(original.get(), m_temporary.fd(), m_temporary.descriptor().path());
-            original.close();
-        }
+        applyMetadata(m_original.get(), m_temporary.fd(), m_temporary.descriptor().path());
+        // Held on only for its lease: Windows replaces no file that is open.
+        if (!m_leased)
+            m_original.close();
         m_temporary.descriptor().sync();
         checkUnchanged(m_file);
         if (keptCopyName) {
@@ -120,7 +119,7 @@ NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName, const KeptCop
         replaceOldName();
         m_temporary.taken();
         m_movedIntoPlace = true;
-        m_watch = FileDescriptor();
+        m_original = FileDescriptor();
         // Open, and so locked, until here. Its content is stored already.
         m_temporary = TemporaryFile();
         syncFolder();
@@ -261,14 +260,13 @@ void FileReplacer::watchForWriters()
     // its save then wins, rather than landing in a file that is no longer
     // under the name. Without a lease, the checks of the file's state and
     // content are all there is.
-    m_watch = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
-    if (SystemCalls::current().lease(m_watch.get(), SystemCalls::LeaseRequest::Take) < 0)
-        m_watch = FileDescriptor();
+    m_original = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    m_leased = SystemCalls::current().lease(m_original.get(), SystemCalls::LeaseRequest::Take) == 0;
 }
 
 void FileReplacer::checkNoWriterWaits() const
 {
-    if (m_watch.isOpen() && SystemCalls::current().lease(m_watch.get(), SystemCalls::LeaseRequest::Check) == 0)
+    if (m_leased && SystemCalls::current().lease(m_original.get(), SystemCalls::LeaseRequest::Check) == 0)
         throw FileError(m_file.path(), kChangedMeanwhile);
 }
 
@@ -328,7 +326,7 @@ void FileReplacer::syncFolder() const
 void FileReplacer::rollBack() noexcept
 {
     SystemCalls& system = SystemCalls::current();
-    m_watch = FileDescriptor();
+    m_original = FileDescriptor();
     if (m_movedIntoPlace) {
         // Only the folder's flush failed. Where the former content has a kept
         // copy, it goes back under the old name; otherwise the old name holds

@@ -101,7 +101,7 @@ private:
     KeptCopyAttempt copyTakesKeptName(const FileRef& kept);
     void makeCompleteCopy();
     void copyOriginalTo(FileDescriptor& out);
-    /// Takes a lease on the file where the system offers one.
+    /// Opens the original, and takes a lease on it where the system offers one.
     void watchForWriters();
     /// Throws where another program waits to write to the file.
     void checkNoWriterWaits() const;
@@ -121,7 +121,8 @@ private:
     FileIdentity m_expected;
     TemporaryFile m_temporary;
     TemporaryFile m_copy; // the kept copy's temporary file, where it needs one
-    FileDescriptor m_watch; // the original, open for its lease
+    FileDescriptor m_original; // open from commit() on, and for as long as its lease is held
+    bool m_leased = false;
     QByteArray m_expectedDigest;
     qint64 m_appended = 0;
     qint64 m_writebackStarted = 0; // how much of the new content startWriteback() has handed over

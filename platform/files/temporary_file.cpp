@@ -63,8 +63,8 @@ void mark(int fd)
     SystemCalls::current().setAttribute(fd, TemporaryFile::kMarkAttribute, maker);
 }
 
-// The maker that the mark on `fd` names: 1 and `maker` where there is a
-// mark of this program's form, 0 where there is none.
+// The maker that the mark on `fd` names: true, with `maker` set, where there
+// is a mark of this program's form; false where there is none.
 bool markedMaker(int fd, std::uint32_t& maker)
 {
     std::string value;
