@@ -26,9 +26,10 @@ install_missing() {
 }
 
 # configure_once PRESET FOLDER [CMAKE_ARGUMENT...]: configures the preset,
-# whose build folder is FOLDER, where that has never been configured.
+# whose build folder is FOLDER, where that has never been configured whole
+# (a configure that failed half-way leaves a cache but no build.ninja).
 configure_once() {
   local preset=$1 folder=$2
   shift 2
-  [ -f "$folder/CMakeCache.txt" ] || cmake --preset "$preset" "$@" >/dev/null
+  [ -f "$folder/build.ninja" ] || cmake --preset "$preset" "$@" >/dev/null
 }

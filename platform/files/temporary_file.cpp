@@ -1,7 +1,6 @@
 #include "platform/files/temporary_file.h"
 
 #include "platform/files/file_error.h"
-#include "platform/files/file_replacer.h"
 #include "platform/files/interrupt_cleanup.h"
 #include "platform/files/system_calls.h"
 
@@ -122,7 +121,7 @@ TemporaryFile TemporaryFile::create(const FileRef& folder)
 void TemporaryFile::takeTemporaryName(bool unnamed)
 {
     SystemCalls& system = SystemCalls::current();
-    for (int attempt = 0; attempt < FileReplacer::kMaxNameAttempts; ++attempt) {
+    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
         const NativeName candidate = m_folder->child(randomTemporaryName()).path();
         if (unnamed) {
             if (system.linkUnnamed(m_descriptor.get(), candidate.system()) < 0) {
