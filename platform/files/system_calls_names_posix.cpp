@@ -1,0 +1,111 @@
+// Names in folders: links, renames, removals, listings, and paths made whole, on Linux and macOS.
+#include "platform/files/internal/system_backend.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+namespace quillmend::platform {
+
+int internal::backend::link(const NativeChar* existing, const NativeChar* newPath)
+{
+    return ::link(existing, newPath);
+}
+
+int internal::backend::rename(const NativeChar* from, const NativeChar* to)
+{
+    return ::rename(from, to);
+}
+
+int internal::backend::unlink(const NativeChar* path)
+{
+    return ::unlink(path);
+}
+
+int internal::backend::renameNoReplace(const NativeChar* from, const NativeChar* to)
+{
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    // A file system that cannot rename without replacing says EINVAL.
+    if (errno == EINVAL)
+        errno = ENOSYS;
+    return -1;
+#elif defined(__APPLE__)
+    return ::renamex_np(from, to, RENAME_EXCL);
+#else
+    (void)from;
+    (void)to;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+char internal::backend::pathSeparator()
+{
+    return '/';
+}
+
+NativeString internal::backend::absolutePath(const NativeChar* path)
+{
+    // Cleaned byte by byte, as QDir::cleanPath would for text: a name need
+    // not be text.
+    QByteArray full = path;
+    if (!full.startsWith('/')) {
+        char* folder = ::getcwd(nullptr, 0);
+        if (!folder)
+            return NativeString();
+        full = QByteArray(folder) + '/' + full;
+        std::free(folder);
+    }
+    QList<QByteArray> elements;
+    for (const QByteArray& element : full.split('/')) {
+        if (element.isEmpty() || element == ".")
+            continue;
+        if (element == "..") {
+            if (!elements.isEmpty())
+                elements.removeLast();
+            continue;
+        }
+        elements << element;
+    }
+    return ('/' + elements.join('/')).toStdString();
+}
+
+long internal::backend::nameLimit(const NativeChar* folder)
+{
+    errno = 0;
+    return ::pathconf(folder, _PC_NAME_MAX);
+}
+
+int internal::backend::listFolder(const NativeChar* path, std::vector<NativeString>& names)
+{
+    DIR* folder = ::opendir(path);
+    if (!folder)
+        return -1;
+    names.clear();
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    ::closedir(folder);
+    return 0;
+}
+
+NativeString internal::backend::realpath(const NativeChar* path)
+{
+    char* resolved = ::realpath(path, nullptr);
+    if (!resolved)
+        return NativeString();
+    NativeString result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+} // namespace quillmend::platform
