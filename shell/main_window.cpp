@@ -67,10 +67,10 @@ QCheckBox* makeCheckBox(QWidget* parent, const char* name, const QString& captio
 Window1::Window1()
 {
     setObjectName(QStringLiteral("Window1"));
-#ifndef Q_OS_MACOS
-    // On macOS the shared menu bar stays the application's, at the top of the screen.
-    setMenuBar(MainMenuBar::instance());
-#endif
+    // Where the menu bar is at the top of the screen, it stays the
+    // application's, apart from any window.
+    if (MainMenuBar::place() == MenuBarPlace::InWindow)
+        setMenuBar(MainMenuBar::instance());
     setWindowTitle(QStringLiteral("Tallowick"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
 

@@ -2,10 +2,37 @@
 
 #include <QKeySequence>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QPointer>
 
+#include <optional>
+
 namespace quillmend::shell {
+
+namespace {
+
+std::optional<MenuBarPlace>& chosenPlace()
+{
+    static std::optional<MenuBarPlace> place;
+    return place;
+}
+
+} // namespace
+
+MenuBarPlace MainMenuBar::place()
+{
+    if (chosenPlace())
+        return *chosenPlace();
+    return QGuiApplication::platformName() == QLatin1String("cocoa") ? MenuBarPlace::TopOfScreen
+                                                                     : MenuBarPlace::InWindow;
+}
+
+void MainMenuBar::setPlace(MenuBarPlace place)
+{
+    chosenPlace() = place;
+    instance()->showFourthMenu();
+}
 
 MainMenuBar* MainMenuBar::instance()
 {
@@ -99,13 +126,16 @@ void MainMenuBar::Untitled2()
 
 void MainMenuBar::Untitled3()
 {
-    [[maybe_unused]] QMenu* fourth = addNamedMenu(QStringLiteral("Menu"), QString());
-#ifndef Q_OS_MACOS
+    addNamedMenu(QStringLiteral("Menu"), QString());
+    showFourthMenu();
+}
+
+void MainMenuBar::showFourthMenu()
+{
     // In a menu bar drawn in the window, a menu without caption or items is
     // a blank patch that lights up under the mouse and opens nothing. It
     // keeps its name and place in the bar, but is not drawn.
-    fourth->menuAction()->setVisible(false);
-#endif
+    item(QStringLiteral("Menu"))->setVisible(place() == MenuBarPlace::TopOfScreen);
 }
 
 } // namespace quillmend::shell

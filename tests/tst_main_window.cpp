@@ -138,9 +138,8 @@ private slots:
         QVERIFY(flags & Qt::CustomizeWindowHint);
         QVERIFY(!(flags & (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint
                            | Qt::WindowFullscreenButtonHint)));
-#ifndef Q_OS_MACOS
-        QCOMPARE(window()->menuBar(), shell::MainMenuBar::instance());
-#endif
+        if (shell::MainMenuBar::place() == shell::MenuBarPlace::InWindow)
+            QCOMPARE(window()->menuBar(), shell::MainMenuBar::instance());
         QVERIFY(window()->acceptDrops());
     }
 
@@ -504,17 +503,35 @@ private slots:
         QCOMPARE(quit.size(), 1);
     }
 
-#ifndef Q_OS_MACOS
     // The captionless fourth menu keeps its place in the bar but is not drawn.
     void fourthMenuTakesNoRoom()
     {
+        if (shell::MainMenuBar::place() != shell::MenuBarPlace::InWindow)
+            QSKIP("the menu bar is not in the window on this desktop");
         const QMenuBar* bar = window()->menuBar();
         QCOMPARE(bar->actions().last(), shell::MainMenuBar::instance()->item("Menu"));
         QVERIFY(bar->actionGeometry(shell::MainMenuBar::instance()->item("Menu")).isEmpty());
         const QRect help = bar->actionGeometry(shell::MainMenuBar::instance()->item("HelpMenu"));
         QCOMPARE(bar->actionAt(QPoint(help.right() + 3, help.center().y())), nullptr);
     }
-#endif
+
+    // Where the desktop shows the menu bar at the top of the screen, no
+    // window takes it in, and the fourth menu is there as on macOS.
+    void menuBarAtTheTopOfTheScreenStaysApart()
+    {
+        const shell::MenuBarPlace desktop = shell::MainMenuBar::place();
+        shell::MainMenuBar::setPlace(shell::MenuBarPlace::TopOfScreen);
+        {
+            const shell::Window1 other;
+            QVERIFY(other.menuBar() != shell::MainMenuBar::instance());
+            QVERIFY(other.menuBar()->actions().isEmpty());
+            QVERIFY(shell::MainMenuBar::instance()->item("Menu")->isVisible());
+        }
+        shell::MainMenuBar::setPlace(desktop);
+        QCOMPARE(shell::MainMenuBar::instance()->item("Menu")->isVisible(),
+                 desktop == shell::MenuBarPlace::TopOfScreen);
+        QCOMPARE(shell::MainMenuBar::instance()->parent() == window(), desktop == shell::MenuBarPlace::InWindow);
+    }
 
     void twoAboutWindowsAndAClickClosesOne()
     {

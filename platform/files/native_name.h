@@ -16,11 +16,7 @@ namespace quillmend::platform {
 /// it only to be shown.
 class NativeName {
 public:
-#ifdef _WIN32
-    using Units = QString;
-#else
-    using Units = QByteArray;
-#endif
+    using Units = SystemUnits;
 
     NativeName() = default;
 

@@ -1,0 +1,14 @@
+#pragma once
+
+// The units of names on Linux and macOS: bytes, which need not be valid UTF-8.
+
+#include <QByteArray>
+
+namespace quillmend::platform {
+
+/// One unit of a name: a byte.
+using SystemUnit = char;
+/// A whole name's units, as Qt holds them.
+using SystemUnits = QByteArray;
+
+} // namespace quillmend::platform
