@@ -67,9 +67,9 @@ int strength(int status)
 }
 
 // Prints what a request tells the user, each line after the file's path.
-class PrintingSinks : public engine::StatusSink, public engine::MessageSink {
+class PrintingSink : public engine::RequestSink {
 public:
-    explicit PrintingSinks(std::function<void(const QString&)> print)
+    explicit PrintingSink(std::function<void(const QString&)> print)
         : m_print(std::move(print))
     {
     }
@@ -150,19 +150,19 @@ int CommandLineTool::repair(const platform::NativeName& path, bool anyFile, bool
 {
     const QString shown = path.toEscapedText();
     const auto printForFile = [&](const QString& text) { printLine(m_out, shown + QStringLiteral(": ") + text); };
-    PrintingSinks sinks(printForFile);
+    PrintingSink sink(printForFile);
     int status = kExitError;
     const std::optional<QString> failure = failureOf([&] {
         const engine::RequestOutcome outcome
-            = engine::DoIt(platform::FileRef(path), anyFile, preserveTabs, sinks, sinks);
+            = engine::DoIt(platform::FileRef(path), anyFile, preserveTabs, sink);
         if (outcome.kind != engine::RequestOutcome::Kind::Ran) {
             status = kExitRefused;
             return;
         }
         if (!outcome.reason.isEmpty())
-            printForFile(sinks.status() + QStringLiteral(" (") + outcome.reason + QLatin1Char(')'));
-        else if (!sinks.status().isEmpty())
-            printForFile(sinks.status());
+            printForFile(sink.status() + QStringLiteral(" (") + outcome.reason + QLatin1Char(')'));
+        else if (!sink.status().isEmpty())
+            printForFile(sink.status());
         if (refusesFile(outcome.code))
             status = kExitRefused;
         else

@@ -49,18 +49,18 @@ QString RefusalMessage(Refusal refusal)
 }
 
 RequestOutcome DoIt(const std::optional<platform::FileRef>& file, bool anyFileChecked, bool preserveTabsChecked,
-                    StatusSink& status, MessageSink& messages, const YieldCallback& yield, const RepairPass& pass)
+                    RequestSink& sink, const YieldCallback& yield, const RepairPass& pass)
 {
     using Kind = RequestOutcome::Kind;
     if (!file)
         return {Kind::NoFile, std::nullopt, 0, {}};
     if (const std::optional<Refusal> refusal = RefusalOf(*file)) {
-        messages.ShowModalMessage(RefusalMessage(*refusal));
+        sink.ShowModalMessage(RefusalMessage(*refusal));
         return {Kind::Refused, refusal, 0, {}};
     }
 
-    status.SetStatusText(QStringLiteral("Processing the file data..."));
-    status.RedrawStatusNow();
+    sink.SetStatusText(QStringLiteral("Processing the file data..."));
+    sink.RedrawStatusNow();
 
     const bool anyFile = anyFileChecked;
     const bool removeTabs = RemovesTabs(anyFileChecked, preserveTabsChecked);
@@ -68,7 +68,7 @@ RequestOutcome DoIt(const std::optional<platform::FileRef>& file, bool anyFileCh
         = pass ? pass(file, anyFile, removeTabs, yield) : RepairTheFile(file, anyFile, removeTabs, yield);
 
     if (const std::optional<QString> text = StatusTextFor(outcome.code))
-        status.SetStatusText(*text);
+        sink.SetStatusText(*text);
     return {Kind::Ran, std::nullopt, outcome.code, outcome.reason};
 }
 

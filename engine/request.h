@@ -1,9 +1,8 @@
 #pragma once
 
-#include "engine/message_sink.h"
 #include "engine/repair_pass.h"
 #include "engine/result_code.h"
-#include "engine/status_sink.h"
+#include "engine/request_sink.h"
 #include "engine/yield_callback.h"
 #include "platform/files/file_ref.h"
 
@@ -58,11 +57,11 @@ std::optional<QString> StatusTextFor(ResultCode code);
 /// Refuses, with a modal message, a file without write permission and then an
 /// empty file; otherwise shows "Processing the file data..." at once, runs the
 /// repair pass (anyFile = `anyFileChecked`; tabs are kept only when both options
-/// are checked) and shows the text for its result code. Failures of the sinks
+/// are checked) and shows the text for its result code. Failures of the sink
 /// or of the file queries (a file that does not exist) pass to the caller as
 /// thrown errors.
 RequestOutcome DoIt(const std::optional<platform::FileRef>& file, bool anyFileChecked, bool preserveTabsChecked,
-                    StatusSink& status, MessageSink& messages, const YieldCallback& yield = {},
+                    RequestSink& sink, const YieldCallback& yield = {},
                     const RepairPass& pass = {});
 
 } // namespace quillmend::engine

@@ -239,7 +239,7 @@ void Window1::repair(const platform::FileRef& file)
     const engine::YieldCallback yield = [&pacer] { pacer.checkpoint(); };
     try {
         engine::DoIt(file, m_notJustVWBtn->isChecked(), m_preserveTabsBtn->checkState() != Qt::Unchecked,
-                     *this, *this, yield);
+                     *this, yield);
     } catch (const platform::FileError& error) {
         m_busy.reset();
         showCannotRepair(error);

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "engine/message_sink.h"
-#include "engine/status_sink.h"
+#include "engine/request_sink.h"
 #include "platform/files/file_error.h"
 #include "platform/files/file_ref.h"
 #include "shell/busy_state.h"
@@ -20,7 +19,7 @@ namespace quillmend::shell {
 /// for XML files and the status line. It runs a repair request on each file
 /// dropped onto it or chosen with File > Open..., and shows the outcome in its
 /// status line and message boxes.
-class Window1 : public QMainWindow, public engine::StatusSink, public engine::MessageSink {
+class Window1 : public QMainWindow, public engine::RequestSink {
     Q_OBJECT
 
 public:
@@ -33,10 +32,9 @@ public:
     QCheckBox* PreserveTabsBtn() const { return m_preserveTabsBtn; }
     QLabel* Label2() const { return m_label2; }
 
-    // StatusSink
+    // RequestSink
     void SetStatusText(const QString& text) override;
     void RedrawStatusNow() override;
-    // MessageSink
     void ShowModalMessage(const QString& text) override;
 
     /// File > Open...: asks for one XML file and repairs it. Returns true (handled).

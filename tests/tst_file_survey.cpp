@@ -58,40 +58,44 @@ private slots:
         QTest::addColumn<bool>("removeTabs");
         QTest::addColumn<QString>("encoding");
         QTest::addColumn<bool>("strayBytes");
-        QTest::addColumn<qlonglong>("resultCode");
+        QTest::addColumn<engine::ResultCode>("resultCode");
         QTest::addColumn<bool>("declarationChanges");
+        const engine::ResultCode notExport = engine::kResultNotFullExport;
+        const engine::ResultCode empty = engine::kResultEmpty;
+        const engine::ResultCode done = engine::kResultDone;
+        const engine::ResultCode unchanged = engine::kResultUnchanged;
 
         const QByteArray macRomanDeclared
             = "<?xml version=\"1.0\" encoding=\"macintosh\"?>\n" + kMarker + kStamp + "Fr\x9Fhling\x01\n";
-        QTest::newRow("UTF-8 export") << sampleExport() << false << true << "UTF-8" << false << 1LL << false;
-        QTest::newRow("repaired export") << repairedSampleExport() << false << true << "UTF-8" << false << 2LL << false;
-        QTest::newRow("no marker") << QByteArray(kStamp + "\x01") << false << true << "UTF-8" << false << -1LL << false;
+        QTest::newRow("UTF-8 export") << sampleExport() << false << true << "UTF-8" << false << done << false;
+        QTest::newRow("repaired export") << repairedSampleExport() << false << true << "UTF-8" << false << unchanged << false;
+        QTest::newRow("no marker") << QByteArray(kStamp + "\x01") << false << true << "UTF-8" << false << notExport << false;
         QTest::newRow("marker split by a control")
-            << QByteArray("<Action>Entire\x01 Plot</Action>" + kStamp) << false << true << "UTF-8" << false << -1LL
+            << QByteArray("<Action>Entire\x01 Plot</Action>" + kStamp) << false << true << "UTF-8" << false << notExport
             << false;
         QTest::newRow("entry split by a control")
-            << QByteArray(kMarker + "<AppStamp>Vector\x1Fworks</AppStamp>") << false << true << "UTF-8" << false << 1LL
+            << QByteArray(kMarker + "<AppStamp>Vector\x1Fworks</AppStamp>") << false << true << "UTF-8" << false << done
             << false;
-        QTest::newRow("Mac Roman, declared") << macRomanDeclared << false << true << "Mac Roman" << false << 1LL << true;
+        QTest::newRow("Mac Roman, declared") << macRomanDeclared << false << true << "Mac Roman" << false << done << true;
         QTest::newRow("stray byte in UTF-8")
-            << QByteArray(kMarker + "Fr\xC3\xBChling \x9F") << false << true << "UTF-8" << true << 1LL << false;
+            << QByteArray(kMarker + "Fr\xC3\xBChling \x9F") << false << true << "UTF-8" << true << done << false;
         QTest::newRow("UTF-16 export") << utf16LittleEndianWithMark(QString::fromLatin1(kMarker + kStamp) + QChar(0x1B) + QChar(0xE9))
-                                       << false << true << "UTF-16" << false << 1LL << false;
-        QTest::newRow("UTF-16, no marker") << utf16LittleEndianWithMark("<a/>") << false << true << "UTF-16" << false << -1LL
+                                       << false << true << "UTF-16" << false << done << false;
+        QTest::newRow("UTF-16, no marker") << utf16LittleEndianWithMark("<a/>") << false << true << "UTF-16" << false << notExport
                                            << false;
-        QTest::newRow("UTF-16 mark alone") << QByteArray("\xFE\xFF") << false << true << "UTF-16" << false << 0LL
+        QTest::newRow("UTF-16 mark alone") << QByteArray("\xFE\xFF") << false << true << "UTF-16" << false << empty
                                            << false;
-        QTest::newRow("any file, tabs kept") << QByteArray("a\tb\r\n") << true << false << "UTF-8" << false << 2LL
+        QTest::newRow("any file, tabs kept") << QByteArray("a\tb\r\n") << true << false << "UTF-8" << false << unchanged
                                              << false;
-        QTest::newRow("any file, tabs removed") << QByteArray("a\tb\r\n") << true << true << "UTF-8" << false << 1LL
+        QTest::newRow("any file, tabs removed") << QByteArray("a\tb\r\n") << true << true << "UTF-8" << false << done
                                                 << false;
-        QTest::newRow("any file leaves entries") << QByteArray(kStamp) << true << true << "UTF-8" << false << 2LL
+        QTest::newRow("any file leaves entries") << QByteArray(kStamp) << true << true << "UTF-8" << false << unchanged
                                                  << false;
         QTest::newRow("UTF-8 declared otherwise, clean")
             << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + kMarker) << false << true << "UTF-8"
-            << false << 2LL << false;
+            << false << unchanged << false;
         QTest::newRow("entries across the slice cut")
-            << entriesAcrossTheCut() << false << true << "UTF-8" << false << 1LL << false;
+            << entriesAcrossTheCut() << false << true << "UTF-8" << false << done << false;
     }
     void predictsTheRepair()
     {
@@ -107,7 +111,7 @@ private slots:
         QTEST(report.encoding, "encoding");
         QTEST(report.strayBytesAsMacRoman, "strayBytes");
         QVERIFY(report.resultCode.has_value());
-        QTEST(qlonglong(*report.resultCode), "resultCode");
+        QTEST(*report.resultCode, "resultCode");
         QTEST(report.declarationChanges, "declarationChanges");
 
         const QByteArray decoded = engine::MakeUTF8(readText(path)).bytes;

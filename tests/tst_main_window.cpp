@@ -362,7 +362,7 @@ private slots:
         writeFile(m_dir.filePath("show.xml"), sampleExport());
         PaintCounter counter(window()->ResultsLabel());
         QStringList seenByThePass;
-        engine::DoIt(platform::FileRef(m_dir.filePath("show.xml")), false, false, *window(), *window(), {},
+        engine::DoIt(platform::FileRef(m_dir.filePath("show.xml")), false, false, *window(), {},
                      [&](const std::optional<platform::FileRef>&, bool, bool, const engine::YieldCallback&) {
                          seenByThePass << QString::number(counter.paints) << counter.lastPaintedText;
                          return engine::kResultDone;

@@ -20,7 +20,7 @@ const QString kNoPermission = QStringLiteral("You don't have write permission fo
 const QString kEmptyMessage = QStringLiteral("The file is empty, it cannot be repaired.");
 
 // Records what a request shows, in order.
-class RecordingSinks : public engine::StatusSink, public engine::MessageSink {
+class RecordingSink : public engine::RequestSink {
 public:
     QStringList events;
     void SetStatusText(const QString& text) override { events << QStringLiteral("status: ") + text; }
@@ -77,30 +77,30 @@ private slots:
             makeReadOnly(file);
         if (readOnlyFolder)
             makeReadOnly(dir.path());
-        RecordingSinks sinks;
-        sinks.SetStatusText("earlier result");
-        engine::DoIt(platform::FileRef(file), false, false, sinks, sinks, {}, countingPass(1));
+        RecordingSink sink;
+        sink.SetStatusText("earlier result");
+        engine::DoIt(platform::FileRef(file), false, false, sink, {}, countingPass(1));
         makeWritable(dir.path());
-        QCOMPARE(sinks.events, QStringList{"status: earlier result"} + events);
+        QCOMPARE(sink.events, QStringList{"status: earlier result"} + events);
         QCOMPARE(m_passCalls, 0);
     }
 
     void noFileDoesNothing()
     {
-        RecordingSinks sinks;
-        const auto outcome = engine::DoIt(std::nullopt, true, true, sinks, sinks, {}, countingPass(1));
+        RecordingSink sink;
+        const auto outcome = engine::DoIt(std::nullopt, true, true, sink, {}, countingPass(1));
         QVERIFY(outcome.kind == engine::RequestOutcome::Kind::NoFile);
-        QVERIFY(sinks.events.isEmpty());
+        QVERIFY(sink.events.isEmpty());
         QCOMPARE(m_passCalls, 0);
     }
 
     void missingFileThrows()
     {
-        RecordingSinks sinks;
+        RecordingSink sink;
         QVERIFY_THROWS_EXCEPTION(platform::FileError,
-                                 engine::DoIt(platform::FileRef(m_dir.filePath("missing.xml")), false, false, sinks,
-                                              sinks, {}, countingPass(1)));
-        QVERIFY(sinks.events.isEmpty());
+                                 engine::DoIt(platform::FileRef(m_dir.filePath("missing.xml")), false, false, sink, {},
+                                              countingPass(1)));
+        QVERIFY(sink.events.isEmpty());
     }
 
     void optionMapping_data()
@@ -123,8 +123,8 @@ private slots:
         const QString file = m_dir.filePath("options.xml");
         writeFile(file, "x");
         std::optional<std::pair<bool, bool>> received;
-        RecordingSinks sinks;
-        engine::DoIt(platform::FileRef(file), anyFileChecked, preserveTabsChecked, sinks, sinks, {},
+        RecordingSink sink;
+        engine::DoIt(platform::FileRef(file), anyFileChecked, preserveTabsChecked, sink, {},
                      [&](const std::optional<platform::FileRef>&, bool a, bool r, const engine::YieldCallback&) {
                          received = {a, r};
                          return engine::kResultDone;
@@ -153,12 +153,12 @@ private slots:
         QFETCH(QString, finalText);
         const QString file = m_dir.filePath("codes.xml");
         writeFile(file, "x");
-        RecordingSinks sinks;
-        engine::DoIt(platform::FileRef(file), false, false, sinks, sinks, {}, countingPass(code));
+        RecordingSink sink;
+        engine::DoIt(platform::FileRef(file), false, false, sink, {}, countingPass(code));
         QStringList expected{"status: " + kProcessing, "redraw"};
         if (!finalText.isEmpty())
             expected << "status: " + finalText;
-        QCOMPARE(sinks.events, expected);
+        QCOMPARE(sink.events, expected);
         QCOMPARE(m_passCalls, 1);
     }
 
@@ -166,11 +166,11 @@ private slots:
     {
         const QString file = m_dir.filePath("real.xml");
         writeFile(file, sampleExport());
-        RecordingSinks sinks;
+        RecordingSink sink;
         int yields = 0;
-        const auto outcome = engine::DoIt(platform::FileRef(file), false, false, sinks, sinks, [&] { ++yields; });
+        const auto outcome = engine::DoIt(platform::FileRef(file), false, false, sink, [&] { ++yields; });
         QCOMPARE(outcome.code, engine::kResultDone);
-        QCOMPARE(sinks.events, (QStringList{"status: " + kProcessing, "redraw",
+        QCOMPARE(sink.events, (QStringList{"status: " + kProcessing, "redraw",
                                             "status: Done! Click back on Vectorworks and let it process the .xml file."}));
         QCOMPARE(readFile(file), repairedSampleExport());
         QVERIFY(yields >= 1);

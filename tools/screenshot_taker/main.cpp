@@ -37,7 +37,7 @@ int main(int argc, char* argv[])
     const QString copy = work.filePath(QStringLiteral("show.xml"));
     if (!QFile::copy(sample, copy))
         return 1;
-    quillmend::engine::DoIt(quillmend::platform::FileRef(copy), false, false, *gMyWnd, *gMyWnd);
+    quillmend::engine::DoIt(quillmend::platform::FileRef(copy), false, false, *gMyWnd);
     QTest::qWait(200);
     if (!gMyWnd->grab().save(output.filePath(QStringLiteral("main-window.png"))))
         return 1;
