@@ -5,7 +5,7 @@
 //
 // Prints the result code when the repair ends before the N-th call.
 #include "engine/repair_pass.h"
-#include "platform/files/system_calls.h"
+#include "tests/support/fault_injector.h"
 
 #include <QFile>
 
@@ -34,33 +34,32 @@ namespace {
     std::abort();
 }
 
-class KillingCalls : public quillmend::platform::SystemCalls {
+// The faults of a file system without hard links or a rename that refuses
+// to replace (FAT and exFAT, which have no nameless files either), and the
+// end of the process before call number `killAt`.
+class KillingCalls : public quillmend::tests::FaultInjector {
 public:
     KillingCalls(int killAt, bool noHardLinks, bool noRenameWithoutReplacing)
         : m_killAt(killAt)
-        , m_noHardLinks(noHardLinks)
-        , m_noRenameWithoutReplacing(noRenameWithoutReplacing)
     {
+        if (noHardLinks)
+            failAlways(Call::Link, EPERM);
+        if (noRenameWithoutReplacing) {
+            failAlways(Call::OpenUnnamed, EOPNOTSUPP);
+            failAlways(Call::RenameNoReplace, ENOSYS);
+        }
     }
 
 protected:
     int injectedError(Call call) override
     {
-        if (++m_calls == m_killAt)
+        if (callsMade() + 1 == m_killAt)
             killNow();
-        if (m_noHardLinks && call == Call::Link)
-            return EPERM;
-        // As on FAT and exFAT, which have no nameless files either.
-        if (m_noRenameWithoutReplacing && call == Call::OpenUnnamed)
-            return EOPNOTSUPP;
-        return m_noRenameWithoutReplacing && call == Call::RenameNoReplace ? ENOSYS : 0;
+        return FaultInjector::injectedError(call);
     }
 
 private:
     int m_killAt;
-    bool m_noHardLinks;
-    bool m_noRenameWithoutReplacing;
-    int m_calls = 0;
 };
 
 } // namespace
@@ -79,8 +78,7 @@ int main(int argc, char* argv[])
         noHardLinks = noHardLinks || std::strcmp(argv[i], "--no-hard-links") == 0;
         noRenameWithoutReplacing = noRenameWithoutReplacing || std::strcmp(argv[i], "--no-rename-without-replacing") == 0;
     }
-    KillingCalls calls(std::atoi(argv[1]), noHardLinks, noRenameWithoutReplacing);
-    quillmend::platform::SystemCalls::install(&calls);
+    const KillingCalls calls(std::atoi(argv[1]), noHardLinks, noRenameWithoutReplacing);
     const auto code = quillmend::engine::FNProcessTheFile(quillmend::platform::FileRef(QFile::decodeName(argv[2])),
                                                           anyFile, true);
     std::printf("%lld\n", static_cast<long long>(code));

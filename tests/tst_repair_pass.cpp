@@ -1,7 +1,6 @@
 // Whole repairs of real files in a temporary folder.
 #include "engine/repair_pass.h"
 #include "engine/stream_repair.h"
-#include "engine/text_decoding.h"
 #include "engine/text_repair.h"
 #include "tests/support/fault_injector.h"
 #include "tests/support/test_files.h"
@@ -9,7 +8,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,7 +15,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 #endif
 
@@ -26,8 +23,6 @@ using namespace quillmend::tests;
 using Contents = QMap<QString, QByteArray>;
 
 namespace {
-
-using Faults = QList<QPair<int, int>>; // kind of system call, errno
 
 const QByteArray kDirty = sampleExport();
 const QByteArray kClean = repairedSampleExport();
@@ -177,153 +172,6 @@ private slots:
         QCOMPARE(repair(path("show.xml"), false), engine::kResultDone);
         QCOMPARE(readFile(path("show.xml")), expected);
         QCOMPARE(readFile(path("show (Original).xml")), content);
-    }
-
-    void permissionsAreKept()
-    {
-#ifdef Q_OS_WIN
-        QSKIP("Windows keeps permissions in the security descriptor, which ReplaceFileW carries over");
-#else
-        writeFile(path("show.xml"), kDirty);
-        QVERIFY(::chmod(QFile::encodeName(path("show.xml")).constData(), 0640) == 0);
-        QCOMPARE(repair(path("show.xml"), false), engine::kResultDone);
-        struct stat repaired {};
-        QVERIFY(::stat(QFile::encodeName(path("show.xml")).constData(), &repaired) == 0);
-        QCOMPARE(repaired.st_mode & 07777, mode_t(0640));
-#endif
-    }
-
-    void ownerIsKeptWherePermitted()
-    {
-#ifdef Q_OS_WIN
-        QSKIP("Windows files have no POSIX owner");
-#else
-        if (::geteuid() != 0)
-            QSKIP("only a privileged process may give a file to another owner");
-        writeFile(path("show.xml"), kDirty);
-        QVERIFY(::chown(QFile::encodeName(path("show.xml")).constData(), 4321, 4322) == 0);
-        QCOMPARE(repair(path("show.xml"), false), engine::kResultDone);
-        struct stat repaired {};
-        QVERIFY(::stat(QFile::encodeName(path("show.xml")).constData(), &repaired) == 0);
-        QCOMPARE(repaired.st_uid, uid_t(4321));
-        QCOMPARE(repaired.st_gid, gid_t(4322));
-#endif
-    }
-
-    // The replacement keeps the original's owner, group, mode, attributes and
-    // access list as far as this process and the file system let it, and no
-    // group ever gains access that the original did not give it.
-    void replacementKeepsWhatItMay_data()
-    {
-        using Call = platform::SystemCalls::Call;
-        QTest::addColumn<uint>("mode");
-        QTest::addColumn<Faults>("failing");
-        QTest::addColumn<uint>("gid");
-        QTest::addColumn<uint>("expectedMode");
-        QTest::addColumn<bool>("attributesKept");
-        const auto fails = [](Call call, int error) { return Faults{{int(call), error}}; };
-        QTest::newRow("all kept") << 0644u << Faults{} << 4322u << 0664u << true;
-        QTest::newRow("attributes refused") << 0644u << fails(Call::SetAttribute, EOPNOTSUPP) << 4322u << 0644u
-                                            << false;
-        QTest::newRow("attributes unreadable") << 0644u << fails(Call::GetAttribute, EPERM) << 4322u << 0644u
-                                               << false;
-        QTest::newRow("group not kept") << 0640u << fails(Call::Fchown, EPERM) << 0u << 0600u << true;
-        QTest::newRow("no owners, no modes (FAT)")
-            << 0640u << fails(Call::Fchown, ENOSYS) + fails(Call::Fchmod, ENOSYS) << 0u << 0600u << true;
-    }
-    void replacementKeepsWhatItMay()
-    {
-#ifdef Q_OS_WIN
-        QSKIP("extended attributes and POSIX access lists are Linux and macOS matters");
-#else
-        QFETCH(uint, mode);
-        QFETCH(Faults, failing);
-        QFETCH(uint, gid);
-        QFETCH(uint, expectedMode);
-        QFETCH(bool, attributesKept);
-        if (::geteuid() != 0)
-            QSKIP("only a privileged process may give a file to another group");
-        // user::rw- user:65534:rw- group::r-- mask::rw- other::r--, as the
-        // kernel stores it.
-        const QByteArray accessList = QByteArray::fromHex(
-            "0200000001000600ffffffff02000600feff000004000400ffffffff10000600ffffffff20000400ffffffff");
-        const QByteArray file = QFile::encodeName(path("show.xml"));
-        writeFile(path("show.xml"), kDirty);
-        QVERIFY(::chown(file.constData(), 4321, 4322) == 0);
-        QVERIFY(::chmod(file.constData(), mode) == 0);
-        const bool withList = mode == 0644;
-        if (::setxattr(file.constData(), "user.note", "hello", 5, 0) != 0
-            || (withList && ::setxattr(file.constData(), "system.posix_acl_access", accessList.constData(),
-                                       std::size_t(accessList.size()), 0) != 0))
-            QSKIP("this file system keeps no extended attributes or access lists");
-
-        {
-            FaultInjector injector;
-            for (const auto& [call, error] : failing)
-                injector.failAlways(platform::SystemCalls::Call(call), error);
-            QCOMPARE(repair(path("show.xml"), false), engine::kResultDone);
-        }
-        QCOMPARE(readFile(path("show.xml")), kClean);
-        struct stat repaired {};
-        QVERIFY(::stat(file.constData(), &repaired) == 0);
-        QCOMPARE(uint(repaired.st_gid), gid);
-        QCOMPARE(uint(repaired.st_mode & 07777), expectedMode);
-        char value[256];
-        QCOMPARE(::getxattr(file.constData(), "user.note", value, sizeof value) == 5, attributesKept);
-        const ssize_t listSize = ::getxattr(file.constData(), "system.posix_acl_access", value, sizeof value);
-        QCOMPARE(listSize > 0 ? QByteArray(value, int(listSize)) : QByteArray(),
-                 withList && attributesKept ? accessList : QByteArray());
-        // The kept copy is the original itself, with everything.
-        QVERIFY(::getxattr(QFile::encodeName(path("show (Original).xml")).constData(), "user.note", value,
-                           sizeof value)
-                == 5);
-#endif
-    }
-
-    // Another program saves the file while the repair runs: its newer content
-    // must not be overwritten.
-    void fileChangedDuringRepairIsLeftAlone()
-    {
-        const QString file = path("show.xml");
-        writeFile(file, kDirty);
-        const QByteArray newer = kDirty + "<!-- saved again -->";
-        bool saved = false;
-        const auto saveAgain = [&] {
-            if (!saved)
-                writeFile(file, newer);
-            saved = true;
-        };
-        QCOMPARE(engine::FNProcessTheFile(platform::FileRef(file), false, true, saveAgain), engine::kResultError);
-        QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", newer}}));
-    }
-
-    // On FAT and exFAT times have whole seconds: a save of the same size
-    // within the second leaves size and time as they were, and only the bytes
-    // show it.
-    void sameSizeSaveWithinTheSecondIsLeftAlone()
-    {
-        writeFile(path("show.xml"), kDirty);
-        const QDateTime wholeSecond = QDateTime::fromSecsSinceEpoch(1767225600, Qt::UTC);
-        const auto setTime = [&] {
-            QFile file(path("show.xml"));
-            QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(wholeSecond, QFileDevice::FileModificationTime));
-        };
-        setTime();
-        QByteArray newer = kDirty;
-        newer.replace("Entire Plot", "Entire Show");
-        bool saved = false;
-        const auto saveInPlace = [&] {
-            if (saved)
-                return;
-            saved = true;
-            QFile other(path("show.xml"));
-            QVERIFY(other.open(QIODevice::ReadWrite) && other.write(newer) == newer.size());
-            other.close();
-            setTime();
-        };
-        QCOMPARE(engine::FNProcessTheFile(platform::FileRef(path("show.xml")), false, true, saveInPlace),
-                 engine::kResultError);
-        QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", newer}}));
     }
 
     // Windows' calls reach a path past 260 characters only in their long
@@ -479,74 +327,6 @@ private slots:
             QCOMPARE(folderContents(m_dir.path()).keys(), QStringList{"late.xml"});
     }
 
-    // Texts that are not UTF-8 and larger than a slice come out as decoding
-    // them whole would make them.
-    void legacyAcrossSlices_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QByteArray>("expected");
-        const qsizetype cut = engine::StreamRepair::kSliceBytes;
-        const QByteArray marker = engine::kFullExportMarker;
-        const QByteArray macRoman = "<?xml version=\"1.0\" encoding=\"macintosh\"?>\x8E";
-        const QByteArray declaredUtf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\xC3\xA9";
-        const qsizetype fill = cut - macRoman.size() - 10;
-        QTest::newRow("Mac Roman, marker across the cut")
-            << macRoman + QByteArray(fill, 'x') + marker + "\x9F\x01"
-            << declaredUtf8 + QByteArray(fill, 'x') + marker + "\xC3\xBC";
-        const qsizetype letters = cut - macRoman.size() - 40;
-        QTest::newRow("Mac Roman, entry and letters across the cut")
-            << macRoman + marker + QByteArray(letters, '\x8E') + engine::kVectorworksAppStamp + QByteArray(100, '\xD0')
-                   + "\x02"
-            << declaredUtf8 + marker + QByteArray("\xC3\xA9").repeated(letters) + engine::kMarlowbrookAppStamp
-                   + QByteArray("\xE2\x80\x93").repeated(100);
-        QTest::newRow("a UTF-8 sequence only in a later slice: stray bytes in UTF-8")
-            << marker + "\x8E" + QByteArray(2 * cut, 'x') + "\xC3\xA9\x01"
-            << marker + "\xC3\xA9" + QByteArray(2 * cut, 'x') + "\xC3\xA9";
-        const qsizetype strayFill = cut - marker.size() - 2;
-        QTest::newRow("a UTF-8 sequence across the cut: stray bytes in UTF-8")
-            << marker + "\x8E" + QByteArray(strayFill, 'x') + "\xC3\xA9\x01"
-            << marker + "\xC3\xA9" + QByteArray(strayFill, 'x') + "\xC3\xA9";
-        QTest::newRow("stray bytes in every slice, the last at the very end")
-            << marker + "\xC3\xA9\x8E" + QByteArray(cut, 'x') + "\x8E" + QByteArray(cut, 'y') + "\x01\x8E"
-            << marker + "\xC3\xA9\xC3\xA9" + QByteArray(cut, 'x') + "\xC3\xA9" + QByteArray(cut, 'y') + "\xC3\xA9";
-        // UTF-16: a character of two code units, a control character and an
-        // entry at and around the cut of the file's bytes into slices.
-        const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
-        for (const int offset : {-6, -4, -3, -2, 0}) {
-            const qsizetype units = (cut + offset - 2) / 2 - marker.size();
-            const QString head = QString::fromLatin1(marker) + QString(units, QLatin1Char('x'));
-            QTest::addRow("UTF-16, a surrogate pair at %d", offset)
-                << utf16LittleEndianWithMark(head + emoji + QString::fromLatin1("\x01<AppStamp>Vectorworks</AppStamp>z"))
-                << marker + QByteArray(units, 'x') + "\xF0\x9F\x98\x80" + engine::kMarlowbrookAppStamp + "z";
-        }
-        QStringEncoder bigEndian(QStringConverter::Utf16BE);
-        QTest::newRow("UTF-16 big-endian, across two cuts")
-            << QByteArray("\xFE\xFF")
-                   + QByteArray(bigEndian(QStringLiteral("<Action>") + QString(cut, QChar(0xE9)) + QStringLiteral("</Action>\x01")))
-            << QByteArray("<Action>") + QByteArray("\xC3\xA9").repeated(cut) + "</Action>";
-    }
-    void legacyAcrossSlices()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(QByteArray, expected);
-        writeFile(path("legacy.xml"), text);
-        QCOMPARE(repair(path("legacy.xml"), !expected.contains(engine::kFullExportMarker)), engine::kResultDone);
-        QVERIFY(readFile(path("legacy.xml")) == expected);
-        QVERIFY(readFile(path("legacy (Original).xml")) == text || !expected.contains(engine::kFullExportMarker));
-    }
-
-    // A UTF-8 export whose only stray byte comes late is still read as UTF-8
-    // with one stray byte, not as Mac Roman as a whole.
-    void strayByteInALaterSlice()
-    {
-        const QByteArray head = QByteArray(engine::kFullExportMarker) + "Caf\xC3\xA9";
-        const QByteArray text = head + QByteArray(engine::StreamRepair::kSliceBytes * 2, 'x') + "\x8E";
-        writeFile(path("stray.xml"), text);
-        QCOMPARE(repair(path("stray.xml"), false), engine::kResultDone);
-        const QByteArray repaired = readFile(path("stray.xml"));
-        QVERIFY(repaired.startsWith(head));
-        QVERIFY(repaired.endsWith("x\xC3\xA9"));
-    }
 };
 
 QTEST_GUILESS_MAIN(RepairPassTest)

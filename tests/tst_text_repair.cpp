@@ -156,39 +156,6 @@ private slots:
         QCOMPARE(text, expected);
     }
 
-    void keptCopyNames_data()
-    {
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<bool>("anyFile");
-        QTest::addColumn<int>("attempt");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("show.xml") << QByteArray("show.xml") << false << 1 << QByteArray("show (Original).xml");
-        QTest::newRow("show.final.xml") << QByteArray("show.final.xml") << false << 1 << QByteArray("show.final (Original).xml");
-        QTest::newRow("show.") << QByteArray("show.") << false << 1 << QByteArray("show (Original).");
-        QTest::newRow(".xml") << QByteArray(".xml") << false << 1 << QByteArray(" (Original).xml");
-        QTest::newRow("show") << QByteArray("show") << false << 1 << QByteArray("show (Original).");
-        QTest::newRow("show.xml, taken") << QByteArray("show.xml") << false << 2 << QByteArray("show (Original 2).xml");
-        QTest::newRow("show.xml, taken twice") << QByteArray("show.xml") << false << 3 << QByteArray("show (Original 3).xml");
-        QTest::newRow("any: show.xml") << QByteArray("show.xml") << true << 1 << QByteArray();
-        QTest::newRow("any: show.final.xml") << QByteArray("show.final.xml") << true << 1 << QByteArray();
-        QTest::newRow("any: show.") << QByteArray("show.") << true << 1 << QByteArray();
-        QTest::newRow("any: .xml") << QByteArray(".xml") << true << 1 << QByteArray();
-        QTest::newRow("any: show") << QByteArray("show") << true << 1 << QByteArray("show.");
-        QTest::newRow("any: show, taken") << QByteArray("show") << true << 2 << QByteArray("show 2.");
-        QTest::newRow("non-ASCII") << QByteArray("B\xC3\xBCro plan.xml") << false << 1
-                                   << QByteArray("B\xC3\xBCro plan (Original).xml");
-        // Kept byte for byte: read as text, it would name its U+FFFD sibling.
-        QTest::newRow("not UTF-8") << QByteArray("bad\xFF.xml") << false << 2 << QByteArray("bad\xFF (Original 2).xml");
-    }
-    void keptCopyNames()
-    {
-        QFETCH(QByteArray, name);
-        QFETCH(bool, anyFile);
-        QFETCH(int, attempt);
-        QFETCH(QByteArray, expected);
-        QCOMPARE(KeptCopyName(quillmend::platform::NativeName::fromSystem(name), anyFile, attempt).units(), expected);
-    }
-
     // The sixteen-byte tests under every fast path, in whichever version this
     // build has (the portable one where QUILLMEND_PORTABLE_SCAN is set).
     void byteScanMasks_data()

@@ -24,6 +24,8 @@ public:
     void limitWrites(std::size_t bytes) { m_writeLimit = bytes; }
 
     bool fired() const { return m_fired; }
+    /// How many calls have been made, of every kind.
+    int callsMade() const { return m_calls; }
     /// How many calls of kind `call` have been made.
     int calls(Call call) const { return m_counts.value(call, 0); }
 

@@ -1,0 +1,53 @@
+// Names spelt as the system spells them, however odd, from the request
+// down to the system calls and back in the kept copy's name.
+#include "engine/repair_pass.h"
+#include "tests/support/test_files.h"
+
+#include <QTest>
+
+using namespace quillmend;
+using namespace quillmend::tests;
+using Contents = QMap<QString, QByteArray>;
+
+namespace {
+
+const QByteArray kDirty = sampleExport();
+const QByteArray kClean = repairedSampleExport();
+
+} // namespace
+
+class NativeNameTest : public QObject {
+    Q_OBJECT
+
+private:
+    ScratchFolder m_dir;
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private slots:
+    void init() { m_dir.empty(); }
+
+    void oddNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("spaces") << "my show.xml" << "my show (Original).xml";
+        QTest::newRow("quotes") << "it's \"the\" show.xml" << "it's \"the\" show (Original).xml";
+        QTest::newRow("newline") << "two\nlines.xml" << "two\nlines (Original).xml";
+        QTest::newRow("leading dash") << "-rf.xml" << "-rf (Original).xml";
+        QTest::newRow("non-ASCII") << QString::fromUtf8("B\xC3\xBChne \xE2\x80\x93 Plan.xml")
+                                   << QString::fromUtf8("B\xC3\xBChne \xE2\x80\x93 Plan (Original).xml");
+        QTest::newRow("long") << QString(200, 'a') + ".xml" << QString(200, 'a') + " (Original).xml";
+    }
+
+    void oddNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, kept);
+        writeFile(path(name), kDirty);
+        QCOMPARE(repair(path(name)), engine::kResultDone);
+        QCOMPARE(folderContents(m_dir.path()), (Contents{{name, kClean}, {kept, kDirty}}));
+    }
+};
+
+QTEST_GUILESS_MAIN(NativeNameTest)
+#include "tst_native_name.moc"
