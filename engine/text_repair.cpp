@@ -106,7 +106,12 @@ bool IsFullExport(QByteArrayView text)
 
 bool ContainsControlCharacters(QByteArrayView text, bool removeTabs)
 {
-    return nextRemovable(text.data(), 0, text.size(), keptBytesFor(removeTabs)) < text.size();
+    return NextRemovedCharacter(text, 0, removeTabs) < text.size();
+}
+
+qsizetype NextRemovedCharacter(QByteArrayView text, qsizetype from, bool removeTabs)
+{
+    return nextRemovable(text.data(), from, text.size(), keptBytesFor(removeTabs));
 }
 
 qsizetype RemoveControlCharacters(QByteArray& text, bool removeTabs, const YieldCallback& yield)

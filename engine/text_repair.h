@@ -42,6 +42,11 @@ constexpr bool IsRemovedControlCharacter(unsigned char code, bool removeTabs)
 /// True when `text` holds a control character that RemoveControlCharacters removes.
 bool ContainsControlCharacters(QByteArrayView text, bool removeTabs);
 
+/// The place of the first character at or after `from` in `text` that
+/// RemoveControlCharacters removes, or the size of `text`: the scan that the
+/// repair makes, for those that report where such characters stand.
+qsizetype NextRemovedCharacter(QByteArrayView text, qsizetype from, bool removeTabs);
+
 /// Rewrites, in place, every Vectorworks AppStamp entry of `text` to name
 /// Marlowbrook. Returns how many were rewritten.
 qsizetype RewriteAppStamps(QByteArray& text);

@@ -59,13 +59,32 @@ std::vector<SurveyReport::ControlCharacter> TextSurvey::controlCharacters() cons
 
 void TextSurvey::notePlaces(QByteArrayView piece)
 {
+    // The characters that go are found by the repair's own scan; between
+    // them, only the lines and columns move on.
+    for (qsizetype at = 0; at < piece.size();) {
+        const qsizetype removed = NextRemovedCharacter(piece, at, m_removeTabs);
+        movePlace(piece.sliced(at, removed - at));
+        if (removed == piece.size())
+            break;
+        SurveyReport::ControlCharacter& control = m_controls[static_cast<unsigned char>(piece[removed])];
+        if (control.firstPlaces.size() < std::size_t(kPlacesKept))
+            control.firstPlaces.push_back(m_next);
+        ++control.count;
+        ++m_next.column;
+        m_afterCarriageReturn = false;
+        at = removed + 1;
+    }
+}
+
+void TextSurvey::movePlace(QByteArrayView kept)
+{
     namespace scan = platform::bytescan;
-    const char* data = piece.data();
-    const qsizetype size = piece.size();
+    const char* data = kept.data();
+    const qsizetype size = kept.size();
     for (qsizetype at = 0; at < size; ++at) {
-        // Sixteen bytes without a control character only move the column on,
-        // by the characters that begin among them (continuation bytes belong
-        // to the character that their lead began).
+        // Sixteen bytes without a line end only move the column on, by the
+        // characters that begin among them (continuation bytes belong to the
+        // character that their lead began).
         if (at + scan::kBlock <= size && scan::controlMask(data + at) == 0) {
             m_next.column += scan::kBlock - scan::countBits(scan::continuationMask(data + at));
             m_afterCarriageReturn = false;
@@ -73,13 +92,6 @@ void TextSurvey::notePlaces(QByteArrayView piece)
             continue;
         }
         const auto c = static_cast<unsigned char>(data[at]);
-        if (c >= 0x20) {
-            // Continuation bytes belong to the character that their lead began.
-            if ((c & 0xC0) != 0x80)
-                ++m_next.column;
-            m_afterCarriageReturn = false;
-            continue;
-        }
         if (c == '\n' || c == '\r') {
             // A carriage return and line feed together end one line.
             if (!(c == '\n' && m_afterCarriageReturn)) {
@@ -89,14 +101,9 @@ void TextSurvey::notePlaces(QByteArrayView piece)
             m_afterCarriageReturn = c == '\r';
             continue;
         }
+        if ((c & 0xC0) != 0x80)
+            ++m_next.column;
         m_afterCarriageReturn = false;
-        if (IsRemovedControlCharacter(c, m_removeTabs)) {
-            SurveyReport::ControlCharacter& control = m_controls[c];
-            if (control.firstPlaces.size() < std::size_t(kPlacesKept))
-                control.firstPlaces.push_back(m_next);
-            ++control.count;
-        }
-        ++m_next.column;
     }
 }
 

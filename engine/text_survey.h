@@ -37,6 +37,9 @@ public:
 
 private:
     void notePlaces(QByteArrayView piece);
+    /// Moves the place of the next character past `kept`, which holds no
+    /// character that the repair removes.
+    void movePlace(QByteArrayView kept);
 
     bool m_anyFile;
     bool m_removeTabs;
