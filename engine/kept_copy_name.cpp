@@ -20,13 +20,13 @@ NativeName KeptCopyName(const NativeName& name, bool anyFile, int attempt)
     return base + number + NativeName::fromAscii(".");
 }
 
-platform::FileReplacer::KeptCopyNamer KeptCopyNamerFor(const platform::FileRef& target, bool anyFile)
+namespace {
+
+// The namer for `target`, where names in its folder may be `limit` units long.
+platform::FileReplacer::KeptCopyNamer namerFor(const platform::FileRef& target, bool anyFile, qsizetype limit)
 {
     const NativeName name = target.name();
-    if (KeptCopyName(name, anyFile, 1).isEmpty())
-        return {};
     const platform::FileRef folder = target.parent();
-    const qsizetype limit = folder.maxNameLength();
     // Where the folder drops a final ".", the first name of a file without an
     // extension would be the file's own: the numbering then starts at 2, so
     // that the report and the repair name the same copy without trying it.
@@ -40,12 +40,25 @@ platform::FileReplacer::KeptCopyNamer KeptCopyNamerFor(const platform::FileRef& 
     };
 }
 
+} // namespace
+
+platform::FileReplacer::KeptCopyNamer KeptCopyNamerFor(const platform::FileRef& target, bool anyFile)
+{
+    if (KeptCopyName(target.name(), anyFile, 1).isEmpty())
+        return {};
+    return namerFor(target, anyFile, target.parent().maxNameLength());
+}
+
 platform::FileReplacer::KeptCopyNamer InterimCopyNamerFor(const platform::FileRef& target, bool anyFile)
 {
-    if (!anyFile || !KeptCopyName(target.name(), true, 1).isEmpty()
-        || KeptCopyName(target.name(), false, 1).size() > target.parent().maxNameLength())
+    if (!anyFile || !KeptCopyName(target.name(), true, 1).isEmpty())
         return {};
-    return KeptCopyNamerFor(target, false);
+    // Only where the export-style name fits: the interim copy is a safeguard,
+    // and a name too long for it is no reason to refuse the repair.
+    const qsizetype limit = target.parent().maxNameLength();
+    if (KeptCopyName(target.name(), false, 1).size() > limit)
+        return {};
+    return namerFor(target, false, limit);
 }
 
 } // namespace quillmend::engine
