@@ -4,6 +4,7 @@
 #include "engine/repair_pass.h"
 #include "platform/files/temporary_file.h"
 #include "tests/support/fault_injector.h"
+#include "tests/support/folder_suite.h"
 #include "tests/support/test_files.h"
 
 #include <QDateTime>
@@ -33,21 +34,13 @@ namespace {
 
 using Faults = QList<QPair<int, int>>; // kind of system call, errno
 
-const QByteArray kDirty = sampleExport();
-const QByteArray kClean = repairedSampleExport();
 
 } // namespace
 
-class FileReplacerTest : public QObject {
+class FileReplacerTest : public FolderSuite {
     Q_OBJECT
 
-private:
-    ScratchFolder m_dir;
-    QString path(const QString& name) const { return m_dir.filePath(name); }
-
 private slots:
-    void init() { m_dir.empty(); }
-
     void permissionsAreKept()
     {
 #ifdef Q_OS_WIN

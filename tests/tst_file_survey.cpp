@@ -5,6 +5,7 @@
 #include "engine/text_decoding.h"
 #include "engine/text_repair.h"
 #include "platform/files/file_error.h"
+#include "tests/support/folder_suite.h"
 #include "tests/support/test_files.h"
 
 #include <QTest>
@@ -41,15 +42,10 @@ QByteArray entriesAcrossTheCut()
 
 } // namespace
 
-class FileSurveyTest : public QObject {
+class FileSurveyTest : public FolderSuite {
     Q_OBJECT
 
-private:
-    ScratchFolder m_dir;
-
 private slots:
-    void init() { m_dir.empty(); }
-
     // For each kind of file: the survey's prediction, then the repair's deeds.
     void predictsTheRepair_data()
     {

@@ -4,6 +4,7 @@
 #include "engine/repair_pass.h"
 #include "engine/text_repair.h"
 #include "platform/text/utf8.h"
+#include "tests/support/folder_suite.h"
 #include "tests/support/test_files.h"
 
 #include <QDir>
@@ -22,23 +23,10 @@ using namespace quillmend;
 using namespace quillmend::tests;
 using Contents = QMap<QString, QByteArray>;
 
-namespace {
-
-const QByteArray kDirty = sampleExport();
-const QByteArray kClean = repairedSampleExport();
-
-} // namespace
-
-class HostileInputTest : public QObject {
+class HostileInputTest : public FolderSuite {
     Q_OBJECT
 
-private:
-    ScratchFolder m_dir;
-    QString path(const QString& name) const { return m_dir.filePath(name); }
-
 private slots:
-    void init() { m_dir.empty(); }
-
     void symbolicLinkLoop()
     {
         QVERIFY(QFile::link(path("b.xml"), path("a.xml")));

@@ -2,6 +2,7 @@
 // repair does where that name is taken or cannot be.
 #include "engine/kept_copy_name.h"
 #include "engine/repair_pass.h"
+#include "tests/support/folder_suite.h"
 #include "tests/support/test_files.h"
 
 #include <QDir>
@@ -13,23 +14,10 @@ using namespace quillmend::tests;
 using Contents = QMap<QString, QByteArray>;
 using engine::KeptCopyName;
 
-namespace {
-
-const QByteArray kDirty = sampleExport();
-const QByteArray kClean = repairedSampleExport();
-
-} // namespace
-
-class KeptCopyNameTest : public QObject {
+class KeptCopyNameTest : public FolderSuite {
     Q_OBJECT
 
-private:
-    ScratchFolder m_dir;
-    QString path(const QString& name) const { return m_dir.filePath(name); }
-
 private slots:
-    void init() { m_dir.empty(); }
-
     void keptCopyNames_data()
     {
         QTest::addColumn<QByteArray>("name");

@@ -1,6 +1,7 @@
 // Names spelt as the system spells them, however odd, from the request
 // down to the system calls and back in the kept copy's name.
 #include "engine/repair_pass.h"
+#include "tests/support/folder_suite.h"
 #include "tests/support/test_files.h"
 
 #include <QTest>
@@ -9,23 +10,10 @@ using namespace quillmend;
 using namespace quillmend::tests;
 using Contents = QMap<QString, QByteArray>;
 
-namespace {
-
-const QByteArray kDirty = sampleExport();
-const QByteArray kClean = repairedSampleExport();
-
-} // namespace
-
-class NativeNameTest : public QObject {
+class NativeNameTest : public FolderSuite {
     Q_OBJECT
 
-private:
-    ScratchFolder m_dir;
-    QString path(const QString& name) const { return m_dir.filePath(name); }
-
 private slots:
-    void init() { m_dir.empty(); }
-
     void oddNames_data()
     {
         QTest::addColumn<QString>("name");

@@ -3,6 +3,7 @@
 #include "engine/stream_repair.h"
 #include "engine/text_repair.h"
 #include "tests/support/fault_injector.h"
+#include "tests/support/folder_suite.h"
 #include "tests/support/test_files.h"
 
 #include <QDateTime>
@@ -22,23 +23,10 @@ using namespace quillmend;
 using namespace quillmend::tests;
 using Contents = QMap<QString, QByteArray>;
 
-namespace {
-
-const QByteArray kDirty = sampleExport();
-const QByteArray kClean = repairedSampleExport();
-
-} // namespace
-
-class RepairPassTest : public QObject {
+class RepairPassTest : public FolderSuite {
     Q_OBJECT
 
-private:
-    ScratchFolder m_dir;
-    QString path(const QString& name) const { return m_dir.filePath(name); }
-
 private slots:
-    void init() { m_dir.empty(); }
-
     // The names of a repair, in both modes, and where the old content goes.
     void namesAndKeptCopies_data()
     {

@@ -2,6 +2,7 @@
 // stray bytes come out as decoding them whole would make them.
 #include "engine/stream_repair.h"
 #include "engine/text_repair.h"
+#include "tests/support/folder_suite.h"
 #include "tests/support/test_files.h"
 
 #include <QStringEncoder>
@@ -10,16 +11,10 @@
 using namespace quillmend;
 using namespace quillmend::tests;
 
-class StreamDecoderTest : public QObject {
+class StreamDecoderTest : public FolderSuite {
     Q_OBJECT
 
-private:
-    ScratchFolder m_dir;
-    QString path(const QString& name) const { return m_dir.filePath(name); }
-
 private slots:
-    void init() { m_dir.empty(); }
-
     // Texts that are not UTF-8 and larger than a slice come out as decoding
     // them whole would make them.
     void legacyAcrossSlices_data()

@@ -2,6 +2,7 @@
 // a file that another program holds open, devices and names that Windows
 // cannot hold.
 #include "engine/repair_pass.h"
+#include "tests/support/folder_suite.h"
 #include "tests/support/test_files.h"
 
 #include <QDir>
@@ -18,8 +19,6 @@ using Contents = QMap<QString, QByteArray>;
 
 namespace {
 
-const QByteArray kDirty = sampleExport();
-const QByteArray kClean = repairedSampleExport();
 
 // A handle as another program (the CAD program, a scanner, a sync client)
 // holds one: reading, and sharing reading only, so that the file can be
@@ -32,15 +31,10 @@ HANDLE holdOpen(const QString& path)
 
 } // namespace
 
-class WindowsFilesTest : public QObject {
+class WindowsFilesTest : public FolderSuite {
     Q_OBJECT
 
-private:
-    ScratchFolder m_dir;
-
 private slots:
-    void init() { m_dir.empty(); }
-
     // Every name reaches its file in UTF-16; through the ANSI code page these
     // would be "????.xml" or lose their accents, and miss the file.
     void namesBeyondTheCodePage_data()
