@@ -57,7 +57,12 @@ BusyState::~BusyState()
 
 bool BusyState::eventFilter(QObject*, QEvent* event)
 {
-    // Only what the user did; what the program sends itself goes through.
+    // A key sequence reaches menus and actions as a shortcut event that Qt
+    // sends itself (not spontaneous), after the key press: Quit or Alt+F
+    // would get through. Only the user's keys make those, so they all go.
+    if (event->type() == QEvent::Shortcut || event->type() == QEvent::ShortcutOverride)
+        return true;
+    // Otherwise only what the user did; what the program sends itself goes through.
     return event->spontaneous() && isUserInput(event);
 }
 

@@ -329,13 +329,16 @@ private slots:
         QCOMPARE(readFile(m_dir.filePath("second.xml")), sampleExport());
     }
 
-    // Clicks and keys made while a repair runs are not carried out, neither
-    // then nor once it is over, and a busy cursor shows meanwhile.
+    // Clicks, keys and key sequences (a menu's, Quit's) made while a repair
+    // runs are not carried out, neither then nor once it is over, and a busy
+    // cursor shows meanwhile.
     void inputDuringARepairIsDiscarded()
     {
         writeFile(m_dir.filePath("show.xml"), sampleExport());
         bool ran = false;
         Qt::CursorShape cursor = Qt::ArrowCursor;
+        QSignalSpy quit(shell::MainMenuBar::instance()->item("FileQuit"), &QAction::triggered);
+        bool menuOpened = false;
         QTimer::singleShot(0, window(), [&] {
             ran = true;
             if (const QCursor* shown = QGuiApplication::overrideCursor())
@@ -343,9 +346,15 @@ private slots:
             QTest::mouseClick(window()->NotJustVWBtn(), Qt::LeftButton, {}, QPoint(8, 10));
             window()->PreserveTabsBtn()->setFocus();
             QTest::keyClick(window()->PreserveTabsBtn(), Qt::Key_Space);
+            QTest::keyClick(window(), Qt::Key_Q, Qt::ControlModifier);
+            QTest::keyClick(window(), Qt::Key_F, Qt::AltModifier);
+            menuOpened = QApplication::activePopupWidget() != nullptr;
         });
         drop({"show.xml"});
         QVERIFY(ran);
+        QCOMPARE(quit.size(), 0);
+        QVERIFY(!menuOpened);
+        QVERIFY(!QApplication::activePopupWidget());
         QCOMPARE(cursor, Qt::WaitCursor);
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
         QCoreApplication::processEvents();
