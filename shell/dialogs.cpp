@@ -32,7 +32,9 @@ void Dialogs::showMessage(QWidget* parent, const QString& text)
 
 std::optional<QString> Dialogs::chooseFile(QWidget* parent, const QString& title, const QString& nameFilter)
 {
-    const QString chosen = QFileDialog::getOpenFileName(parent, title, QString(), nameFilter);
+    // The filter's patterns are for the dialog, not for the user to read.
+    const QString chosen = QFileDialog::getOpenFileName(parent, title, QString(), nameFilter, nullptr,
+                                                        QFileDialog::HideNameFilterDetails);
     if (chosen.isEmpty())
         return std::nullopt;
     return chosen;

@@ -44,7 +44,18 @@ bool FileType::matchesFileName(const QString& fileName) const
 
 QString FileType::nameFilter() const
 {
-    return QStringLiteral("%1 (*.%2)").arg(Name, extensionForMatching());
+    // Some desktops' dialogs (GTK's) match patterns case-sensitively, where
+    // a drop of the same file is taken: the second pattern spells each
+    // letter of the extension in either case.
+    const QString extension = extensionForMatching();
+    QString anyCase;
+    for (const QChar c : extension) {
+        if (c.toLower() == c.toUpper())
+            anyCase += c;
+        else
+            anyCase += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+    }
+    return QStringLiteral("%1 (*.%2 *.%3)").arg(Name, extension, anyCase);
 }
 
 } // namespace quillmend::shell

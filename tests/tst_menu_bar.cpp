@@ -3,6 +3,9 @@
 #include "shell/menu_bar.h"
 
 #include <QMenu>
+#include <QRegularExpression>
+
+#include <algorithm>
 
 using namespace quillmend;
 
@@ -87,7 +90,7 @@ private slots:
         QVERIFY(xml.Extensions.isEmpty() && xml.MacCreator.isEmpty() && xml.MimeType.isEmpty());
         QCOMPARE(shell::FileType::registered("XML"), &xml);
         QCOMPARE(shell::FileTypeXML::AllFileTypes(), QList<const shell::FileType*>{&xml});
-        QCOMPARE(xml.nameFilter(), QStringLiteral("XML (*.xml)"));
+        QCOMPARE(xml.nameFilter(), QStringLiteral("XML (*.xml *.[xX][mM][lL])"));
     }
 
     void xmlFileNames_data()
@@ -108,6 +111,15 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, matches);
         QCOMPARE(shell::FileTypeXML::XML().matchesFileName(name), matches);
+        // The open dialog's filter takes the same names, also where the
+        // dialog matches its patterns case-sensitively (GTK's).
+        const QString filter = shell::FileTypeXML::XML().nameFilter();
+        const QStringList patterns
+            = filter.mid(filter.indexOf('(') + 1).chopped(1).split(' ', Qt::SkipEmptyParts);
+        const bool dialogMatches = std::any_of(patterns.cbegin(), patterns.cend(), [&](const QString& pattern) {
+            return QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern)).match(name).hasMatch();
+        });
+        QCOMPARE(dialogMatches, matches);
     }
 };
 
