@@ -1,12 +1,15 @@
 #include "shell/app.h"
 
 #include "quillmend/version.h"
+#include "shell/desktop_session.h"
 #include "shell/file_types.h"
 #include "shell/main_window.h"
 #include "shell/menu_bar.h"
 
 #include <QIcon>
 #include <QTimer>
+
+#include <optional>
 
 namespace quillmend::shell {
 
@@ -42,7 +45,9 @@ int App::run(int& argc, char** argv)
     // that keeps fractional scale factors is declared here all the same.
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     FileTypeXML::Initialize();
+    std::optional<DesktopSessionGuard> guard(std::in_place);
     App app(argc, argv);
+    guard.reset();
     MainMenuBar::instance();
     QTimer::singleShot(0, &app, &App::Event_Open);
     return app.exec();

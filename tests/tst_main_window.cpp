@@ -2,6 +2,7 @@
 #include "engine/request.h"
 #include "tests/support/gui_test_support.h"
 #include "shell/about_window.h"
+#include "shell/desktop_session.h"
 #include "shell/main_window.h"
 #include "shell/menu_bar.h"
 #include "tests/support/test_files.h"
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -540,6 +542,35 @@ private slots:
         QCOMPARE(shell::MainMenuBar::instance()->item("Menu")->isVisible(),
                  desktop == shell::MenuBarPlace::TopOfScreen);
         QCOMPARE(shell::MainMenuBar::instance()->parent() == window(), desktop == shell::MenuBarPlace::InWindow);
+    }
+
+    // Where no window can be opened, the program says so plainly and names
+    // the command-line tool, rather than aborting with Qt's advice.
+    void noDesktopIsSaidPlainly_data()
+    {
+        QTest::addColumn<QString>("platform");
+#ifndef Q_OS_WIN
+        QTest::newRow("no X display") << "xcb";
+#endif
+        QTest::newRow("no platform plugin to draw with") << "nonesuch";
+    }
+    void noDesktopIsSaidPlainly()
+    {
+        QFETCH(QString, platform);
+        QProcess app;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        environment.insert("QT_QPA_PLATFORM", platform);
+        app.setProcessEnvironment(environment);
+        app.start(QStringLiteral(QUILLMEND_APP), {});
+        QVERIFY(app.waitForFinished(30000));
+        const QString said = QString::fromLocal8Bit(app.readAllStandardError());
+        QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(app.exitCode(), 1);
+        QVERIFY2(said.startsWith(shell::NoDesktopMessage()), qPrintable(said));
+        QVERIFY(said.contains("quillmend-cli FILE.xml"));
+        QVERIFY(!said.contains("Reinstalling"));
     }
 
     void twoAboutWindowsAndAClickClosesOne()
