@@ -1,5 +1,6 @@
 #include "shell/about_window.h"
 
+#include "quillmend/legal_terms.h"
 #include "shell/designed_text.h"
 
 #include <QGuiApplication>
@@ -28,10 +29,7 @@ const char kBody[]
       "back on Vectorworks.\r\r"
       "Once Vectorworks has done this, you can begin using Data Exchange again by doing a \"full export on exit\" in "
       "Vectorworks and then selecting the .xml file in Marlowbrook.\r \r"
-      "The legal part:\r\r"
-      "Quillmend is freeware. It comes with no guarantee of performance or usefulness.\r\r"
-      "Its maker is not liable for any loss or damage, direct or indirect, as far as the law allows.\r\r"
-      "If you have a problem with this application, please contact its maker.";
+      "The legal part:\r\r";
 
 } // namespace
 
@@ -54,7 +52,7 @@ void AboutWnd::Layout()
 
 void AboutWnd::CreateControls()
 {
-    m_aboutLabel = new QLabel(DesignedText(QString::fromUtf8(kBody)), this);
+    m_aboutLabel = new QLabel(DesignedText(QString::fromUtf8(kBody) + QString::fromUtf8(kLegalTerms)), this);
     m_aboutLabel->setObjectName(QStringLiteral("AboutLabel"));
     m_aboutLabel->setGeometry(20, 67, 710, 553);
 

@@ -388,7 +388,7 @@ private slots:
         window()->SetStatusText("earlier");
         writeFile(m_dir.filePath("show.xml"), sampleExport());
         QVERIFY(window()->FileOpenItem_Action());
-        QCOMPARE(dialogs.fileDialogs, QStringList{"Select an .xml file | XML (*.xml)"});
+        QCOMPARE(dialogs.fileDialogs, QStringList{"Select an .xml file | XML (*.xml *.[xX][mM][lL])"});
         QCOMPARE(window()->ResultsLabel()->text(), QStringLiteral("earlier"));
         QCOMPARE(readFile(m_dir.filePath("show.xml")), sampleExport());
     }
@@ -457,6 +457,9 @@ private slots:
         QVERIFY(!text.contains("xxxx") && !text.contains('\r'));
         QVERIFY(text.contains("copies  and pastes"));
         QVERIFY(text.contains("\n \nThe legal part:\n\n"));
+        // Where a state forbids the exclusion of liability, the reader learns that it may not apply.
+        QVERIFY(text.contains("\n\nNo liability for any loss, direct or indirect; some states forbid that, so it may "
+                              "not apply.\n\n"));
         // The installer shows the same terms before it installs.
         QFile terms(QStringLiteral(QUILLMEND_FREEWARE_TERMS));
         QVERIFY(terms.open(QIODevice::ReadOnly));
