@@ -3,6 +3,12 @@
 
 namespace quillmend::engine {
 
+namespace {
+
+const QString kProcessingText = QStringLiteral("Processing the file data...");
+
+} // namespace
+
 std::optional<QString> StatusTextFor(ResultCode code)
 {
     switch (code) {
@@ -19,6 +25,14 @@ std::optional<QString> StatusTextFor(ResultCode code)
     default:
         return std::nullopt;
     }
+}
+
+QStringList StatusTexts()
+{
+    QStringList texts{kProcessingText};
+    for (const ResultCode code : {kResultNotFullExport, kResultEmpty, kResultDone, kResultUnchanged, kResultError})
+        texts << *StatusTextFor(code);
+    return texts;
 }
 
 bool RemovesTabs(bool anyFileChecked, bool preserveTabsChecked)
@@ -59,7 +73,7 @@ RequestOutcome DoIt(const std::optional<platform::FileRef>& file, bool anyFileCh
         return {Kind::Refused, refusal, 0, {}};
     }
 
-    sink.SetStatusText(QStringLiteral("Processing the file data..."));
+    sink.SetStatusText(kProcessingText);
     sink.RedrawStatusNow();
 
     const bool anyFile = anyFileChecked;

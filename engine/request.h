@@ -7,6 +7,7 @@
 #include "platform/files/file_ref.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -51,6 +52,11 @@ bool RemovesTabs(bool anyFileChecked, bool preserveTabsChecked);
 
 /// The status line's text for a result code, or nothing for a code it does not know.
 std::optional<QString> StatusTextFor(ResultCode code);
+
+/// Every text that a request may write to the status line: the one shown
+/// while the repair runs and that of each result code. A window sizes its
+/// status line to hold the longest.
+QStringList StatusTexts();
 
 /// Runs one repair request on `file` with the main window's two options.
 ///

@@ -2,15 +2,19 @@
 
 #include "quillmend/legal_terms.h"
 #include "shell/designed_text.h"
+#include "shell/window_fit.h"
 
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QScreen>
+#include <QScrollArea>
+#include <QTimer>
 
 namespace quillmend::shell {
 
 namespace {
+
+const QSize kDesignedContent(750, 640);
 
 const char kHeading[] = "Quillmend \xC2\xA9 2026 The Quillmend developers";
 
@@ -40,23 +44,46 @@ AboutWnd::AboutWnd()
     setAttribute(Qt::WA_DeleteOnClose);
     Layout();
     CreateControls();
+    m_body = MakeBody(this, m_content);
+    fitToTextAndScreen();
 }
 
 void AboutWnd::Layout()
 {
     setWindowTitle(QStringLiteral("About Quillmend"));
-    setFixedSize(750, 640);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    m_content = new QWidget;
+    m_content->setObjectName(QStringLiteral("AboutContent"));
+    m_content->setFixedSize(kDesignedContent);
+}
+
+void AboutWnd::fitToTextAndScreen()
+{
+    const QSize content = FitToText(m_content, kDesignedContent);
+    m_content->setFixedSize(content);
+    FitOnScreen(this, m_body, content);
+}
+
+void AboutWnd::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange && m_body)
+        fitToTextAndScreen();
+}
+
+void AboutWnd::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Once the window manager has framed the window, the frame counts too.
+    QTimer::singleShot(0, this, [this] { fitToTextAndScreen(); });
 }
 
 void AboutWnd::CreateControls()
 {
-    m_aboutLabel = new QLabel(DesignedText(QString::fromUtf8(kBody) + QString::fromUtf8(kLegalTerms)), this);
+    m_aboutLabel = new QLabel(DesignedText(QString::fromUtf8(kBody) + QString::fromUtf8(kLegalTerms)), m_content);
     m_aboutLabel->setObjectName(QStringLiteral("AboutLabel"));
     m_aboutLabel->setGeometry(20, 67, 710, 553);
 
-    m_aboutLabelHeading = new QLabel(QString::fromUtf8(kHeading), this);
+    m_aboutLabelHeading = new QLabel(QString::fromUtf8(kHeading), m_content);
     m_aboutLabelHeading->setObjectName(QStringLiteral("AboutLabelHeading"));
     m_aboutLabelHeading->setGeometry(20, 20, 710, 35);
     QFont headingFont = m_aboutLabelHeading->font();

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QLabel;
+class QScrollArea;
 
 namespace quillmend::shell {
 
@@ -23,11 +24,18 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void Layout();
     void CreateControls();
+    /// The designed layout, grown where the desktop's font needs more room,
+    /// and the window inside its screen, its body scrolling where it must.
+    void fitToTextAndScreen();
 
+    QWidget* m_content = nullptr;
+    QScrollArea* m_body = nullptr;
     QLabel* m_aboutLabel = nullptr;
     QLabel* m_aboutLabelHeading = nullptr;
 };

@@ -12,6 +12,7 @@
 #include "shell/dialogs.h"
 #include "shell/file_types.h"
 #include "shell/menu_bar.h"
+#include "shell/window_fit.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -22,11 +23,17 @@
 #include <QLayout>
 #include <QMimeData>
 #include <QScreen>
+#include <QScrollArea>
+#include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace quillmend::shell {
 
 namespace {
+
+const QSize kDesignedContent(600, 405);
 
 const char kInstructions[]
     = "This utility processes a Vectorworks .xml file, removing all control characters and changing the AppStamp "
@@ -74,18 +81,13 @@ Window1::Window1()
     setWindowTitle(QStringLiteral("Tallowick"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
 
-    auto* content = new QWidget(this);
-    content->setObjectName(QStringLiteral("Content"));
-    content->setFixedSize(600, 405);
-    setCentralWidget(content);
-    CreateControls(content);
-
-    // The 600 x 405 are the content's; a menu bar inside the window comes on top.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
-    layout()->activate();
-    setFixedSize(sizeHint());
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    m_content = new QWidget;
+    m_content->setObjectName(QStringLiteral("Content"));
+    m_content->setFixedSize(kDesignedContent);
+    CreateControls(m_content);
+    m_body = MakeBody(this, m_content);
+    setCentralWidget(m_body);
+    fitToTextAndScreen();
 
     AddMenuHandlers();
     Event_Open();
@@ -106,6 +108,41 @@ void Window1::CreateControls(QWidget* content)
                                      QRect(150, 249, 430, 20));
     m_label2 = makeLabel(content, "Label2", QString::fromUtf8(kOptionsExplained), QRect(20, 281, 560, 47), Qt::black,
                          true);
+}
+
+void Window1::fitToTextAndScreen()
+{
+    // The status line holds the longest of its texts, whichever it shows.
+    const auto neededHeight = [this](const QWidget* control, int width) {
+        if (control != m_resultsLabel)
+            return 0;
+        const QFontMetrics metrics(m_resultsLabel->font());
+        int needed = 0;
+        for (const QString& text : engine::StatusTexts())
+            needed = std::max(needed, metrics.boundingRect(QRect(0, 0, width, QWIDGETSIZE_MAX),
+                                                           Qt::AlignLeft | Qt::TextWordWrap, text).height());
+        return needed;
+    };
+    const QSize content = FitToText(m_content, kDesignedContent, neededHeight);
+    m_content->setFixedSize(content);
+    // The 600 x 405 are the content's; a menu bar inside the window comes on top.
+    const int chrome = MainMenuBar::place() == MenuBarPlace::InWindow ? menuBar()->sizeHint().height() : 0;
+    FitOnScreen(this, m_body, content, chrome);
+}
+
+void Window1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // The desktop's font changed: the window grows or shrinks to its texts.
+    if (event->type() == QEvent::FontChange && m_content)
+        fitToTextAndScreen();
+}
+
+void Window1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // Once the window manager has framed the window, the frame counts too.
+    QTimer::singleShot(0, this, [this] { fitToTextAndScreen(); });
 }
 
 void Window1::AddMenuHandlers()

@@ -12,6 +12,7 @@
 class QCheckBox;
 class QLabel;
 class QMimeData;
+class QScrollArea;
 
 namespace quillmend::shell {
 
@@ -50,9 +51,14 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void CreateControls(QWidget* content);
+    /// The designed layout, grown where the desktop's font needs more room,
+    /// and the window inside its screen, its body scrolling where it must.
+    void fitToTextAndScreen();
     void AddMenuHandlers();
     void Event_Open();
     void repair(const platform::FileRef& file);
@@ -60,6 +66,8 @@ private:
     /// The first local file in `data` of the accepted type, if any.
     std::optional<platform::FileRef> firstAcceptedFile(const QMimeData* data) const;
 
+    QWidget* m_content = nullptr;
+    QScrollArea* m_body = nullptr;
     QLabel* m_instructLabel = nullptr;
     QLabel* m_resultsLabel = nullptr;
     QCheckBox* m_notJustVWBtn = nullptr;

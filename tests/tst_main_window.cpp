@@ -61,6 +61,7 @@ class MainWindowTest : public QObject {
 
 private:
     shell::Window1* window() const { return shell::gMyWnd; }
+    QWidget* content() const { return window()->findChild<QWidget*>("Content"); }
     ScratchFolder m_dir;
 
     // Drags files onto the window and drops them there, as a user would.
@@ -134,6 +135,7 @@ private slots:
     void windowProperties()
     {
         QCOMPARE(window()->windowTitle(), QStringLiteral("Tallowick"));
+        QCOMPARE(content()->size(), QSize(600, 405));
         QCOMPARE(window()->centralWidget()->size(), QSize(600, 405));
         QCOMPARE(window()->minimumSize(), window()->maximumSize());
         const Qt::WindowFlags flags = window()->windowFlags();
@@ -199,7 +201,7 @@ private slots:
     void controlsInCreationOrder()
     {
         QStringList names;
-        for (const QObject* child : window()->centralWidget()->children())
+        for (const QObject* child : content()->children())
             names << child->objectName();
         QCOMPARE(names, (QStringList{"InstructLabel", "ResultsLabel", "NotJustVWBtn", "Label1", "PreserveTabsBtn",
                                      "Label2"}));
