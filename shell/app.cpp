@@ -1,6 +1,7 @@
 #include "shell/app.h"
 
 #include "quillmend/version.h"
+#include "shell/designed_look.h"
 #include "shell/desktop_session.h"
 #include "shell/file_types.h"
 #include "shell/main_window.h"
@@ -32,6 +33,7 @@ App::App(int& argc, char** argv)
     // Lets the desktop match the windows to the installed entry and icon.
     setDesktopFileName(QString::fromLatin1(kApplicationId));
     setWindowIcon(QIcon::fromTheme(QString::fromLatin1(kApplicationId)));
+    UseDesignedLook(*this);
 }
 
 App* App::instance()

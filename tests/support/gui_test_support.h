@@ -4,12 +4,29 @@
 #include "shell/dialogs.h"
 #include "shell/file_types.h"
 
+#include <QColor>
 #include <QStringList>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace quillmend::tests {
+
+/// The contrast ratio of two colours as WCAG 2 defines it, from 1 to 21.
+inline double ContrastRatio(const QColor& first, const QColor& second)
+{
+    const auto luminance = [](const QColor& colour) {
+        const auto channel = [](double value) {
+            return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) + 0.0722 * channel(colour.blueF());
+    };
+    const double a = luminance(first);
+    const double b = luminance(second);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
 
 /// Answers the windows' dialogs as a test scripts them, and records them.
 class ScriptedDialogs : public shell::Dialogs {

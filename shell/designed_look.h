@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QPalette>
+#include <QProxyStyle>
+
+class QApplication;
+
+namespace quillmend::shell {
+
+/// The palette the windows are drawn with on a desktop whose own is
+/// `desktop`: the desktop's own where it is light, as the windows were
+/// designed on it (their dark blue and red text stay exactly as designed);
+/// Qt's standard light palette where it is dark, since the designed colours
+/// would be unreadable on a dark background.
+QPalette DesignedPalette(const QPalette& desktop);
+
+/// The desktop's style, except that the keyboard focus is always shown, as a
+/// line in the text colour around the focused control (3:1 or more against
+/// the background wherever the text is readable), and not only once the
+/// user has moved it with the keyboard.
+class FocusVisibleStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget = nullptr) const override;
+};
+
+/// Gives `app` the designed look on this desktop: DesignedPalette() of the
+/// desktop's palette as it is now, and FocusVisibleStyle. The palette, once
+/// set, stays when the desktop's theme changes while the program runs.
+void UseDesignedLook(QApplication& app);
+
+} // namespace quillmend::shell

@@ -1,0 +1,109 @@
+// The windows' colours on light and dark desktops, and the keyboard focus:
+// readable text (4.5:1) and a visible focus (3:1), as computed from the
+// palettes the widgets are drawn with.
+#include "shell/about_window.h"
+#include "shell/designed_look.h"
+#include "shell/main_window.h"
+#include "tests/support/gui_test_support.h"
+
+#include <QCheckBox>
+#include <QImage>
+#include <QLabel>
+
+using namespace quillmend;
+using quillmend::tests::ContrastRatio;
+
+class DesignedLookTest : public QObject {
+    Q_OBJECT
+
+private:
+    QPalette m_lightDesktop;
+
+    shell::AboutWnd* openAbout()
+    {
+        shell::gMyWnd->AboutThisApplication_Action();
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* about = qobject_cast<shell::AboutWnd*>(top))
+                return about;
+        }
+        return nullptr;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_lightDesktop = QApplication::palette();
+        shell::App::instance()->Event_Open();
+        QVERIFY(QTest::qWaitForWindowExposed(shell::gMyWnd));
+    }
+    void cleanup() { QApplication::setPalette(m_lightDesktop); }
+
+    void textIsReadable_data()
+    {
+        QTest::addColumn<QPalette>("desktop");
+        QTest::addColumn<bool>("designedColours"); // the windows keep the desktop's own palette
+        QTest::newRow("light desktop") << m_lightDesktop << true;
+        // Adwaita-dark's window background and text.
+        QPalette dark(QColor(0x32, 0x32, 0x32));
+        dark.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEC));
+        dark.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEC));
+        QTest::newRow("dark desktop") << dark << false;
+    }
+    void textIsReadable()
+    {
+        QFETCH(QPalette, desktop);
+        QFETCH(bool, designedColours);
+        QApplication::setPalette(desktop);
+        shell::UseDesignedLook(*qApp);
+        QCoreApplication::processEvents(); // the windows take the new palette
+        shell::AboutWnd* about = openAbout();
+        QVERIFY(about);
+        QStringList unreadable;
+        for (const QWidget* window : {static_cast<QWidget*>(shell::gMyWnd), static_cast<QWidget*>(about)}) {
+            const QColor background = window->palette().color(QPalette::Window);
+            for (const QWidget* control : window->findChildren<QWidget*>()) {
+                if (!qobject_cast<const QLabel*>(control) && !qobject_cast<const QCheckBox*>(control))
+                    continue;
+                const double ratio = ContrastRatio(control->palette().color(QPalette::WindowText), background);
+                qInfo("%s: %.2f:1", qPrintable(control->objectName()), ratio);
+                if (ratio < 4.5)
+                    unreadable << control->objectName();
+            }
+        }
+        about->close();
+        QVERIFY2(unreadable.isEmpty(), qPrintable(unreadable.join(", ")));
+        QCOMPARE(shell::gMyWnd->palette().color(QPalette::Window) == desktop.color(QPalette::Window), designedColours);
+        // The designed colours stay whatever the desktop.
+        QCOMPARE(shell::gMyWnd->InstructLabel()->palette().color(QPalette::WindowText), QColor(13, 24, 34));
+        QCOMPARE(shell::gMyWnd->ResultsLabel()->palette().color(QPalette::WindowText), QColor(194, 0, 9));
+    }
+
+    // The focused control shows it from the start, not only after the user
+    // has moved the focus with the keyboard, at 3:1 or more.
+    void focusIsVisible()
+    {
+        shell::Window1* window = shell::gMyWnd;
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QCheckBox* box = window->NotJustVWBtn();
+        window->PreserveTabsBtn()->setFocus(Qt::OtherFocusReason);
+        const QImage unfocused = box->grab().toImage();
+        box->setFocus(Qt::OtherFocusReason);
+        QVERIFY(box->hasFocus());
+        const QImage focused = box->grab().toImage();
+        QCOMPARE(focused.size(), unfocused.size());
+        const QColor background = window->palette().color(QPalette::Window);
+        double strongest = 1;
+        for (int y = 0; y < focused.height(); ++y) {
+            for (int x = 0; x < focused.width(); ++x) {
+                if (focused.pixel(x, y) != unfocused.pixel(x, y))
+                    strongest = std::max(strongest, ContrastRatio(focused.pixelColor(x, y), background));
+            }
+        }
+        qInfo("focus indicator: %.2f:1", strongest);
+        QVERIFY2(strongest >= 3, qPrintable(QString::number(strongest)));
+    }
+};
+
+QUILLMEND_GUI_TEST_MAIN(DesignedLookTest)
+#include "tst_designed_look.moc"
