@@ -6,6 +6,7 @@
 #include "platform/files/file_error.h"
 #include "platform/files/file_ref.h"
 #include "shell/about_window.h"
+#include "shell/accessible_label.h"
 #include "shell/app.h"
 #include "shell/busy_state.h"
 #include "shell/designed_text.h"
@@ -14,6 +15,7 @@
 #include "shell/menu_bar.h"
 #include "shell/window_fit.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -45,10 +47,13 @@ const char kInstructions[]
 const char kOptionsExplained[] = "Choosing either of these options just cleans the file of control characters. "
                                  "They are not useful for repairing .xml files made by Vectorworks.";
 
+// `label` is made here unless given.
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry, const QColor& colour,
-                  bool multiLine)
+                  bool multiLine, QLabel* label = nullptr)
 {
-    auto* label = new QLabel(text, parent);
+    if (!label)
+        label = new QLabel(parent);
+    label->setText(text);
     label->setObjectName(QLatin1String(name));
     label->setGeometry(geometry);
     label->setTextFormat(Qt::PlainText);
@@ -86,6 +91,9 @@ Window1::Window1()
     m_content->setFixedSize(kDesignedContent);
     CreateControls(m_content);
     m_body = MakeBody(this, m_content);
+    // The whole window takes a drop; a screen reader says so.
+    m_body->setAccessibleName(QStringLiteral("Drop area"));
+    m_body->setAccessibleDescription(QStringLiteral("Drop an .xml file here"));
     setCentralWidget(m_body);
     fitToTextAndScreen();
 
@@ -103,11 +111,14 @@ void Window1::CreateControls(QWidget* content)
     m_resultsLabel->setFont(bold);
     m_notJustVWBtn = makeCheckBox(content, "NotJustVWBtn", QStringLiteral("Use on any file, not just Vectorworks .xml files"),
                                   QRect(150, 217, 430, 20));
-    m_label1 = makeLabel(content, "Label1", QStringLiteral("OPTIONS:"), QRect(20, 217, 100, 20), Qt::black, false);
+    auto* options = new GroupLabel(content);
+    m_label1 = makeLabel(content, "Label1", QStringLiteral("OPTIONS:"), QRect(20, 217, 100, 20), Qt::black, false,
+                         options);
     m_preserveTabsBtn = makeCheckBox(content, "PreserveTabsBtn", QStringLiteral("Preserve tab characters"),
                                      QRect(150, 249, 430, 20));
     m_label2 = makeLabel(content, "Label2", QString::fromUtf8(kOptionsExplained), QRect(20, 281, 560, 47), Qt::black,
                          true);
+    options->setLabelledControls({m_notJustVWBtn, m_preserveTabsBtn});
 }
 
 void Window1::fitToTextAndScreen()
@@ -162,6 +173,11 @@ void Window1::Event_Open()
 void Window1::SetStatusText(const QString& text)
 {
     m_resultsLabel->setText(text);
+    // Said at once by a screen reader, as a sighted user sees it at once.
+    if (!text.isEmpty()) {
+        QAccessibleEvent announcement(m_resultsLabel, QAccessible::Alert);
+        QAccessible::updateAccessibility(&announcement);
+    }
 }
 
 void Window1::RedrawStatusNow()

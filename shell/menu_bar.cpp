@@ -133,9 +133,16 @@ void MainMenuBar::Untitled3()
 void MainMenuBar::showFourthMenu()
 {
     // In a menu bar drawn in the window, a menu without caption or items is
-    // a blank patch that lights up under the mouse and opens nothing. It
-    // keeps its name and place in the bar, but is not drawn.
-    item(QStringLiteral("Menu"))->setVisible(place() == MenuBarPlace::TopOfScreen);
+    // a blank patch that lights up under the mouse and opens nothing, and a
+    // nameless entry that a screen reader reads out: it stays the bar's,
+    // under its name, but out of the bar's items.
+    QAction* fourth = item(QStringLiteral("Menu"));
+    if (place() == MenuBarPlace::TopOfScreen) {
+        if (!actions().contains(fourth))
+            addAction(fourth);
+    } else {
+        removeAction(fourth);
+    }
 }
 
 } // namespace quillmend::shell
