@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScrollArea>
-#include <QTimer>
 
 namespace quillmend::shell {
 
@@ -46,6 +45,7 @@ AboutWnd::AboutWnd()
     CreateControls();
     m_body = MakeBody(this, m_content);
     fitToTextAndScreen();
+    RefitWhenNeeded(this, [this] { fitToTextAndScreen(); });
 }
 
 void AboutWnd::Layout()
@@ -61,20 +61,6 @@ void AboutWnd::fitToTextAndScreen()
     const QSize content = FitToText(m_content, kDesignedContent);
     m_content->setFixedSize(content);
     FitOnScreen(this, m_body, content);
-}
-
-void AboutWnd::changeEvent(QEvent* event)
-{
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::FontChange && m_body)
-        fitToTextAndScreen();
-}
-
-void AboutWnd::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    // Once the window manager has framed the window, the frame counts too.
-    QTimer::singleShot(0, this, [this] { fitToTextAndScreen(); });
 }
 
 void AboutWnd::CreateControls()

@@ -24,8 +24,6 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void Layout();

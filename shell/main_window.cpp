@@ -96,6 +96,7 @@ Window1::Window1()
     m_body->setAccessibleDescription(QStringLiteral("Drop an .xml file here"));
     setCentralWidget(m_body);
     fitToTextAndScreen();
+    RefitWhenNeeded(this, [this] { fitToTextAndScreen(); });
 
     AddMenuHandlers();
     Event_Open();
@@ -139,21 +140,6 @@ void Window1::fitToTextAndScreen()
     // The 600 x 405 are the content's; a menu bar inside the window comes on top.
     const int chrome = MainMenuBar::place() == MenuBarPlace::InWindow ? menuBar()->sizeHint().height() : 0;
     FitOnScreen(this, m_body, content, chrome);
-}
-
-void Window1::changeEvent(QEvent* event)
-{
-    QMainWindow::changeEvent(event);
-    // The desktop's font changed: the window grows or shrinks to its texts.
-    if (event->type() == QEvent::FontChange && m_content)
-        fitToTextAndScreen();
-}
-
-void Window1::showEvent(QShowEvent* event)
-{
-    QMainWindow::showEvent(event);
-    // Once the window manager has framed the window, the frame counts too.
-    QTimer::singleShot(0, this, [this] { fitToTextAndScreen(); });
 }
 
 void Window1::AddMenuHandlers()

@@ -7,6 +7,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <QVariant>
 #include <QWidget>
 #include <QWindow>
@@ -96,6 +97,38 @@ QSize FitToText(QWidget* content, const QSize& designed, const NeededHeight& nee
                                     widthOf(control), control.designed.height() + growth);
     }
     return {designed.width() + extraWidth, designed.height() + shiftAbove(designed.height() + 1)};
+}
+
+namespace {
+
+class Refitter : public QObject {
+public:
+    Refitter(QWidget* window, std::function<void()> fit)
+        : QObject(window)
+        , m_fit(std::move(fit))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::FontChange)
+            m_fit();
+        else if (event->type() == QEvent::Show)
+            QTimer::singleShot(0, this, m_fit);
+        return false;
+    }
+
+private:
+    std::function<void()> m_fit;
+};
+
+} // namespace
+
+void RefitWhenNeeded(QWidget* window, std::function<void()> fit)
+{
+    new Refitter(window, std::move(fit));
 }
 
 QScrollArea* MakeBody(QWidget* parent, QWidget* content)

@@ -32,6 +32,11 @@ QSize FitToText(QWidget* content, const QSize& designed, const NeededHeight& nee
 /// rest reached by scrolling. Then places the window centred in that area.
 void FitOnScreen(QWidget* window, QScrollArea* body, const QSize& contentSize, int chrome = 0);
 
+/// Calls `fit` again whenever the desktop's font changes (the texts need
+/// more or less room) and once `window` has been shown (when the window
+/// manager has framed it, the frame counts too).
+void RefitWhenNeeded(QWidget* window, std::function<void()> fit);
+
 /// A frameless scroll area showing `content`, drawn as the window it lies in
 /// (no frame, no background of its own); scroll bars only where needed.
 QScrollArea* MakeBody(QWidget* parent, QWidget* content);
