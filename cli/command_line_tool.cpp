@@ -163,6 +163,8 @@ int CommandLineTool::repair(const platform::NativeName& path, bool anyFile, bool
             printForFile(sink.status() + QStringLiteral(" (") + outcome.reason + QLatin1Char(')'));
         else if (!sink.status().isEmpty())
             printForFile(sink.status());
+        if (outcome.xmlError)
+            printForFile(QStringLiteral("note: ") + engine::XmlNote(*outcome.xmlError));
         if (refusesFile(outcome.code))
             status = kExitRefused;
         else

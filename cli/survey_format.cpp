@@ -75,6 +75,14 @@ QString SurveyAsText(const platform::NativeName& path, const SurveyReport& repor
     add(QStringLiteral("original kept as"),
         report.keptCopyName.isEmpty() ? QStringLiteral("(none)") : report.keptCopyName.toEscapedText());
     add(QStringLiteral("a repair would give"), resultText(report));
+    if (report.xmlChecked) {
+        add(QStringLiteral("well-formed XML after repair"),
+            report.xmlError ? QStringLiteral("no, line %1 column %2: %3")
+                                  .arg(report.xmlError->line)
+                                  .arg(report.xmlError->column)
+                                  .arg(report.xmlError->reason)
+                            : QStringLiteral("yes"));
+    }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
@@ -116,6 +124,14 @@ QByteArray SurveyAsJson(const platform::NativeName& path, const SurveyReport& re
     } else {
         object[QLatin1String("resultCode")] = QJsonValue::Null;
         object[QLatin1String("status")] = QJsonValue::Null;
+    }
+    object[QLatin1String("wellFormed")] = report.xmlChecked ? QJsonValue(!report.xmlError) : QJsonValue::Null;
+    if (report.xmlError) {
+        object[QLatin1String("xmlError")] = QJsonObject{
+            {QLatin1String("line"), report.xmlError->line},
+            {QLatin1String("column"), report.xmlError->column},
+            {QLatin1String("reason"), report.xmlError->reason},
+        };
     }
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }

@@ -53,6 +53,10 @@ SurveyReport SurveyTheFile(const platform::FileRef& file, bool anyFile, bool rem
     report.resultCode = ResultCodeFor(survey.isEmpty(), anyFile, survey.fullExportMarker(),
                                       text.changesBytes() || survey.findsChanges());
 
+    if (!anyFile && (report.resultCode == kResultDone || report.resultCode == kResultUnchanged)) {
+        report.xmlChecked = true;
+        report.xmlError = survey.finishXml();
+    }
     if (report.resultCode == kResultDone) {
         report.declarationChanges = survey.declarationChanges();
         report.keptCopyName = freeKeptCopyName(target, anyFile);
@@ -60,6 +64,8 @@ SurveyReport SurveyTheFile(const platform::FileRef& file, bool anyFile, bool rem
     if (report.refusal) {
         report.resultCode.reset();
         report.keptCopyName = {};
+        report.xmlChecked = false;
+        report.xmlError.reset();
     }
     return report;
 }

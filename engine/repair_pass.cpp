@@ -22,7 +22,10 @@ RepairOutcome RepairTheFile(const std::optional<platform::FileRef>& file, bool a
         const platform::FileReplacer::KeptCopyNamer keptCopyName = KeptCopyNamerFor(target, anyFile);
         const platform::FileReplacer::KeptCopyNamer interimCopyName = InterimCopyNamerFor(target, anyFile);
         platform::FileReader reader(target);
-        return StreamRepair(reader, anyFile, removeTabs, yield).run(target, keptCopyName, interimCopyName);
+        StreamRepair repair(reader, anyFile, removeTabs, yield);
+        RepairOutcome outcome(repair.run(target, keptCopyName, interimCopyName));
+        outcome.xmlError = repair.xmlError();
+        return outcome;
     } catch (...) {
         return {kResultError, FailureReason(std::current_exception())};
     }

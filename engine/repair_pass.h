@@ -36,6 +36,7 @@
 // cut splits in another encoding is completed by the decoder's own state.
 
 #include "engine/result_code.h"
+#include "engine/xml_check.h"
 #include "engine/yield_callback.h"
 #include "platform/files/file_ref.h"
 
@@ -66,6 +67,9 @@ struct RepairOutcome {
     }
     ResultCode code;
     QString reason;
+    /// For an export repaired or found in order: where the repaired text is
+    /// still not well-formed XML, if anywhere.
+    std::optional<XmlError> xmlError;
 };
 
 /// FNProcessTheFile, with the reason of a failure.

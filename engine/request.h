@@ -32,6 +32,8 @@ struct RequestOutcome {
     ResultCode code = 0;
     /// Why the repair pass failed, in plain words; empty unless it did.
     QString reason;
+    /// Where the repaired export is still not well-formed XML, if anywhere.
+    std::optional<XmlError> xmlError;
 };
 
 /// The repair pass as DoIt calls it; FNProcessTheFile unless a test supplies another.

@@ -56,6 +56,13 @@ ResultCode StreamRepair::run(const platform::FileRef& target, const platform::Fi
 
     DecodedTextReader text(m_reader, m_yield);
     FullExportWatch fullExport;
+    // The repaired export, read as XML as it is made.
+    XmlCheck xml;
+    const auto finish = [&](QByteArrayView repaired) {
+        write(repaired);
+        if (!m_anyFile)
+            xml.add(repaired);
+    };
     bool repairs = false;
     bool empty = true;
     // The working text: the repaired end of the slice before, which may hold
@@ -78,7 +85,7 @@ ResultCode StreamRepair::run(const platform::FileRef& target, const platform::Fi
         if (m_yield)
             m_yield();
         const qsizetype finished = work.size() - std::min(work.size(), kEntryOverlap);
-        write(QByteArrayView(work).first(finished));
+        finish(QByteArrayView(work).first(finished));
         // Once the file is known to change, the disk stores the repaired text
         // while the rest is still being repaired, rather than all at the end.
         if ((repairs || text.changesBytes()) && !writeFailure)
@@ -91,9 +98,13 @@ ResultCode StreamRepair::run(const platform::FileRef& target, const platform::Fi
         work.truncate(work.size() - finished);
     }
     const ResultCode code = ResultCodeFor(empty, m_anyFile, fullExport.seen(), repairs || text.changesBytes());
+    if (code != kResultDone && code != kResultUnchanged)
+        return code;
+    finish(work);
+    if (!m_anyFile)
+        m_xmlError = xml.finish();
     if (code != kResultDone)
         return code;
-    write(work);
     if (writeFailure)
         std::rethrow_exception(writeFailure);
     replacer.expectContent(m_reader.contentDigest());

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "engine/result_code.h"
+#include "engine/xml_check.h"
 #include "engine/yield_callback.h"
 #include "platform/files/file_reader.h"
 #include "platform/files/file_ref.h"
 #include "platform/files/file_replacer.h"
 #include "platform/files/utf8_slice_reader.h"
+
+#include <optional>
 
 
 namespace quillmend::engine {
@@ -31,11 +34,17 @@ public:
     ResultCode run(const platform::FileRef& target, const platform::FileReplacer::KeptCopyNamer& keptCopyName,
                    const platform::FileReplacer::KeptCopyNamer& interimCopyName = {});
 
+    /// After run() of an export that it repaired or found in order: where
+    /// the repaired text is not well-formed XML, if anywhere. Nothing in
+    /// any-file mode.
+    const std::optional<XmlError>& xmlError() const { return m_xmlError; }
+
 private:
     platform::FileReader& m_reader;
     bool m_anyFile;
     bool m_removeTabs;
     const YieldCallback& m_yield;
+    std::optional<XmlError> m_xmlError;
 };
 
 } // namespace quillmend::engine

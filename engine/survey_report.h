@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/xml_check.h"
+
 #include "engine/request.h"
 #include "engine/result_code.h"
 #include "platform/files/native_name.h"
@@ -52,6 +54,11 @@ struct SurveyReport {
     /// The result code that the repair pass would give; nothing when the
     /// request would refuse the file first.
     std::optional<ResultCode> resultCode;
+    /// Whether the repaired text was read as XML: for an export that a
+    /// repair would repair or leave in order.
+    bool xmlChecked = false;
+    /// Where the repaired text would not be well-formed XML, if anywhere.
+    std::optional<XmlError> xmlError;
 
     /// How many control characters a repair would remove.
     qint64 controlCharacterCount() const

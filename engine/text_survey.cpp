@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 
+#include <algorithm>
+
 
 namespace quillmend::engine {
 
@@ -33,7 +35,17 @@ void TextSurvey::add(QByteArrayView piece)
     m_appStamps += changes.appStampsRewritten;
     if (atStart)
         m_declarationChanges = changes.declarationChanged;
+    // What no later piece can change any more is read as XML.
+    if (!m_anyFile)
+        m_xml.add(QByteArrayView(m_work).first(m_work.size() - std::min(m_work.size(), kEntryOverlap)));
     m_work = m_work.right(kEntryOverlap);
+}
+
+std::optional<XmlError> TextSurvey::finishXml()
+{
+    m_xml.add(m_work);
+    m_work.clear();
+    return m_xml.finish();
 }
 
 bool TextSurvey::findsChanges() const

@@ -2,6 +2,7 @@
 
 #include "engine/full_export_watch.h"
 #include "engine/survey_report.h"
+#include "engine/xml_check.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -34,6 +35,9 @@ public:
     bool findsChanges() const;
     /// The control characters found, by code.
     std::vector<SurveyReport::ControlCharacter> controlCharacters() const;
+    /// After the last piece, of an export: where the repaired text would
+    /// not be well-formed XML, if anywhere.
+    std::optional<XmlError> finishXml();
 
 private:
     void notePlaces(QByteArrayView piece);
@@ -50,6 +54,7 @@ private:
     std::array<SurveyReport::ControlCharacter, 32> m_controls {};
     SurveyReport::Place m_next; // the place of the next character
     bool m_afterCarriageReturn = false;
+    XmlCheck m_xml;
     QByteArray m_work;       // the end of the text so far, as repaired, then the next piece
 };
 

@@ -276,14 +276,24 @@ void Window1::repair(const platform::FileRef& file)
     // keeps being drawn; what the user does meanwhile is discarded.
     engine::YieldPacer pacer([] { QCoreApplication::processEvents(); });
     const engine::YieldCallback yield = [&pacer] { pacer.checkpoint(); };
+    std::optional<engine::XmlError> xmlError;
     try {
-        engine::DoIt(file, m_notJustVWBtn->isChecked(), m_preserveTabsBtn->checkState() != Qt::Unchecked,
-                     *this, yield);
+        xmlError = engine::DoIt(file, m_notJustVWBtn->isChecked(), m_preserveTabsBtn->checkState() != Qt::Unchecked,
+                                *this, yield)
+                       .xmlError;
     } catch (const platform::FileError& error) {
         m_busy.reset();
         showCannotRepair(error);
     }
     m_busy.reset();
+    // After the status: the file is repaired, but Marlowbrook will still not
+    // read it.
+    if (xmlError) {
+        QString note = engine::XmlNote(*xmlError);
+        note[0] = note[0].toUpper();
+        ShowModalMessage(note + QStringLiteral(".\n\nMarlowbrook cannot read it as it is: export the file again from "
+                                               "Vectorworks, with a \"Full Export on Exit\"."));
+    }
     m_repairing = false;
 }
 

@@ -113,9 +113,10 @@ public:
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::FontChange)
-            m_fit();
-        else if (event->type() == QEvent::Show)
+        // Later, not now: the window's controls may not have their new font
+        // yet (on Windows the change reaches them after the window), and a
+        // new window has no frame yet.
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::Show)
             QTimer::singleShot(0, this, m_fit);
         return false;
     }

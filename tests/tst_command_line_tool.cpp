@@ -63,6 +63,8 @@ private:
         writeFile(dir.filePath("dirty.xml"), sampleExport());
         writeFile(dir.filePath("-dash.xml"), sampleExport());
         writeFile(dir.filePath("clean.xml"), repairedSampleExport());
+        // An export that the CAD program left cut short: repaired, but still not XML.
+        writeFile(dir.filePath("cut.xml"), sampleExport().first(150));
         writeFile(dir.filePath("partial.xml"), "<AppStamp>Vectorworks</AppStamp>\x01");
         writeFile(dir.filePath("empty.xml"), "");
         writeFile(dir.filePath("readonly.xml"), sampleExport());
@@ -83,6 +85,11 @@ private slots:
                                   << "dirty.xml: Done! Click back on Vectorworks and let it process the .xml file.\n";
         QTest::newRow("nothing to do") << QStringList{"clean.xml"} << 0
                                        << "clean.xml: The data in the file is OK, no changes were made.\n";
+        QTest::newRow("repaired, still not XML")
+            << QStringList{"cut.xml"} << 0
+            << "cut.xml: Done! Click back on Vectorworks and let it process the .xml file.\n"
+               "cut.xml: note: the repaired file is still not well-formed XML at line 4 column 68: the file ends "
+               "inside <Purpose>: the export is incomplete, export it again\n";
         QTest::newRow("not a full export") << QStringList{"partial.xml"} << 1
                                            << "partial.xml: The file is not a 'full export on exit', please try again.\n";
         QTest::newRow("empty") << QStringList{"empty.xml"} << 1
@@ -141,7 +148,21 @@ private slots:
                                          "  XML declaration: stays as it is\n"
                                          "  original kept as: dirty (Original).xml\n"
                                          "  a repair would give: 1, \"Done! Click back on Vectorworks and let it "
-                                         "process the .xml file.\"\n";
+                                         "process the .xml file.\"\n"
+                                         "  well-formed XML after repair: yes\n";
+        QTest::newRow("would repair, still not XML")
+            << QStringList{"--check", "cut.xml"} << 3
+            << "cut.xml\n"
+               "  encoding: UTF-8\n"
+               "  full-export marker: present\n"
+               "  control characters to remove: 1\n"
+               "    U+000B VT: 1 at line 4 column 59\n"
+               "  AppStamp entries to rewrite: 1\n"
+               "  XML declaration: stays as it is\n"
+               "  original kept as: cut (Original).xml\n"
+               "  a repair would give: 1, \"Done! Click back on Vectorworks and let it process the .xml file.\"\n"
+               "  well-formed XML after repair: no, line 4 column 68: the file ends inside <Purpose>: the export is "
+               "incomplete, export it again\n";
         QTest::newRow("nothing to do") << QStringList{"--check", "clean.xml"} << 0 << QString();
         QTest::newRow("not a full export") << QStringList{"--check", "partial.xml"} << 1 << QString();
         QTest::newRow("empty") << QStringList{"--check", "empty.xml"} << 1
@@ -179,10 +200,16 @@ private slots:
         QTemporaryDir dir;
         makeFixtures(dir);
         writeFile(dir.filePath("dirty (Original).xml"), "an earlier original");
-        const Run result = run({"--check", "--json", "dirty.xml", "readonly.xml", "missing.xml"}, dir.path());
+        const Run result = run({"--check", "--json", "dirty.xml", "readonly.xml", "missing.xml", "cut.xml"}, dir.path());
         QCOMPARE(result.exitCode, 2);
         const QStringList lines = result.out.split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.size(), 4);
+        const QJsonObject cut = QJsonDocument::fromJson(lines[3].toUtf8()).object();
+        QCOMPARE(cut["wellFormed"].toBool(true), false);
+        QCOMPARE(cut["xmlError"].toObject(),
+                 (QJsonObject{{"line", 4},
+                              {"column", 68},
+                              {"reason", "the file ends inside <Purpose>: the export is incomplete, export it again"}}));
 
         const QJsonObject dirty = QJsonDocument::fromJson(lines[0].toUtf8()).object();
         QCOMPARE(dirty["file"].toString(), "dirty.xml");
@@ -190,6 +217,8 @@ private slots:
         QCOMPARE(dirty["keptCopyName"].toString(), "dirty (Original 2).xml");
         QCOMPARE(dirty["appStampsToRewrite"].toInt(), 2);
         QCOMPARE(dirty["fullExportMarker"].toBool(), true);
+        QCOMPARE(dirty["wellFormed"].toBool(false), true);
+        QVERIFY(!dirty.contains("xmlError"));
         const QJsonArray controls = dirty["controlCharacters"].toArray();
         QCOMPARE(controls.size(), 4);
         QCOMPARE(controls[0].toObject()["name"].toString(), "STX");
@@ -305,7 +334,8 @@ private slots:
     void repairsSideBySide()
     {
         QTemporaryDir dir;
-        const QByteArray big = sampleExport() + QByteArray(4 << 20, 'x');
+        // Bulk in a comment after the root element: still well-formed.
+        const QByteArray big = sampleExport() + "<!--" + QByteArray(4 << 20, 'x') + "-->\r\n";
         for (int round = 0; round < 5; ++round) {
             QList<QProcess*> runs;
             for (int i = 0; i < 4; ++i) {

@@ -62,6 +62,8 @@ class MainWindowTest : public QObject {
 
 private:
     shell::Window1* window() const { return shell::gMyWnd; }
+    // No case waits on a real message box; those that look at them install their own.
+    ScriptedDialogs m_quietDialogs;
     QWidget* content() const { return window()->findChild<QWidget*>("Content"); }
     ScratchFolder m_dir;
 
@@ -311,6 +313,23 @@ private slots:
         drop({"empty.xml"});
         QCOMPARE(dialogs.messages, QStringList{"The file is empty, it cannot be repaired."});
         QCOMPARE(window()->ResultsLabel()->text(), QStringLiteral("earlier"));
+    }
+
+    // A repaired export that is still not XML: the status as always, then a
+    // note of where and why, and what to do; a well-formed one shows nothing.
+    void notWellFormedIsNoted()
+    {
+        ScriptedDialogs dialogs;
+        writeFile(m_dir.filePath("cut.xml"), sampleExport().first(150));
+        writeFile(m_dir.filePath("whole.xml"), sampleExport());
+        drop({"whole.xml"});
+        QVERIFY(dialogs.messages.isEmpty());
+        drop({"cut.xml"});
+        QCOMPARE(window()->ResultsLabel()->text(), kDone);
+        QCOMPARE(dialogs.messages,
+                 QStringList{"The repaired file is still not well-formed XML at line 4 column 68: the file ends inside "
+                             "<Purpose>: the export is incomplete, export it again.\n\nMarlowbrook cannot read it as "
+                             "it is: export the file again from Vectorworks, with a \"Full Export on Exit\"."});
     }
 
     // What arrives while a repair runs (here from a timer, which the repair

@@ -1,0 +1,107 @@
+// Whether a repaired export is well-formed XML, and where and why not, as the
+// repair and the report find it while the text streams through: positions
+// counted in the repaired text, lines as an editor counts them.
+#include "engine/file_survey.h"
+#include "engine/repair_pass.h"
+#include "engine/stream_repair.h"
+#include "engine/text_repair.h"
+#include "tests/support/folder_suite.h"
+#include "tests/support/test_files.h"
+
+#include <QTest>
+
+using namespace quillmend;
+using namespace quillmend::tests;
+
+Q_DECLARE_METATYPE(std::optional<engine::XmlError>)
+
+namespace quillmend::engine {
+
+// Shown by QCOMPARE where a row fails.
+char* toString(const std::optional<XmlError>& error)
+{
+    if (!error)
+        return qstrdup("well-formed");
+    return qstrdup(qPrintable(QStringLiteral("line %1 column %2: %3").arg(error->line).arg(error->column).arg(error->reason)));
+}
+
+} // namespace quillmend::engine
+
+namespace {
+
+const QByteArray kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Export>\r\n<Action>Entire Plot</Action>\r\n";
+
+engine::XmlError at(qint64 line, qint64 column, const char* reason)
+{
+    return {line, column, QString::fromUtf8(reason)};
+}
+
+} // namespace
+
+class XmlCheckTest : public FolderSuite {
+    Q_OBJECT
+
+private slots:
+    void firstError_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<std::optional<engine::XmlError>>("expected");
+        const auto none = std::optional<engine::XmlError>();
+        QTest::newRow("clean export") << kDirty << none;
+        QTest::newRow("cut inside an element")
+            << kHead + "<Fixture><Purpose>wash\x01" << std::optional(at(4, 22, "the file ends inside <Purpose>: the "
+                                                                               "export is incomplete, export it again"));
+        QTest::newRow("cut inside a tag")
+            << kHead + "<Fixture Unit=\"4" << std::optional(at(4, 16, "the file ends inside <Export>: the export is "
+                                                                      "incomplete, export it again"));
+        QTest::newRow("stray &")
+            << kHead + "<Note>Tom & Jerry\x02</Note>\r\n</Export>\r\n"
+            << std::optional(at(4, 12, "an & that starts no character reference (an & in text is written &amp;)"));
+        QTest::newRow("stray <") << kHead + "<Note>1 < 2</Note>\r\n</Export>\r\n"
+                                 << std::optional(at(4, 10, "an unexpected ' ' (a < in text is written &lt;)"));
+        QTest::newRow("mismatched end tag") << kHead + "<Note>x</Nope>\r\n</Export>\r\n"
+                                            << std::optional(at(4, 14, "an end tag that does not close <Note>"));
+        QTest::newRow("second root element")
+            << kHead + "</Export>\r\n<Export/>\r\n"
+            << std::optional(at(5, 9, "more after the end of the root element <Export>: a second root element, or "
+                                      "text"));
+        // 40 000 lines of 100 bytes: past the first slice of 4 MiB.
+        QByteArray long_ = kHead;
+        for (int line = 0; line < 40000; ++line)
+            long_ += "<F>" + QByteArray(89, 'x') + "</F>\r\n";
+        QTest::newRow("after a slice boundary")
+            << long_ + "<F>a & b</F>\r\n</Export>\r\n"
+            << std::optional(at(40004, 7, "an & that starts no character reference (an & in text is written &amp;)"));
+        QTest::newRow("UTF-16, counted in the repaired text")
+            << utf16LittleEndianWithMark(QString::fromUtf8(kHead + "<Note>Fr\xC3\xBChling \x1B&</Note>"))
+            << std::optional(at(4, 17, "an & that starts no character reference (an & in text is written &amp;)"));
+        QTest::newRow("Mac Roman, counted in the repaired text")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"macintosh\"?>\r\n<Export>\r\n<Action>Entire "
+                          "Plot</Action>\r\n<Note>Fr\x9Fhling\x01</Nope>")
+            << std::optional(at(4, 21, "an end tag that does not close <Note>"));
+    }
+    void firstError()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(std::optional<engine::XmlError>, expected);
+        writeFile(path("show.xml"), bytes);
+        const engine::SurveyReport report = engine::SurveyTheFile(platform::FileRef(path("show.xml")), false, true);
+        QVERIFY(report.xmlChecked);
+        QCOMPARE(report.xmlError, expected);
+        const engine::RepairOutcome outcome = engine::RepairTheFile(platform::FileRef(path("show.xml")), false, true);
+        QCOMPARE(outcome.code, *report.resultCode);
+        QCOMPARE(outcome.xmlError, expected);
+    }
+
+    // The any-file mode cleans any text and checks nothing.
+    void anyFileIsNotChecked()
+    {
+        writeFile(path("notes.txt"), "a & b\x01");
+        const engine::SurveyReport report = engine::SurveyTheFile(platform::FileRef(path("notes.txt")), true, true);
+        QVERIFY(!report.xmlChecked);
+        QCOMPARE(engine::RepairTheFile(platform::FileRef(path("notes.txt")), true, true).xmlError, std::nullopt);
+    }
+};
+
+QTEST_GUILESS_MAIN(XmlCheckTest)
+#include "tst_xml_check.moc"
