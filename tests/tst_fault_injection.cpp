@@ -13,7 +13,6 @@
 
 using namespace quillmend;
 using namespace quillmend::tests;
-using Contents = QMap<QString, QByteArray>;
 using Call = platform::SystemCalls::Call;
 
 namespace {

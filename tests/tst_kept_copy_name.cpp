@@ -11,7 +11,6 @@
 
 using namespace quillmend;
 using namespace quillmend::tests;
-using Contents = QMap<QString, QByteArray>;
 using engine::KeptCopyName;
 
 class KeptCopyNameTest : public FolderSuite {

@@ -8,7 +8,6 @@
 
 using namespace quillmend;
 using namespace quillmend::tests;
-using Contents = QMap<QString, QByteArray>;
 
 class NativeNameTest : public FolderSuite {
     Q_OBJECT

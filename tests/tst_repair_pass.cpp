@@ -21,7 +21,6 @@
 
 using namespace quillmend;
 using namespace quillmend::tests;
-using Contents = QMap<QString, QByteArray>;
 
 class RepairPassTest : public FolderSuite {
     Q_OBJECT

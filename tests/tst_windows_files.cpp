@@ -15,7 +15,6 @@
 
 using namespace quillmend;
 using namespace quillmend::tests;
-using Contents = QMap<QString, QByteArray>;
 
 namespace {
 

@@ -149,7 +149,7 @@ void makeWritable(const QString& path)
                               | QFile::ReadOther | QFile::ExeOther);
 }
 
-QMap<QString, QByteArray> folderContents(const QString& folder)
+Contents folderContents(const QString& folder)
 {
     QMap<QString, QByteArray> contents;
     const QDir dir(folder);

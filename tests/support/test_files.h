@@ -13,6 +13,9 @@
 
 namespace quillmend::tests {
 
+/// A folder's entries by name, with their content (folderContents).
+using Contents = QMap<QString, QByteArray>;
+
 /// A temporary folder for the tests of one class, emptied before each test.
 class ScratchFolder {
 public:
@@ -48,7 +51,7 @@ void makeReadOnly(const QString& path);
 void makeWritable(const QString& path);
 /// Every entry of `folder` (hidden ones included) with its content; folders
 /// and other non-files map to a null array.
-QMap<QString, QByteArray> folderContents(const QString& folder);
+Contents folderContents(const QString& folder);
 
 /// `text` as UTF-16, little-endian, after a byte-order mark.
 QByteArray utf16LittleEndianWithMark(const QString& text);
