@@ -31,6 +31,9 @@ void XmlCheck::readOn()
     if (m_reader.error() == QXmlStreamReader::NoError
         || m_reader.error() == QXmlStreamReader::PrematureEndOfDocumentError)
         return;
+    // Qt's reader tells its errors in English words only (this program loads
+    // no translations of Qt); the common ones are put plainly for the user,
+    // with the element names that only this check knows.
     const QString said = m_reader.errorString();
     if (said.startsWith(QLatin1String("Expected '#' or '[a-zA-Z]'")))
         noteError(QStringLiteral("an & that starts no character reference (an & in text is written &amp;)"));
