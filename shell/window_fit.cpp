@@ -29,13 +29,22 @@ QRect designedGeometry(QWidget* control)
     return control->geometry();
 }
 
+bool wraps(const QWidget* control)
+{
+    const auto* label = qobject_cast<const QLabel*>(control);
+    return label && label->wordWrap();
+}
+
 int textHeight(const QWidget* control, int width)
 {
-    if (const auto* label = qobject_cast<const QLabel*>(control)) {
-        if (label->wordWrap())
-            return label->heightForWidth(width);
-    }
-    return control->sizeHint().height();
+    return wraps(control) ? control->heightForWidth(width) : control->sizeHint().height();
+}
+
+// The title bar and borders, once the window manager has framed the window;
+// before, none.
+QMargins frameOf(const QWidget* window)
+{
+    return window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
 }
 
 } // namespace
@@ -53,10 +62,6 @@ QSize FitToText(QWidget* content, const QSize& designed, const NeededHeight& nee
     // A caption wider than its control (a checkbox's, which cannot wrap)
     // widens the content; the controls that reach to the right margin widen
     // with it, so that the margin stays.
-    const auto wraps = [](const QWidget* control) {
-        const auto* label = qobject_cast<const QLabel*>(control);
-        return label && label->wordWrap();
-    };
     const auto reachesTheMargin = [&](const QRect& geometry) {
         return geometry.right() + 1 + geometry.left() >= designed.width();
     };
@@ -147,14 +152,13 @@ QScrollArea* MakeBody(QWidget* parent, QWidget* content)
 
 void FitOnScreen(QWidget* window, QScrollArea* body, const QSize& contentSize, int chrome)
 {
+    const QMargins frame = frameOf(window);
+    const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
     QSize room(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     QRect available;
     if (const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen()) {
         available = screen->availableGeometry();
-        // The title bar and borders, once the window manager has framed the
-        // window; before, none.
-        const QMargins frame = window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
-        room = available.size() - QSize(frame.left() + frame.right(), frame.top() + frame.bottom() + chrome);
+        room = available.size() - frameSize - QSize(0, chrome);
     }
     QSize shown = contentSize.boundedTo(room);
     // A scroll bar takes room from the other direction.
@@ -170,8 +174,7 @@ void FitOnScreen(QWidget* window, QScrollArea* body, const QSize& contentSize, i
                                                                           : Qt::ScrollBarAlwaysOff);
     window->setFixedSize(shown + QSize(0, chrome));
     if (available.isValid()) {
-        const QMargins frame = window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
-        const QSize outer = window->size() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+        const QSize outer = window->size() + frameSize;
         const QPoint topLeft = available.center() - QPoint(outer.width() / 2, outer.height() / 2);
         window->move(std::max(topLeft.x(), available.left()), std::max(topLeft.y(), available.top()));
     }
