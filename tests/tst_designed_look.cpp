@@ -19,16 +19,6 @@ class DesignedLookTest : public QObject {
 private:
     QPalette m_lightDesktop;
 
-    shell::AboutWnd* openAbout()
-    {
-        shell::gMyWnd->AboutThisApplication_Action();
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (auto* about = qobject_cast<shell::AboutWnd*>(top))
-                return about;
-        }
-        return nullptr;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -56,7 +46,8 @@ private slots:
         QApplication::setPalette(desktop);
         shell::UseDesignedLook(*qApp);
         QCoreApplication::processEvents(); // the windows take the new palette
-        shell::AboutWnd* about = openAbout();
+        shell::gMyWnd->AboutThisApplication_Action();
+        shell::AboutWnd* about = tests::aboutWindows().value(0);
         QVERIFY(about);
         QStringList unreadable;
         for (const QWidget* window : {static_cast<QWidget*>(shell::gMyWnd), static_cast<QWidget*>(about)}) {

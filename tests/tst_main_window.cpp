@@ -45,16 +45,6 @@ private:
     QLabel* m_label;
 };
 
-QList<shell::AboutWnd*> aboutWindows()
-{
-    QList<shell::AboutWnd*> windows;
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* about = qobject_cast<shell::AboutWnd*>(widget); about && about->isVisible())
-            windows << about;
-    }
-    return windows;
-}
-
 } // namespace
 
 class MainWindowTest : public QObject {

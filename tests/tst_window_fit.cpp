@@ -95,11 +95,7 @@ private slots:
             font.setPointSize(points);
         QApplication::setFont(font);
         shell::gMyWnd->AboutThisApplication_Action();
-        shell::AboutWnd* about = shell::gMyWnd->findChild<shell::AboutWnd*>();
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (auto* found = qobject_cast<shell::AboutWnd*>(top))
-                about = found;
-        }
+        shell::AboutWnd* about = tests::aboutWindows().value(0);
         QVERIFY(about);
         QVERIFY(QTest::qWaitForWindowExposed(about));
         QCoreApplication::processEvents();

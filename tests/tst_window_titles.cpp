@@ -62,9 +62,7 @@ private slots:
     void aboutWindow()
     {
         shell::gMyWnd->AboutThisApplication_Action();
-        QWidget* about = nullptr;
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            about = qobject_cast<shell::AboutWnd*>(widget) ? widget : about;
+        QWidget* about = tests::aboutWindows().value(0);
         QVERIFY(about);
         QVERIFY(QTest::qWaitForWindowExposed(about));
         QTRY_COMPARE(titleOnTheServer(about), QStringLiteral("About Quillmend"));

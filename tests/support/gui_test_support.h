@@ -1,10 +1,12 @@
 #pragma once
 
+#include "shell/about_window.h"
 #include "shell/app.h"
 #include "shell/dialogs.h"
 #include "shell/file_types.h"
 
 #include <QColor>
+#include <QApplication>
 #include <QStringList>
 #include <QTest>
 
@@ -26,6 +28,17 @@ inline double ContrastRatio(const QColor& first, const QColor& second)
     const double a = luminance(first);
     const double b = luminance(second);
     return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+/// The About windows that are open, oldest first.
+inline QList<shell::AboutWnd*> aboutWindows()
+{
+    QList<shell::AboutWnd*> windows;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* about = qobject_cast<shell::AboutWnd*>(widget); about && about->isVisible())
+            windows << about;
+    }
+    return windows;
 }
 
 /// Answers the windows' dialogs as a test scripts them, and records them.
