@@ -67,10 +67,10 @@ RequestOutcome DoIt(const std::optional<platform::FileRef>& file, bool anyFileCh
 {
     using Kind = RequestOutcome::Kind;
     if (!file)
-        return {Kind::NoFile, std::nullopt, 0, {}};
+        return {Kind::NoFile, std::nullopt, 0, {}, std::nullopt};
     if (const std::optional<Refusal> refusal = RefusalOf(*file)) {
         sink.ShowModalMessage(RefusalMessage(*refusal));
-        return {Kind::Refused, refusal, 0, {}};
+        return {Kind::Refused, refusal, 0, {}, std::nullopt};
     }
 
     sink.SetStatusText(kProcessingText);

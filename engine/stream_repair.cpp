@@ -101,16 +101,18 @@ ResultCode StreamRepair::run(const platform::FileRef& target, const platform::Fi
     if (code != kResultDone && code != kResultUnchanged)
         return code;
     finish(work);
+    // The XML reader goes on with what is left while the repaired file is
+    // made durable and put in place; a failure there ends it unheard.
+    if (code == kResultDone) {
+        if (writeFailure)
+            std::rethrow_exception(writeFailure);
+        replacer.expectContent(m_reader.contentDigest());
+        m_reader.close();
+        replacer.commit(keptCopyName, interimCopyName);
+    }
     if (!m_anyFile)
         m_xmlError = xml.finish();
-    if (code != kResultDone)
-        return code;
-    if (writeFailure)
-        std::rethrow_exception(writeFailure);
-    replacer.expectContent(m_reader.contentDigest());
-    m_reader.close();
-    replacer.commit(keptCopyName, interimCopyName);
-    return kResultDone;
+    return code;
 }
 
 } // namespace quillmend::engine

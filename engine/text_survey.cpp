@@ -1,12 +1,10 @@
 #include "engine/text_survey.h"
 
 #include "engine/text_repair.h"
-#include "platform/text/byte_scan.h"
 
 #include <QByteArray>
 
 #include <algorithm>
-
 
 namespace quillmend::engine {
 
@@ -75,47 +73,15 @@ void TextSurvey::notePlaces(QByteArrayView piece)
     // them, only the lines and columns move on.
     for (qsizetype at = 0; at < piece.size();) {
         const qsizetype removed = NextRemovedCharacter(piece, at, m_removeTabs);
-        movePlace(piece.sliced(at, removed - at));
+        m_next.advance(piece.sliced(at, removed - at));
         if (removed == piece.size())
             break;
         SurveyReport::ControlCharacter& control = m_controls[static_cast<unsigned char>(piece[removed])];
         if (control.firstPlaces.size() < std::size_t(kPlacesKept))
-            control.firstPlaces.push_back(m_next);
+            control.firstPlaces.push_back({m_next.line(), m_next.column()});
         ++control.count;
-        ++m_next.column;
-        m_afterCarriageReturn = false;
+        m_next.advanceOneCharacter();
         at = removed + 1;
-    }
-}
-
-void TextSurvey::movePlace(QByteArrayView kept)
-{
-    namespace scan = platform::bytescan;
-    const char* data = kept.data();
-    const qsizetype size = kept.size();
-    for (qsizetype at = 0; at < size; ++at) {
-        // Sixteen bytes without a line end only move the column on, by the
-        // characters that begin among them (continuation bytes belong to the
-        // character that their lead began).
-        if (at + scan::kBlock <= size && scan::controlMask(data + at) == 0) {
-            m_next.column += scan::kBlock - scan::countBits(scan::continuationMask(data + at));
-            m_afterCarriageReturn = false;
-            at += scan::kBlock - 1;
-            continue;
-        }
-        const auto c = static_cast<unsigned char>(data[at]);
-        if (c == '\n' || c == '\r') {
-            // A carriage return and line feed together end one line.
-            if (!(c == '\n' && m_afterCarriageReturn)) {
-                ++m_next.line;
-                m_next.column = 1;
-            }
-            m_afterCarriageReturn = c == '\r';
-            continue;
-        }
-        if ((c & 0xC0) != 0x80)
-            ++m_next.column;
-        m_afterCarriageReturn = false;
     }
 }
 

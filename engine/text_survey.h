@@ -2,6 +2,7 @@
 
 #include "engine/full_export_watch.h"
 #include "engine/survey_report.h"
+#include "engine/text_place.h"
 #include "engine/xml_check.h"
 
 #include <QByteArray>
@@ -41,9 +42,6 @@ public:
 
 private:
     void notePlaces(QByteArrayView piece);
-    /// Moves the place of the next character past `kept`, which holds no
-    /// character that the repair removes.
-    void movePlace(QByteArrayView kept);
 
     bool m_anyFile;
     bool m_removeTabs;
@@ -52,8 +50,7 @@ private:
     qint64 m_appStamps = 0;
     bool m_declarationChanges = false;
     std::array<SurveyReport::ControlCharacter, 32> m_controls {};
-    SurveyReport::Place m_next; // the place of the next character
-    bool m_afterCarriageReturn = false;
+    TextPlace m_next; // the place of the next character
     XmlCheck m_xml;
     QByteArray m_work;       // the end of the text so far, as repaired, then the next piece
 };

@@ -1,76 +1,341 @@
 #include "engine/xml_check.h"
 
+#include "engine/internal/piece_queue.h"
+#include "engine/text_place.h"
+
+#include <libxml/SAX2.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlerror.h>
+
+#include <algorithm>
+#include <deque>
+#include <thread>
+#include <utility>
+#include <vector>
+
 namespace quillmend::engine {
+
+namespace {
+
+// A few repaired slices may wait for the reader; the repair waits beyond.
+constexpr qsizetype kWaitingBytes = 12 << 20;
+// libxml2 copies what it is given into its own buffer: small helpings keep
+// that buffer small.
+constexpr qsizetype kHelping = 256 << 10;
+
+QString nameOf(const std::pair<const xmlChar*, const xmlChar*>& prefixAndName)
+{
+    const QString local = QString::fromUtf8(reinterpret_cast<const char*>(prefixAndName.second));
+    if (prefixAndName.first == nullptr)
+        return local;
+    return QString::fromUtf8(reinterpret_cast<const char*>(prefixAndName.first)) + QLatin1Char(':') + local;
+}
+
+QString endsTooSoon(const QString& where)
+{
+    return QStringLiteral("the file ends %1: the export is incomplete, export it again").arg(where);
+}
+
+} // namespace
+
+class XmlCheck::Reading {
+public:
+    Reading()
+        : m_queue(kWaitingBytes)
+    {
+        // libxml2 sets up its shared tables once, before any thread reads.
+        xmlInitParser();
+        m_thread = std::thread([this] { read(); });
+    }
+    ~Reading()
+    {
+        m_queue.stop();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    void add(QByteArrayView piece) { m_queue.give(piece); }
+    std::optional<XmlError> finish()
+    {
+        m_queue.close();
+        m_thread.join();
+        return m_error;
+    }
+
+private:
+    // What libxml2 said of the first fatal error, as it said it.
+    struct Found {
+        int code = 0;
+        QString message;
+        qint64 offset = 0; // in bytes of the text
+        bool atEnd = false; // found once the whole text was given
+        QString innermost; // the element open there
+        bool afterRoot = false; // the root element closed before
+    };
+
+    void read();
+    void give(const QByteArray& piece);
+    void forgetConsumed();
+    XmlError describe(const Found& found);
+    /// The offset of the last `c` before `offset` among the kept pieces, or
+    /// `offset` where there is none.
+    qint64 lastBefore(char c, qint64 offset) const;
+    QString reasonFor(const Found& found, bool tooSoon, char startedBy) const;
+
+    static void started(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar*, int,
+                        const xmlChar**, int, int, const xmlChar**);
+    static void ended(void* context, const xmlChar*, const xmlChar*, const xmlChar*);
+    static void failed(void* context, xmlErrorPtr error);
+
+    PieceQueue m_queue;
+    std::thread m_thread;
+    xmlParserCtxtPtr m_parser = nullptr;
+    // The elements open at the place read to, as libxml2's names (prefix,
+    // local name), which live as long as the parser.
+    std::vector<std::pair<const xmlChar*, const xmlChar*>> m_open;
+    QString m_root;
+    bool m_atEnd = false;
+    std::optional<Found> m_found;
+    // The pieces that libxml2 may not have read to the end, and the place
+    // where the first of them starts: an error's line and column are counted
+    // in them only.
+    std::deque<QByteArray> m_kept;
+    qint64 m_keptFrom = 0;
+    TextPlace m_keptPlace;
+    qint64 m_given = 0;
+    std::optional<XmlError> m_error;
+};
+
+void XmlCheck::Reading::read()
+{
+    xmlSAXHandler handler {};
+    handler.initialized = XML_SAX2_MAGIC;
+    handler.startElementNs = started;
+    handler.endElementNs = ended;
+    handler.serror = failed;
+    // Entities declared in the document itself are known, as XML asks; an
+    // outside DTD is never fetched.
+    handler.startDocument = xmlSAX2StartDocument;
+    handler.internalSubset = xmlSAX2InternalSubset;
+    handler.entityDecl = xmlSAX2EntityDecl;
+    handler.getEntity = xmlSAX2GetEntity;
+    handler.getParameterEntity = xmlSAX2GetParameterEntity;
+    m_parser = xmlCreatePushParserCtxt(&handler, nullptr, nullptr, 0, nullptr);
+    if (m_parser == nullptr) {
+        m_queue.stop();
+        return;
+    }
+    m_parser->_private = this;
+    // The repaired text is UTF-8 whatever its declaration says, and libxml2's
+    // own limits stay on: more than 10 MB in one tag, or elements 256 deep,
+    // is an error rather than memory without end.
+    xmlCtxtUseOptions(m_parser, XML_PARSE_NONET | XML_PARSE_IGNORE_ENC);
+    xmlSwitchEncoding(m_parser, XML_CHAR_ENCODING_UTF8);
+
+    while (!m_found) {
+        std::optional<QByteArray> piece = m_queue.take();
+        if (!piece)
+            break;
+        give(*piece);
+    }
+    if (!m_found && !m_queue.stopped()) {
+        m_atEnd = true;
+        xmlParseChunk(m_parser, nullptr, 0, 1);
+    }
+    if (m_found)
+        m_error = describe(*m_found);
+    // The reading is over: a piece still on its way is dropped, not waited for.
+    m_queue.stop();
+    if (m_parser->myDoc != nullptr)
+        xmlFreeDoc(m_parser->myDoc);
+    xmlFreeParserCtxt(m_parser);
+    m_parser = nullptr;
+}
+
+void XmlCheck::Reading::give(const QByteArray& piece)
+{
+    m_kept.push_back(piece);
+    m_given += piece.size();
+    for (qsizetype at = 0; at < piece.size() && !m_found; at += kHelping) {
+        const qsizetype size = std::min(kHelping, piece.size() - at);
+        xmlParseChunk(m_parser, piece.constData() + at, int(size), 0);
+    }
+    if (!m_found)
+        forgetConsumed();
+}
+
+void XmlCheck::Reading::forgetConsumed()
+{
+    // The last piece stays: it holds the last character, where a text that
+    // ends too soon is said to end.
+    const qint64 consumed = xmlByteConsumed(m_parser);
+    while (m_kept.size() > 1 && m_keptFrom + m_kept.front().size() <= consumed) {
+        m_keptPlace.advance(m_kept.front());
+        m_keptFrom += m_kept.front().size();
+        m_kept.pop_front();
+    }
+}
+
+XmlError XmlCheck::Reading::describe(const Found& found)
+{
+    // A text that ends too soon is found so at its end, and said so at its
+    // last character.
+    const bool tooSoon = found.atEnd && (found.code == XML_ERR_DOCUMENT_END || found.offset >= m_given)
+        && !(found.afterRoot && found.offset < m_given);
+    qint64 offset = std::clamp<qint64>(found.offset, m_keptFrom, std::max<qint64>(m_keptFrom, m_given - 1));
+    if (tooSoon && !m_kept.empty()) {
+        const QByteArray& last = m_kept.back();
+        qsizetype at = last.size() - 1;
+        while (at > 0 && (static_cast<unsigned char>(last[at]) & 0xC0) == 0x80)
+            --at;
+        offset = m_given - last.size() + at;
+    }
+    // An error that a stray & or <, or an end tag, leads to is found after
+    // it, and said at the & or <.
+    char startedBy = 0;
+    if (!tooSoon) {
+        if (found.code == XML_ERR_TAG_NAME_MISMATCH)
+            startedBy = '<';
+        else if (found.code == XML_ERR_ENTITYREF_SEMICOL_MISSING || found.code == XML_ERR_UNDECLARED_ENTITY)
+            startedBy = '&';
+        else if (found.code == XML_ERR_NAME_REQUIRED && lastBefore('&', offset) == offset - 1)
+            startedBy = '&';
+        else if (found.code == XML_ERR_NAME_REQUIRED && lastBefore('<', offset) == offset - 1)
+            startedBy = '<';
+    }
+    if (startedBy != 0)
+        offset = lastBefore(startedBy, offset);
+    TextPlace place = m_keptPlace;
+    qint64 pieceFrom = m_keptFrom;
+    for (const QByteArray& piece : m_kept) {
+        const qint64 within = std::min<qint64>(piece.size(), offset - pieceFrom);
+        if (within <= 0)
+            break;
+        place.advance(QByteArrayView(piece).first(within));
+        pieceFrom += piece.size();
+    }
+    return {place.line(), place.column(), reasonFor(found, tooSoon, startedBy)};
+}
+
+qint64 XmlCheck::Reading::lastBefore(char c, qint64 offset) const
+{
+    qint64 pieceEnd = m_given;
+    for (auto piece = m_kept.rbegin(); piece != m_kept.rend(); ++piece) {
+        const qint64 pieceFrom = pieceEnd - piece->size();
+        if (pieceFrom < offset) {
+            const qsizetype found = QByteArrayView(*piece).first(offset - pieceFrom).lastIndexOf(c);
+            if (found >= 0)
+                return pieceFrom + found;
+        }
+        pieceEnd = pieceFrom;
+    }
+    return offset;
+}
+
+QString XmlCheck::Reading::reasonFor(const Found& found, bool tooSoon, char startedBy) const
+{
+    if (tooSoon) {
+        if (!found.innermost.isEmpty())
+            return endsTooSoon(QStringLiteral("inside <%1>").arg(found.innermost));
+        if (m_root.isEmpty())
+            return endsTooSoon(QStringLiteral("before its first element"));
+        return endsTooSoon(QStringLiteral("inside a tag"));
+    }
+    // libxml2 tells its errors in English words meant for programmers; the
+    // common ones are put plainly for the user, with the element names that
+    // only this check knows.
+    switch (found.code) {
+    case XML_ERR_DOCUMENT_END:
+        return QStringLiteral("more after the end of the root element <%1>: a second root element, or text")
+            .arg(m_root);
+    case XML_ERR_ENTITYREF_SEMICOL_MISSING:
+        return QStringLiteral("an & that starts no character reference (an & in text is written &amp;)");
+    case XML_ERR_UNDECLARED_ENTITY:
+        return QStringLiteral("an & that starts no known entity or character reference");
+    case XML_ERR_TAG_NAME_MISMATCH:
+        return QStringLiteral("an end tag that does not close <%1>").arg(found.innermost);
+    case XML_ERR_INTERNAL_ERROR:
+        return QStringLiteral("a part too large to read as XML: over 10 MB in one tag, text or comment, or "
+                              "elements nested over 256 deep");
+    case XML_ERR_NAME_REQUIRED:
+        if (startedBy == '&')
+            return QStringLiteral("an & that starts no character reference (an & in text is written &amp;)");
+        if (startedBy == '<')
+            return QStringLiteral("a < that starts no tag (a < in text is written &lt;)");
+        break;
+    default:
+        break;
+    }
+    // Otherwise libxml2's own words, less the name of the routine that found
+    // the error ("xmlParseCharRef: invalid xmlChar value 11").
+    QString said = found.message.trimmed();
+    const qsizetype colon = said.indexOf(QLatin1String(": "));
+    if (said.startsWith(QLatin1String("xml")) && colon > 0 && !said.left(colon).contains(QLatin1Char(' ')))
+        said = said.mid(colon + 2);
+    if (said.endsWith(QLatin1Char('.')))
+        said.chop(1);
+    return said.left(1).toLower() + said.mid(1);
+}
+
+void XmlCheck::Reading::started(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar*, int,
+                                const xmlChar**, int, int, const xmlChar**)
+{
+    auto* self = static_cast<Reading*>(static_cast<xmlParserCtxtPtr>(context)->_private);
+    if (self->m_open.empty() && self->m_root.isEmpty())
+        self->m_root = nameOf({prefix, localName});
+    self->m_open.emplace_back(prefix, localName);
+}
+
+void XmlCheck::Reading::ended(void* context, const xmlChar*, const xmlChar*, const xmlChar*)
+{
+    auto* self = static_cast<Reading*>(static_cast<xmlParserCtxtPtr>(context)->_private);
+    if (!self->m_open.empty())
+        self->m_open.pop_back();
+}
+
+void XmlCheck::Reading::failed(void* context, xmlErrorPtr error)
+{
+    // Warnings and namespace errors leave the text well-formed XML 1.0.
+    if (error == nullptr || error->level != XML_ERR_FATAL)
+        return;
+    const auto parser = static_cast<xmlParserCtxtPtr>(context);
+    auto* self = static_cast<Reading*>(parser->_private);
+    if (self->m_found)
+        return;
+    Found found;
+    found.code = error->code;
+    found.message = QString::fromUtf8(error->message);
+    found.offset = xmlByteConsumed(parser);
+    found.atEnd = self->m_atEnd;
+    if (!self->m_open.empty())
+        found.innermost = nameOf(self->m_open.back());
+    found.afterRoot = self->m_open.empty() && !self->m_root.isEmpty();
+    self->m_found = std::move(found);
+}
+
+XmlCheck::XmlCheck() = default;
+
+XmlCheck::~XmlCheck() = default;
 
 void XmlCheck::add(QByteArrayView piece)
 {
-    if (m_error || piece.isEmpty())
+    if (m_result || piece.isEmpty())
         return;
-    m_reader.addData(piece.toByteArray());
-    readOn();
-}
-
-void XmlCheck::readOn()
-{
-    while (!m_reader.atEnd()) {
-        switch (m_reader.readNext()) {
-        case QXmlStreamReader::StartElement:
-            if (m_open.isEmpty() && m_root.isEmpty())
-                m_root = m_reader.qualifiedName().toString();
-            m_open.append(m_reader.qualifiedName().toString());
-            break;
-        case QXmlStreamReader::EndElement:
-            if (!m_open.isEmpty())
-                m_open.removeLast();
-            break;
-        default:
-            break;
-        }
-    }
-    // The end of what has come so far is no error while more may come.
-    if (m_reader.error() == QXmlStreamReader::NoError
-        || m_reader.error() == QXmlStreamReader::PrematureEndOfDocumentError)
-        return;
-    // Qt's reader tells its errors in English words only (this program loads
-    // no translations of Qt); the common ones are put plainly for the user,
-    // with the element names that only this check knows.
-    const QString said = m_reader.errorString();
-    if (said.startsWith(QLatin1String("Expected '#' or '[a-zA-Z]'")))
-        noteError(QStringLiteral("an & that starts no character reference (an & in text is written &amp;)"));
-    else if (said.startsWith(QLatin1String("Entity '")))
-        noteError(QStringLiteral("an & that starts no known entity or character reference"));
-    else if (said.startsWith(QLatin1String("Opening and ending tag mismatch")) && !m_open.isEmpty())
-        noteError(QStringLiteral("an end tag that does not close <%1>").arg(m_open.last()));
-    else if (said.startsWith(QLatin1String("Extra content at end of document")))
-        noteError(QStringLiteral("more after the end of the root element <%1>: a second root element, or text")
-                      .arg(m_root));
-    else if (said.startsWith(QLatin1String("Unexpected '")))
-        noteError(QStringLiteral("an unexpected %1 (a < in text is written &lt;)")
-                      .arg(said.mid(int(qstrlen("Unexpected "))).chopped(1)));
-    else
-        noteError(said.left(1).toLower() + said.mid(1).chopped(said.endsWith(QLatin1Char('.')) ? 1 : 0));
-}
-
-void XmlCheck::noteError(const QString& reason)
-{
-    m_error = XmlError{m_reader.lineNumber(), m_reader.columnNumber(), reason};
+    if (!m_reading)
+        m_reading = std::make_unique<Reading>();
+    m_reading->add(piece);
 }
 
 std::optional<XmlError> XmlCheck::finish()
 {
-    if (m_error)
-        return m_error;
-    if (m_reader.error() == QXmlStreamReader::PrematureEndOfDocumentError) {
-        if (!m_open.isEmpty())
-            noteError(QStringLiteral("the file ends inside <%1>: the export is incomplete, export it again")
-                          .arg(m_open.last()));
-        else if (m_root.isEmpty())
-            noteError(QStringLiteral("the file ends before its first element: the export is incomplete, export it "
-                                     "again"));
-        else
-            noteError(QStringLiteral("the file ends inside a tag: the export is incomplete, export it again"));
+    if (!m_result) {
+        if (!m_reading)
+            m_reading = std::make_unique<Reading>();
+        m_result = m_reading->finish();
+        m_reading.reset();
     }
-    return m_error;
+    return *m_result;
 }
 
 QString XmlNote(const XmlError& error)

@@ -2,17 +2,16 @@
 
 #include <QByteArrayView>
 #include <QString>
-#include <QStringList>
-#include <QXmlStreamReader>
 
+#include <memory>
 #include <optional>
 
 namespace quillmend::engine {
 
 /// The first place where a text is not well-formed XML 1.0, and why, in
-/// plain words. Lines are counted as an editor counts them, columns in
-/// characters (UTF-16 units), both from 1; the column is that of the
-/// character at which the error was found.
+/// plain words. Lines and columns are counted as TextPlace counts them; the
+/// place is that of the character at which the error was found, or of the
+/// last character where the text ends too soon.
 struct XmlError {
     qint64 line = 0;
     qint64 column = 0;
@@ -24,28 +23,33 @@ struct XmlError {
 };
 
 /// Reads a repaired export as XML 1.0, piece by piece as the repair makes
-/// it, and finds its first well-formedness error, with Qt's XML reader.
+/// it, and finds its first well-formedness error. libxml2 reads it, on a
+/// thread of its own, while the caller goes on repairing and writing; at
+/// most a few pieces wait for it, so memory stays bounded.
 ///
 ///     XmlCheck check;
 ///     for (each repaired piece) check.add(piece);
 ///     if (const std::optional<XmlError> error = check.finish()) ...
+///
+/// A check that is destroyed unfinished stops reading at once.
 class XmlCheck {
 public:
-    /// Takes the next piece of the repaired text (UTF-8, or as its
-    /// declaration says).
+    XmlCheck();
+    ~XmlCheck();
+    XmlCheck(const XmlCheck&) = delete;
+    XmlCheck& operator=(const XmlCheck&) = delete;
+
+    /// Takes the next piece of the repaired text, in UTF-8, cut anywhere
+    /// between characters.
     void add(QByteArrayView piece);
     /// After the last piece: the first error, or nothing where the whole
-    /// text is well-formed.
+    /// text is well-formed. Waits for the reading to end.
     std::optional<XmlError> finish();
 
 private:
-    void readOn();
-    void noteError(const QString& reason);
-
-    QXmlStreamReader m_reader;
-    QStringList m_open; // the elements open at the place read to, outermost first
-    QString m_root;
-    std::optional<XmlError> m_error;
+    class Reading;
+    std::unique_ptr<Reading> m_reading; // from the first piece on
+    std::optional<std::optional<XmlError>> m_result;
 };
 
 /// The plain sentence that tells of `error`: "the repaired file is still not

@@ -152,6 +152,8 @@ private slots:
         QTest::newRow("tab") << QByteArray("a\tb\t") << 9 << 2LL << QList<Place>{{1, 2}, {1, 4}};
         QTest::newRow("long line of accented letters")
             << QByteArray("\xC3\xA9").repeated(37) + "\x10" << 16 << 1LL << QList<Place>{{1, 38}};
+        QTest::newRow("line ends of each kind in one block")
+            << QByteArray("a\rb\r\nc\n\rd\xC3\xA9" "efghijk\x05") << 5 << 1LL << QList<Place>{{5, 10}};
         QTest::newRow("long lines, CR LF cut between blocks")
             << QByteArray(15, 'a') + "\r\n" + QByteArray(40, 'b') + "\x11\r" + QByteArray(33, '\xE2').replace('\xE2', "\xE2\x82\xAC") + "\x11"
             << 17 << 2LL << QList<Place>{{2, 41}, {3, 34}};

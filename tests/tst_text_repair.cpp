@@ -169,6 +169,7 @@ private slots:
         QTest::newRow("removable, tabs kept") << mixed << "removable keeping tabs" << 0x1022u;
         QTest::newRow("control") << mixed << "control" << 0x103Eu;
         QTest::newRow("continuation") << mixed << "continuation" << 0x0300u;
+        QTest::newRow("one byte") << mixed << "carriage return" << 0x0010u;
         QTest::newRow("pair") << QByteArray("xVkxxxxxxxxxxxxVk..............") << "pair V k" << 0x4001u;
     }
     void byteScanMasks()
@@ -183,6 +184,7 @@ private slots:
             : test == "removable keeping tabs"                    ? scan::removableMask(at, true)
             : test == "control"                                   ? scan::controlMask(at)
             : test == "continuation"                              ? scan::continuationMask(at)
+            : test == "carriage return"                           ? scan::byteMask(at, '\r')
                                                                   : scan::pairMask(at, 1, 'V', 2, 'k');
         QCOMPARE(got, mask);
 #ifdef QUILLMEND_PORTABLE_SCAN

@@ -51,7 +51,7 @@ documents=$(folder_of USERPROFILE)/Documents
 mkdir -p "$documents"
 
 installed_files=(quillmend.exe quillmend-cli.exe uninstall.exe installed-files.txt Qt6Core.dll Qt6Gui.dll
-                 Qt6Widgets.dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll
+                 Qt6Widgets.dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll libxml2-copyright.txt
                  platforms/qwindows.dll styles/qwindowsvistastyle.dll)
 check_installed() {  # HIVE FOLDER MENU
   local hive=$1 dir=$2 menu=$3

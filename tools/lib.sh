@@ -33,3 +33,27 @@ configure_once() {
   shift 2
   [ -f "$folder/build.ninja" ] || cmake --preset "$preset" "$@" >/dev/null
 }
+
+# debian_source PACKAGE VERSION: fetches Debian's source package at that
+# version, with Debian's patches applied, into ./source. The source comes
+# from the system's own archive: a deb-src entry is derived from the deb
+# entries that are there, never written by hand.
+debian_source() {
+  local package=$1 version=$2 sources
+  if ! apt-get source --download-only -qq "$package=$version" > /dev/null 2>&1; then
+    for sources in /etc/apt/sources.list.d/*.sources; do
+      [ -f "$sources" ] || continue
+      grep -q '^Types:.*deb-src' "$sources" && continue
+      grep -q 'debian' "$sources" || continue
+      sed 's/^Types: deb$/Types: deb-src/' "$sources" \
+        | as_root tee "/etc/apt/sources.list.d/quillmend-src-$(basename "$sources")" > /dev/null
+    done
+    if [ -f /etc/apt/sources.list ] && grep -q '^deb ' /etc/apt/sources.list; then
+      grep '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' \
+        | as_root tee /etc/apt/sources.list.d/quillmend-src.list > /dev/null
+    fi
+    as_root apt-get update -qq
+    apt-get source --download-only -qq "$package=$version" > /dev/null
+  fi
+  dpkg-source --no-check -x "${package}_${version#*:}.dsc" source > /dev/null
+}

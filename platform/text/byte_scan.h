@@ -24,15 +24,18 @@ inline unsigned removableMask(const char* at, bool keepTab);
 inline unsigned controlMask(const char* at);
 /// UTF-8 continuation bytes (0x80 to 0xBF).
 inline unsigned continuationMask(const char* at);
+/// Bytes equal to `c`.
+inline unsigned byteMask(const char* at, char c);
 /// Places i where `at[i + firstOffset]` is `first` and `at[i + secondOffset]`
 /// is `second`: candidates for a text with those two letters in those places.
 /// Reads 16 bytes from each of the two offsets.
 inline unsigned pairMask(const char* at, int firstOffset, char first, int secondOffset, char second);
 
-/// The number of bits set in `mask`, and the place of the lowest one
-/// (`mask` not 0).
+/// The number of bits set in `mask`, and the places of the lowest and the
+/// highest one (`mask` not 0).
 inline int countBits(unsigned mask);
 inline int lowestBit(unsigned mask);
+inline int highestBit(unsigned mask);
 
 // Both versions, side by side.
 
@@ -115,6 +118,15 @@ inline unsigned continuationMask(const char* at)
 #endif
 }
 
+inline unsigned byteMask(const char* at, char c)
+{
+#if QUILLMEND_SCAN_SSE2
+    return unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(detail::load(at), _mm_set1_epi8(c))));
+#else
+    return detail::maskOf(at, [c](unsigned char b) { return b == static_cast<unsigned char>(c); });
+#endif
+}
+
 inline unsigned pairMask(const char* at, int firstOffset, char first, int secondOffset, char second)
 {
 #if QUILLMEND_SCAN_SSE2
@@ -143,6 +155,18 @@ inline int lowestBit(unsigned mask)
         mask >>= 1;
         ++bit;
     }
+    return bit;
+#endif
+}
+
+inline int highestBit(unsigned mask)
+{
+#if defined(__GNUC__) || defined(__clang__)
+    return 31 - __builtin_clz(mask);
+#else
+    int bit = 31;
+    while (!(mask & (1u << bit)))
+        --bit;
     return bit;
 #endif
 }

@@ -1,0 +1,62 @@
+#include "engine/internal/piece_queue.h"
+
+namespace quillmend::engine {
+
+PieceQueue::PieceQueue(qsizetype maxWaitingBytes)
+    : m_maxWaitingBytes(maxWaitingBytes)
+{
+}
+
+void PieceQueue::give(QByteArrayView piece)
+{
+    if (piece.isEmpty())
+        return;
+    // Copied before the wait: the copy is the giver's work, not the taker's.
+    QByteArray copy = piece.toByteArray();
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] {
+        return m_stopped || m_pieces.empty() || m_waitingBytes + copy.size() <= m_maxWaitingBytes;
+    });
+    if (m_stopped)
+        return;
+    m_waitingBytes += copy.size();
+    m_pieces.push_back(std::move(copy));
+    m_changed.notify_all();
+}
+
+void PieceQueue::close()
+{
+    const std::lock_guard lock(m_mutex);
+    m_closed = true;
+    m_changed.notify_all();
+}
+
+std::optional<QByteArray> PieceQueue::take()
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_stopped || m_closed || !m_pieces.empty(); });
+    if (m_stopped || m_pieces.empty())
+        return std::nullopt;
+    QByteArray piece = std::move(m_pieces.front());
+    m_pieces.pop_front();
+    m_waitingBytes -= piece.size();
+    m_changed.notify_all();
+    return piece;
+}
+
+void PieceQueue::stop()
+{
+    const std::lock_guard lock(m_mutex);
+    m_stopped = true;
+    m_pieces.clear();
+    m_waitingBytes = 0;
+    m_changed.notify_all();
+}
+
+bool PieceQueue::stopped() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_stopped;
+}
+
+} // namespace quillmend::engine

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+namespace quillmend::engine {
+
+/// Pieces of bytes handed from one thread to another, in order. At most
+/// `maxWaitingBytes` wait at a time (or one piece, where it is larger): the
+/// giving thread waits while the queue is full, so memory stays bounded
+/// whatever the size of the text.
+class PieceQueue {
+public:
+    explicit PieceQueue(qsizetype maxWaitingBytes);
+
+    /// Queues a copy of `piece`. Dropped once the taker has stopped.
+    void give(QByteArrayView piece);
+    /// No piece follows.
+    void close();
+    /// The next piece; nothing once the queue is closed and empty, or stopped.
+    std::optional<QByteArray> take();
+    /// Takes no more: waiting and later pieces are dropped.
+    void stop();
+    bool stopped() const;
+
+private:
+    const qsizetype m_maxWaitingBytes;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<QByteArray> m_pieces;
+    qsizetype m_waitingBytes = 0;
+    bool m_closed = false;
+    bool m_stopped = false;
+};
+
+} // namespace quillmend::engine
