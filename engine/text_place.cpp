@@ -9,17 +9,15 @@ void TextPlace::advance(QByteArrayView bytes)
     namespace scan = platform::bytescan;
     const char* data = bytes.data();
     const qsizetype size = bytes.size();
+    // First the line ends, sixteen bytes at a time; then the column, from the
+    // characters after the last of them only.
+    qsizetype lastEnd = -1;
     qsizetype at = 0;
-    // Sixteen bytes at a time: the line ends among them count, and only the
-    // characters after the last of them make the column. Continuation bytes
-    // belong to the character that their lead began.
     for (; at + scan::kBlock <= size; at += scan::kBlock) {
-        const unsigned continuation = scan::continuationMask(data + at);
         const unsigned lineFeeds = scan::byteMask(data + at, '\n');
         const unsigned returns = scan::byteMask(data + at, '\r');
         const unsigned ends = lineFeeds | returns;
         if (ends == 0) {
-            m_column += scan::kBlock - scan::countBits(continuation);
             m_afterCarriageReturn = false;
             continue;
         }
@@ -27,24 +25,30 @@ void TextPlace::advance(QByteArrayView bytes)
         const unsigned pairedFeeds = lineFeeds & ((returns << 1) | (m_afterCarriageReturn ? 1u : 0u));
         m_line += scan::countBits(ends) - scan::countBits(pairedFeeds);
         const int last = scan::highestBit(ends);
-        const unsigned after = last == scan::kBlock - 1 ? 0u : (continuation >> (last + 1));
-        m_column = 1 + (scan::kBlock - 1 - last) - scan::countBits(after);
+        lastEnd = at + last;
         m_afterCarriageReturn = last == scan::kBlock - 1 && (returns >> last) != 0;
     }
     for (; at < size; ++at) {
-        const auto c = static_cast<unsigned char>(data[at]);
+        const char c = data[at];
         if (c == '\n' || c == '\r') {
-            if (!(c == '\n' && m_afterCarriageReturn)) {
+            if (!(c == '\n' && m_afterCarriageReturn))
                 ++m_line;
-                m_column = 1;
-            }
+            lastEnd = at;
             m_afterCarriageReturn = c == '\r';
-            continue;
+        } else {
+            m_afterCarriageReturn = false;
         }
-        if ((c & 0xC0) != 0x80)
-            ++m_column;
-        m_afterCarriageReturn = false;
     }
+    if (lastEnd >= 0)
+        m_column = 1;
+    // Continuation bytes belong to the character that their lead began.
+    at = lastEnd + 1;
+    qint64 characters = size - at;
+    for (; at + scan::kBlock <= size; at += scan::kBlock)
+        characters -= scan::countBits(scan::continuationMask(data + at));
+    for (; at < size; ++at)
+        characters -= (static_cast<unsigned char>(data[at]) & 0xC0) == 0x80 ? 1 : 0;
+    m_column += characters;
 }
 
 } // namespace quillmend::engine

@@ -9,6 +9,7 @@
 #include <libxml/xmlerror.h>
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 #include <thread>
 #include <utility>
@@ -20,9 +21,6 @@ namespace {
 
 // A few repaired slices may wait for the reader; the repair waits beyond.
 constexpr qsizetype kWaitingBytes = 12 << 20;
-// libxml2 copies what it is given into its own buffer: small helpings keep
-// that buffer small.
-constexpr qsizetype kHelping = 256 << 10;
 
 QString nameOf(const std::pair<const xmlChar*, const xmlChar*>& prefixAndName)
 {
@@ -55,7 +53,15 @@ public:
             m_thread.join();
     }
 
-    void add(QByteArrayView piece) { m_queue.give(piece); }
+    void add(QByteArrayView piece)
+    {
+        // The places are counted here, on the repair's thread, which waits
+        // for the reader more than the reader waits for it.
+        if (m_queue.stopped())
+            return;
+        m_queue.give(piece, m_nextPlace);
+        m_nextPlace.advance(piece);
+    }
     std::optional<XmlError> finish()
     {
         m_queue.close();
@@ -75,7 +81,8 @@ private:
     };
 
     void read();
-    void give(const QByteArray& piece);
+    /// libxml2's input: the next bytes of the text, 0 at its end.
+    static int readMore(void* context, char* buffer, int length);
     void forgetConsumed();
     XmlError describe(const Found& found);
     /// The offset of the last `c` before `offset` among the kept pieces, or
@@ -95,15 +102,17 @@ private:
     // local name), which live as long as the parser.
     std::vector<std::pair<const xmlChar*, const xmlChar*>> m_open;
     QString m_root;
-    bool m_atEnd = false;
+    bool m_atEnd = false;   // libxml2 has been told that the text ends
+    bool m_stopped = false; // ... because the check was given up
     std::optional<Found> m_found;
-    // The pieces that libxml2 may not have read to the end, and the place
+    TextPlace m_nextPlace; // of the next piece added, on the adding thread
+    // The pieces that libxml2 may not have read to the end, and the offset
     // where the first of them starts: an error's line and column are counted
     // in them only.
-    std::deque<QByteArray> m_kept;
+    std::deque<TextPiece> m_kept;
     qint64 m_keptFrom = 0;
-    TextPlace m_keptPlace;
-    qint64 m_given = 0;
+    qint64 m_given = 0;          // bytes taken from the queue
+    qsizetype m_handedOut = 0;   // bytes of the last kept piece handed to libxml2
     std::optional<XmlError> m_error;
 };
 
@@ -121,48 +130,53 @@ void XmlCheck::Reading::read()
     handler.entityDecl = xmlSAX2EntityDecl;
     handler.getEntity = xmlSAX2GetEntity;
     handler.getParameterEntity = xmlSAX2GetParameterEntity;
-    m_parser = xmlCreatePushParserCtxt(&handler, nullptr, nullptr, 0, nullptr);
-    if (m_parser == nullptr) {
-        m_queue.stop();
-        return;
+    // libxml2 pulls the text through readMore() rather than being pushed
+    // pieces: its push parser looks ahead for the end of every tag again and
+    // again, which costs a seventh of the reading.
+    m_parser = xmlCreateIOParserCtxt(&handler, nullptr, readMore, nullptr, this, XML_CHAR_ENCODING_UTF8);
+    if (m_parser != nullptr) {
+        m_parser->_private = this;
+        // The repaired text is UTF-8 whatever its declaration says, and
+        // libxml2's own limits stay on: more than 10 MB in one tag, or
+        // elements 256 deep, is an error rather than memory without end.
+        xmlCtxtUseOptions(m_parser, XML_PARSE_NONET | XML_PARSE_IGNORE_ENC);
+        xmlParseDocument(m_parser);
+        if (m_found && !m_stopped)
+            m_error = describe(*m_found);
+        if (m_parser->myDoc != nullptr)
+            xmlFreeDoc(m_parser->myDoc);
+        xmlFreeParserCtxt(m_parser);
+        m_parser = nullptr;
     }
-    m_parser->_private = this;
-    // The repaired text is UTF-8 whatever its declaration says, and libxml2's
-    // own limits stay on: more than 10 MB in one tag, or elements 256 deep,
-    // is an error rather than memory without end.
-    xmlCtxtUseOptions(m_parser, XML_PARSE_NONET | XML_PARSE_IGNORE_ENC);
-    xmlSwitchEncoding(m_parser, XML_CHAR_ENCODING_UTF8);
-
-    while (!m_found) {
-        std::optional<QByteArray> piece = m_queue.take();
-        if (!piece)
-            break;
-        give(*piece);
-    }
-    if (!m_found && !m_queue.stopped()) {
-        m_atEnd = true;
-        xmlParseChunk(m_parser, nullptr, 0, 1);
-    }
-    if (m_found)
-        m_error = describe(*m_found);
     // The reading is over: a piece still on its way is dropped, not waited for.
     m_queue.stop();
-    if (m_parser->myDoc != nullptr)
-        xmlFreeDoc(m_parser->myDoc);
-    xmlFreeParserCtxt(m_parser);
-    m_parser = nullptr;
 }
 
-void XmlCheck::Reading::give(const QByteArray& piece)
+int XmlCheck::Reading::readMore(void* context, char* buffer, int length)
 {
-    m_kept.push_back(piece);
-    m_given += piece.size();
-    for (qsizetype at = 0; at < piece.size() && !m_found; at += kHelping) {
-        const qsizetype size = std::min(kHelping, piece.size() - at);
-        xmlParseChunk(m_parser, piece.constData() + at, int(size), 0);
+    auto* self = static_cast<Reading*>(context);
+    // After the first error, the text ends for libxml2: what it still holds
+    // is read with its errors unheard.
+    if (self->m_found || self->m_stopped)
+        return 0;
+    while (self->m_kept.empty() || self->m_handedOut == self->m_kept.back().bytes.size()) {
+        if (self->m_parser != nullptr)
+            self->forgetConsumed();
+        std::optional<TextPiece> piece = self->m_queue.take();
+        if (!piece) {
+            self->m_stopped = self->m_queue.stopped();
+            self->m_atEnd = true;
+            return 0;
+        }
+        self->m_given += piece->bytes.size();
+        self->m_kept.push_back(std::move(*piece));
+        self->m_handedOut = 0;
     }
-    if (!m_found)
-        forgetConsumed();
+    const QByteArray& piece = self->m_kept.back().bytes;
+    const qsizetype size = std::min<qsizetype>(length, piece.size() - self->m_handedOut);
+    std::memcpy(buffer, piece.constData() + self->m_handedOut, std::size_t(size));
+    self->m_handedOut += size;
+    return int(size);
 }
 
 void XmlCheck::Reading::forgetConsumed()
@@ -170,9 +184,8 @@ void XmlCheck::Reading::forgetConsumed()
     // The last piece stays: it holds the last character, where a text that
     // ends too soon is said to end.
     const qint64 consumed = xmlByteConsumed(m_parser);
-    while (m_kept.size() > 1 && m_keptFrom + m_kept.front().size() <= consumed) {
-        m_keptPlace.advance(m_kept.front());
-        m_keptFrom += m_kept.front().size();
+    while (m_kept.size() > 1 && m_keptFrom + m_kept.front().bytes.size() <= consumed) {
+        m_keptFrom += m_kept.front().bytes.size();
         m_kept.pop_front();
     }
 }
@@ -181,11 +194,14 @@ XmlError XmlCheck::Reading::describe(const Found& found)
 {
     // A text that ends too soon is found so at its end, and said so at its
     // last character.
-    const bool tooSoon = found.atEnd && (found.code == XML_ERR_DOCUMENT_END || found.offset >= m_given)
+    // (An end tag that closes the wrong element, or an unknown entity, may
+    // be found at the end but is whole.)
+    const bool whole = found.code == XML_ERR_TAG_NAME_MISMATCH || found.code == XML_ERR_UNDECLARED_ENTITY;
+    const bool tooSoon = found.atEnd && !whole && (found.code == XML_ERR_DOCUMENT_END || found.offset >= m_given)
         && !(found.afterRoot && found.offset < m_given);
     qint64 offset = std::clamp<qint64>(found.offset, m_keptFrom, std::max<qint64>(m_keptFrom, m_given - 1));
     if (tooSoon && !m_kept.empty()) {
-        const QByteArray& last = m_kept.back();
+        const QByteArray& last = m_kept.back().bytes;
         qsizetype at = last.size() - 1;
         while (at > 0 && (static_cast<unsigned char>(last[at]) & 0xC0) == 0x80)
             --at;
@@ -206,14 +222,15 @@ XmlError XmlCheck::Reading::describe(const Found& found)
     }
     if (startedBy != 0)
         offset = lastBefore(startedBy, offset);
-    TextPlace place = m_keptPlace;
+    TextPlace place;
     qint64 pieceFrom = m_keptFrom;
-    for (const QByteArray& piece : m_kept) {
-        const qint64 within = std::min<qint64>(piece.size(), offset - pieceFrom);
-        if (within <= 0)
+    for (const TextPiece& piece : m_kept) {
+        if (offset < pieceFrom + piece.bytes.size() || &piece == &m_kept.back()) {
+            place = piece.from;
+            place.advance(QByteArrayView(piece.bytes).first(std::clamp<qint64>(offset - pieceFrom, 0, piece.bytes.size())));
             break;
-        place.advance(QByteArrayView(piece).first(within));
-        pieceFrom += piece.size();
+        }
+        pieceFrom += piece.bytes.size();
     }
     return {place.line(), place.column(), reasonFor(found, tooSoon, startedBy)};
 }
@@ -222,9 +239,11 @@ qint64 XmlCheck::Reading::lastBefore(char c, qint64 offset) const
 {
     qint64 pieceEnd = m_given;
     for (auto piece = m_kept.rbegin(); piece != m_kept.rend(); ++piece) {
-        const qint64 pieceFrom = pieceEnd - piece->size();
+        const qint64 pieceFrom = pieceEnd - piece->bytes.size();
         if (pieceFrom < offset) {
-            const qsizetype found = QByteArrayView(*piece).first(offset - pieceFrom).lastIndexOf(c);
+            const qsizetype found = QByteArrayView(piece->bytes)
+                                        .first(std::min<qint64>(piece->bytes.size(), offset - pieceFrom))
+                                        .lastIndexOf(c);
             if (found >= 0)
                 return pieceFrom + found;
         }
@@ -312,6 +331,8 @@ void XmlCheck::Reading::failed(void* context, xmlErrorPtr error)
         found.innermost = nameOf(self->m_open.back());
     found.afterRoot = self->m_open.empty() && !self->m_root.isEmpty();
     self->m_found = std::move(found);
+    // The repair goes on without waiting for the reader any more.
+    self->m_queue.stop();
 }
 
 XmlCheck::XmlCheck() = default;

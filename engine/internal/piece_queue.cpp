@@ -7,19 +7,19 @@ PieceQueue::PieceQueue(qsizetype maxWaitingBytes)
 {
 }
 
-void PieceQueue::give(QByteArrayView piece)
+void PieceQueue::give(QByteArrayView piece, const TextPlace& from)
 {
     if (piece.isEmpty())
         return;
     // Copied before the wait: the copy is the giver's work, not the taker's.
-    QByteArray copy = piece.toByteArray();
+    TextPiece copy {piece.toByteArray(), from};
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [&] {
-        return m_stopped || m_pieces.empty() || m_waitingBytes + copy.size() <= m_maxWaitingBytes;
+        return m_stopped || m_pieces.empty() || m_waitingBytes + copy.bytes.size() <= m_maxWaitingBytes;
     });
     if (m_stopped)
         return;
-    m_waitingBytes += copy.size();
+    m_waitingBytes += copy.bytes.size();
     m_pieces.push_back(std::move(copy));
     m_changed.notify_all();
 }
@@ -31,15 +31,15 @@ void PieceQueue::close()
     m_changed.notify_all();
 }
 
-std::optional<QByteArray> PieceQueue::take()
+std::optional<TextPiece> PieceQueue::take()
 {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [&] { return m_stopped || m_closed || !m_pieces.empty(); });
     if (m_stopped || m_pieces.empty())
         return std::nullopt;
-    QByteArray piece = std::move(m_pieces.front());
+    TextPiece piece = std::move(m_pieces.front());
     m_pieces.pop_front();
-    m_waitingBytes -= piece.size();
+    m_waitingBytes -= piece.bytes.size();
     m_changed.notify_all();
     return piece;
 }

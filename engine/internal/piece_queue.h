@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/text_place.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -10,7 +12,13 @@
 
 namespace quillmend::engine {
 
-/// Pieces of bytes handed from one thread to another, in order. At most
+/// One piece of a UTF-8 text, and the place of its first character.
+struct TextPiece {
+    QByteArray bytes;
+    TextPlace from;
+};
+
+/// Pieces of a text handed from one thread to another, in order. At most
 /// `maxWaitingBytes` wait at a time (or one piece, where it is larger): the
 /// giving thread waits while the queue is full, so memory stays bounded
 /// whatever the size of the text.
@@ -18,12 +26,13 @@ class PieceQueue {
 public:
     explicit PieceQueue(qsizetype maxWaitingBytes);
 
-    /// Queues a copy of `piece`. Dropped once the taker has stopped.
-    void give(QByteArrayView piece);
+    /// Queues a copy of `piece`, which starts at `from`. Dropped once the
+    /// taker has stopped.
+    void give(QByteArrayView piece, const TextPlace& from);
     /// No piece follows.
     void close();
     /// The next piece; nothing once the queue is closed and empty, or stopped.
-    std::optional<QByteArray> take();
+    std::optional<TextPiece> take();
     /// Takes no more: waiting and later pieces are dropped.
     void stop();
     bool stopped() const;
@@ -32,7 +41,7 @@ private:
     const qsizetype m_maxWaitingBytes;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<QByteArray> m_pieces;
+    std::deque<TextPiece> m_pieces;
     qsizetype m_waitingBytes = 0;
     bool m_closed = false;
     bool m_stopped = false;

@@ -5,7 +5,6 @@
 #include <emmintrin.h>
 #endif
 
-#include <bitset>
 
 namespace quillmend::platform::bytescan {
 
@@ -142,7 +141,11 @@ inline unsigned pairMask(const char* at, int firstOffset, char first, int second
 
 inline int countBits(unsigned mask)
 {
-    return int(std::bitset<32>(mask).count());
+    // Written out, as std::bitset's count is a library call where the build
+    // may not assume the POPCNT instruction.
+    mask = mask - ((mask >> 1) & 0x55555555u);
+    mask = (mask & 0x33333333u) + ((mask >> 2) & 0x33333333u);
+    return int((((mask + (mask >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24);
 }
 
 inline int lowestBit(unsigned mask)
