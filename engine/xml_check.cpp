@@ -20,7 +20,7 @@ namespace quillmend::engine {
 namespace {
 
 // A few repaired slices may wait for the reader; the repair waits beyond.
-constexpr qsizetype kWaitingBytes = 12 << 20;
+constexpr qsizetype kWaitingBytes = 8 << 20;
 
 QString nameOf(const std::pair<const xmlChar*, const xmlChar*>& prefixAndName)
 {
