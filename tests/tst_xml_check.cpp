@@ -48,6 +48,10 @@ private slots:
         QTest::addColumn<std::optional<engine::XmlError>>("expected");
         const auto none = std::optional<engine::XmlError>();
         QTest::newRow("clean export") << kDirty << none;
+        QTest::newRow("entity declared in the document")
+            << QByteArray("<?xml version=\"1.0\"?>\r\n<!DOCTYPE Export [<!ENTITY co \"Tallow &amp; Co\">]>\r\n"
+                          "<Export><Action>Entire Plot</Action><Maker>&co;</Maker></Export>\r\n")
+            << none;
         QTest::newRow("cut inside an element")
             << kHead + "<Fixture><Purpose>wash\x01" << std::optional(at(4, 22, "the file ends inside <Purpose>: the "
                                                                                "export is incomplete, export it again"));
