@@ -1,6 +1,7 @@
 #include "engine/text_place.h"
 
 #include "platform/text/byte_scan.h"
+#include "platform/text/utf8.h"
 
 namespace quillmend::engine {
 
@@ -47,7 +48,7 @@ void TextPlace::advance(QByteArrayView bytes)
     for (; at + scan::kBlock <= size; at += scan::kBlock)
         characters -= scan::countBits(scan::continuationMask(data + at));
     for (; at < size; ++at)
-        characters -= (static_cast<unsigned char>(data[at]) & 0xC0) == 0x80 ? 1 : 0;
+        characters -= platform::utf8::isContinuation(data[at]) ? 1 : 0;
     m_column += characters;
 }
 

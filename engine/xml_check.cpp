@@ -2,6 +2,7 @@
 
 #include "engine/internal/piece_queue.h"
 #include "engine/text_place.h"
+#include "platform/text/utf8.h"
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
@@ -203,7 +204,7 @@ XmlError XmlCheck::Reading::describe(const Found& found)
     if (tooSoon && !m_kept.empty()) {
         const QByteArray& last = m_kept.back().bytes;
         qsizetype at = last.size() - 1;
-        while (at > 0 && (static_cast<unsigned char>(last[at]) & 0xC0) == 0x80)
+        while (at > 0 && platform::utf8::isContinuation(last[at]))
             --at;
         offset = m_given - last.size() + at;
     }
@@ -264,28 +265,20 @@ QString XmlCheck::Reading::reasonFor(const Found& found, bool tooSoon, char star
     // libxml2 tells its errors in English words meant for programmers; the
     // common ones are put plainly for the user, with the element names that
     // only this check knows.
-    switch (found.code) {
-    case XML_ERR_DOCUMENT_END:
+    if (startedBy == '&')
+        return found.code == XML_ERR_UNDECLARED_ENTITY
+            ? QStringLiteral("an & that starts no known entity or character reference")
+            : QStringLiteral("an & that starts no character reference (an & in text is written &amp;)");
+    if (startedBy == '<')
+        return found.code == XML_ERR_TAG_NAME_MISMATCH
+            ? QStringLiteral("an end tag that does not close <%1>").arg(found.innermost)
+            : QStringLiteral("a < that starts no tag (a < in text is written &lt;)");
+    if (found.code == XML_ERR_DOCUMENT_END)
         return QStringLiteral("more after the end of the root element <%1>: a second root element, or text")
             .arg(m_root);
-    case XML_ERR_ENTITYREF_SEMICOL_MISSING:
-        return QStringLiteral("an & that starts no character reference (an & in text is written &amp;)");
-    case XML_ERR_UNDECLARED_ENTITY:
-        return QStringLiteral("an & that starts no known entity or character reference");
-    case XML_ERR_TAG_NAME_MISMATCH:
-        return QStringLiteral("an end tag that does not close <%1>").arg(found.innermost);
-    case XML_ERR_INTERNAL_ERROR:
+    if (found.code == XML_ERR_INTERNAL_ERROR)
         return QStringLiteral("a part too large to read as XML: over 10 MB in one tag, text or comment, or "
                               "elements nested over 256 deep");
-    case XML_ERR_NAME_REQUIRED:
-        if (startedBy == '&')
-            return QStringLiteral("an & that starts no character reference (an & in text is written &amp;)");
-        if (startedBy == '<')
-            return QStringLiteral("a < that starts no tag (a < in text is written &lt;)");
-        break;
-    default:
-        break;
-    }
     // Otherwise libxml2's own words, less the name of the routine that found
     // the error ("xmlParseCharRef: invalid xmlChar value 11").
     QString said = found.message.trimmed();

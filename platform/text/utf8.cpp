@@ -12,11 +12,6 @@ namespace {
 
 constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 
-bool isContinuation(unsigned char byte)
-{
-    return (byte & 0xC0) == 0x80;
-}
-
 // Skips the ASCII bytes from `at` on, sixteen (or eight) at a time where it can.
 qsizetype skipAscii(const unsigned char* data, qsizetype at, qsizetype size)
 {

@@ -4,6 +4,13 @@
 
 namespace quillmend::platform::utf8 {
 
+/// True for a continuation byte (0x80 to 0xBF): one that belongs to the
+/// character that an earlier byte began.
+inline bool isContinuation(char byte)
+{
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
 /// The length (1 to 4) of the well-formed UTF-8 sequence that starts at
 /// `bytes[0]`, or 0 when none does. Well-formed: no overlong form, no surrogate,
 /// nothing above U+10FFFF, no truncated sequence.
