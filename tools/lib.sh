@@ -57,3 +57,47 @@ debian_source() {
   fi
   dpkg-source --no-check -x "${package}_${version#*:}.dsc" source > /dev/null
 }
+
+# windows_build NAME PACKAGE VERSION OPTION... [-- UNKEYED_OPTION...]: builds
+# Debian's source package PACKAGE at VERSION for Windows, with CMake and the
+# MinGW toolchain (tools/windows/mingw-w64.cmake), once, into a cache outside
+# the repository; prints the installed prefix. A build is kept under a key
+# made of the version, the options before -- and the toolchain file; the
+# options after -- only tell CMake where the build machine's tools are.
+# Where the caller has defined `after_install SOURCE PREFIX`, it runs before
+# the build counts as complete; `build_note`, where set, is said with the
+# start of a build.
+windows_build() {
+  local name=$1 package=$2 version=$3
+  shift 3
+  local keyed=() unkeyed=()
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do keyed+=("$1"); shift; done
+  [ $# -gt 0 ] && shift && unkeyed=("$@")
+  local toolchain key cache prefix work
+  toolchain=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/windows/mingw-w64.cmake
+  key=$(printf '%s\n' "$version" "${keyed[@]}" | cat - "$toolchain" | sha256sum | cut -c1-12)
+  cache=${XDG_CACHE_HOME:-$HOME/.cache}/quillmend
+  prefix=$cache/$name-${version%%+*}-mingw-$key
+  if [ -f "$prefix/.complete" ]; then
+    echo "$prefix"
+    return 0
+  fi
+  work=$cache/$name-build-$key
+  rm -rf "$work" && mkdir -p "$work"
+  # The subshell's steps stop it each on their own: errexit does not hold
+  # inside a command that || follows.
+  (
+    cd "$work" || exit 1
+    debian_source "$package" "$version" || exit 1
+    echo "Building $package $version for Windows into $prefix${build_note:+ $build_note}" >&2
+    cmake -S source -B build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+      -DCMAKE_INSTALL_PREFIX="$prefix" "${keyed[@]}" "${unkeyed[@]}" > configure.log 2>&1 \
+      || { tail -40 configure.log >&2; exit 1; }
+    cmake --build build --parallel > build.log 2>&1 || { tail -60 build.log >&2; exit 1; }
+    cmake --install build > install.log 2>&1 || { tail -20 install.log >&2; exit 1; }
+    if declare -F after_install > /dev/null; then after_install source "$prefix" || exit 1; fi
+    touch "$prefix/.complete"
+  ) || return 1
+  rm -rf "$work"
+  echo "$prefix"
+}
