@@ -49,19 +49,23 @@ scenario() {
       esac
     done
 
-    local cli_flags=${flags//--no-hard-links/}
+    local cli_flags=${flags//--no-hard-links/} said
     # shellcheck disable=SC2086
-    $runner "$cli" ${cli_flags//--no-rename-without-replacing/} "$dir/$name" > /dev/null 2>&1 || fail "$name $flags, killed at call $n: the next repair failed"
-    cmp -s <(printf '%b' "$repaired") "$dir/$name" || fail "$name $flags, call $n: not repaired by the next repair"
+    said=$($runner "$cli" ${cli_flags//--no-rename-without-replacing/} "$dir/$name" 2>&1)
+    local said_status=$?
+    # What the repair said and left, for any failure below.
+    said="exit $said_status, \"$said\", left: $(ls -A "$dir" | tr '\n' '|')"
+    [ $said_status -eq 0 ] || fail "$name $flags, killed at call $n: the next repair failed ($said)"
+    cmp -s <(printf '%b' "$repaired") "$dir/$name" || fail "$name $flags, call $n: not repaired by the next repair ($said)"
     # One killed between its creation and its mark cannot be proven a
     # leftover and stays; it is empty.
     for entry in "$dir"/.quillmend-*; do
       [ -e "$entry" ] || continue
       [ "${QUILLMEND_STRAYS_STAY:-}" = 1 ] || [ ! -s "$entry" ] \
-        || fail "$name $flags, call $n: a temporary file is left after the next repair"
+        || fail "$name $flags, call $n: a temporary file is left after the next repair ($said)"
     done
     if [ "$keeps" = yes ] && ! ls "$dir" | grep -q 'Original\|^show\.$\|^show 2\.\?$'; then
-      fail "$name $flags, call $n: no kept copy after the next repair"
+      fail "$name $flags, call $n: no kept copy after the next repair ($said)"
     fi
     [ $status -eq 0 ] && break
   done
