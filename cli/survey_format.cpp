@@ -77,11 +77,7 @@ QString SurveyAsText(const platform::NativeName& path, const SurveyReport& repor
     add(QStringLiteral("a repair would give"), resultText(report));
     if (report.xmlChecked) {
         add(QStringLiteral("well-formed XML after repair"),
-            report.xmlError ? QStringLiteral("no, line %1 column %2: %3")
-                                  .arg(report.xmlError->line)
-                                  .arg(report.xmlError->column)
-                                  .arg(report.xmlError->reason)
-                            : QStringLiteral("yes"));
+            report.xmlError ? QStringLiteral("no, ") + engine::XmlErrorText(*report.xmlError) : QStringLiteral("yes"));
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }

@@ -352,12 +352,14 @@ std::optional<XmlError> XmlCheck::finish()
     return *m_result;
 }
 
+QString XmlErrorText(const XmlError& error)
+{
+    return QStringLiteral("line %1 column %2: %3").arg(error.line).arg(error.column).arg(error.reason);
+}
+
 QString XmlNote(const XmlError& error)
 {
-    return QStringLiteral("the repaired file is still not well-formed XML at line %1 column %2: %3")
-        .arg(error.line)
-        .arg(error.column)
-        .arg(error.reason);
+    return QStringLiteral("the repaired file is still not well-formed XML at ") + XmlErrorText(error);
 }
 
 } // namespace quillmend::engine

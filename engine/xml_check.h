@@ -52,6 +52,9 @@ private:
     std::optional<std::optional<XmlError>> m_result;
 };
 
+/// Where and why, as every report of `error` says it: "line 3 column 7: ...".
+QString XmlErrorText(const XmlError& error);
+
 /// The plain sentence that tells of `error`: "the repaired file is still not
 /// well-formed XML at line 3 column 7: ...". The command-line tool and the
 /// window both say it.

@@ -22,7 +22,7 @@ char* toString(const std::optional<XmlError>& error)
 {
     if (!error)
         return qstrdup("well-formed");
-    return qstrdup(qPrintable(QStringLiteral("line %1 column %2: %3").arg(error->line).arg(error->column).arg(error->reason)));
+    return qstrdup(qPrintable(XmlErrorText(*error)));
 }
 
 } // namespace quillmend::engine
