@@ -53,7 +53,8 @@ SurveyReport SurveyTheFile(const platform::FileRef& file, bool anyFile, bool rem
     report.resultCode = ResultCodeFor(survey.isEmpty(), anyFile, survey.fullExportMarker(),
                                       text.changesBytes() || survey.findsChanges());
 
-    if (!anyFile && (report.resultCode == kResultDone || report.resultCode == kResultUnchanged)) {
+    // A refused file is never repaired, so its repaired text is never read as XML.
+    if (!report.refusal && !anyFile && (report.resultCode == kResultDone || report.resultCode == kResultUnchanged)) {
         report.xmlChecked = true;
         report.xmlError = survey.finishXml();
     }
@@ -64,8 +65,6 @@ SurveyReport SurveyTheFile(const platform::FileRef& file, bool anyFile, bool rem
     if (report.refusal) {
         report.resultCode.reset();
         report.keptCopyName = {};
-        report.xmlChecked = false;
-        report.xmlError.reset();
     }
     return report;
 }
