@@ -10,7 +10,6 @@
 
 #include <optional>
 
-
 namespace quillmend::engine {
 
 /// Repairs a file as its text streams through a buffer of a few MiB, however

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "engine/xml_check.h"
-
 #include "engine/request.h"
 #include "engine/result_code.h"
+#include "engine/xml_check.h"
 #include "platform/files/native_name.h"
 
 #include <QString>

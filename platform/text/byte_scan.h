@@ -5,7 +5,6 @@
 #include <emmintrin.h>
 #endif
 
-
 namespace quillmend::platform::bytescan {
 
 /// How many bytes each test takes.

@@ -5,8 +5,8 @@
 #include "shell/dialogs.h"
 #include "shell/file_types.h"
 
-#include <QColor>
 #include <QApplication>
+#include <QColor>
 #include <QStringList>
 #include <QTest>
 

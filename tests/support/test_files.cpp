@@ -151,7 +151,7 @@ void makeWritable(const QString& path)
 
 Contents folderContents(const QString& folder)
 {
-    QMap<QString, QByteArray> contents;
+    Contents contents;
     const QDir dir(folder);
     for (const QFileInfo& entry : dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
         contents.insert(entry.fileName(), entry.isFile() ? readFile(entry.filePath()) : QByteArray());
