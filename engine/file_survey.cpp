@@ -9,25 +9,6 @@
 
 namespace quillmend::engine {
 
-namespace {
-
-// The first kept copy name that no entry in the folder holds yet, as the
-// repair would take it.
-platform::NativeName freeKeptCopyName(const platform::FileRef& target, bool anyFile)
-{
-    const platform::FileReplacer::KeptCopyNamer keptCopyName = KeptCopyNamerFor(target, anyFile);
-    if (!keptCopyName)
-        return {};
-    for (int attempt = 1; attempt <= platform::FileReplacer::kMaxNameAttempts; ++attempt) {
-        const platform::NativeName candidate = keptCopyName(attempt);
-        if (!target.parent().child(candidate).exists())
-            return candidate;
-    }
-    throw platform::FileReplacer::keptNamesTaken(target.path());
-}
-
-} // namespace
-
 SurveyReport SurveyTheFile(const platform::FileRef& file, bool anyFile, bool removeTabs)
 {
     SurveyReport report;
@@ -60,7 +41,8 @@ SurveyReport SurveyTheFile(const platform::FileRef& file, bool anyFile, bool rem
     }
     if (report.resultCode == kResultDone) {
         report.declarationChanges = survey.declarationChanges();
-        report.keptCopyName = freeKeptCopyName(target, anyFile);
+        if (const platform::FileReplacer::KeptCopyNamer keptCopyName = KeptCopyNamerFor(target, anyFile))
+            report.keptCopyName = platform::FileReplacer::freeKeptCopyName(target, keptCopyName);
     }
     if (report.refusal) {
         report.resultCode.reset();

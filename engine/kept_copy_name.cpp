@@ -22,8 +22,12 @@ NativeName KeptCopyName(const NativeName& name, bool anyFile, int attempt)
 
 namespace {
 
-// The namer for `target`, where names in its folder may be `limit` units long.
-platform::FileReplacer::KeptCopyNamer namerFor(const platform::FileRef& target, bool anyFile, qsizetype limit)
+// The namer for `target`, where names in its folder may be `limit` units
+// long. With `shorten`, a name that would be too long is made to fit by
+// cutting the file's base name, so that "a very long name (Original).txt"
+// becomes "a very lo (Original).txt".
+platform::FileReplacer::KeptCopyNamer namerFor(const platform::FileRef& target, bool anyFile, qsizetype limit,
+                                               bool shorten = false)
 {
     const NativeName name = target.name();
     const platform::FileRef folder = target.parent();
@@ -31,8 +35,13 @@ platform::FileReplacer::KeptCopyNamer namerFor(const platform::FileRef& target, 
     // extension would be the file's own: the numbering then starts at 2, so
     // that the report and the repair name the same copy without trying it.
     const int skipped = KeptCopyName(name, anyFile, 1).storedSpelling() == name ? 1 : 0;
-    return [name, anyFile, folder, limit, skipped](int attempt) {
-        const NativeName kept = KeptCopyName(name, anyFile, attempt + skipped).storedSpelling();
+    return [name, anyFile, folder, limit, skipped, shorten](int attempt) {
+        NativeName kept = KeptCopyName(name, anyFile, attempt + skipped).storedSpelling();
+        const qsizetype dot = name.lastIndexOf('.');
+        const qsizetype base = dot < 0 ? name.size() : dot;
+        const qsizetype over = kept.size() - limit;
+        if (over > 0 && shorten && over < base)
+            kept = KeptCopyName(name.leftWhole(base - over) + name.mid(base), anyFile, attempt + skipped).storedSpelling();
         if (kept.size() > limit)
             throw platform::FileError(folder.child(kept).path(),
                                       QStringLiteral("the name for a copy of the original would be too long"));
@@ -53,12 +62,9 @@ platform::FileReplacer::KeptCopyNamer InterimCopyNamerFor(const platform::FileRe
 {
     if (!anyFile || !KeptCopyName(target.name(), true, 1).isEmpty())
         return {};
-    // Only where the export-style name fits: the interim copy is a safeguard,
-    // and a name too long for it is no reason to refuse the repair.
-    const qsizetype limit = target.parent().maxNameLength();
-    if (KeptCopyName(target.name(), false, 1).size() > limit)
-        return {};
-    return namerFor(target, false, limit);
+    // The interim copy is a safeguard that only has to be seen: where the
+    // export-style name does not fit, a shortened one serves.
+    return namerFor(target, false, target.parent().maxNameLength(), true);
 }
 
 } // namespace quillmend::engine

@@ -26,8 +26,9 @@ platform::FileReplacer::KeptCopyNamer KeptCopyNamerFor(const platform::FileRef& 
 
 /// Where `anyFile` keeps no copy, the names under which the former content
 /// waits until the new content is on the disk (FileReplacer::commit): those
-/// of an export's kept copy, "notes (Original).txt", ... Empty where a copy is
-/// kept anyway, or where the folder cannot hold such a name.
+/// of an export's kept copy, "notes (Original).txt", ..., with the base name
+/// cut short where the folder cannot hold the whole. Empty where a copy is
+/// kept anyway.
 platform::FileReplacer::KeptCopyNamer InterimCopyNamerFor(const platform::FileRef& target, bool anyFile);
 
 } // namespace quillmend::engine

@@ -48,6 +48,25 @@ check() {
   [ "$out" = "show (Original 2).xml|show (Original).xml|show.xml|" ] || fail "$volume: left behind: $out"
 }
 
+# Two repairs of one file: the first is held (strace) as it moves its copy of
+# the original to the kept name, where these drivers have no rename that
+# refuses to replace; the second must stop, and the original stay whole.
+two_repairs() {
+  local volume=$1 dir=$2 out
+  command -v strace > /dev/null || { echo "SKIP: $volume, two repairs: no strace"; return; }
+  rm -f "$dir"/*
+  printf '%b' "$original" > "$dir/two.xml"
+  strace -f -qq -o /dev/null -e trace=rename -e inject=rename:delay_enter=1500000:when=1 \
+    "$cli" "$dir/two.xml" > "$work/first" &
+  sleep 0.5
+  out=$("$cli" "$dir/two.xml")
+  wait
+  [ "$out" = "$dir/two.xml: Sorry! An error occurred. (another repair of it is under way)" ] \
+    || fail "$volume, two repairs: the second said: $out"
+  [ "$(hex "$dir/two (Original).xml")" = "$(hex "$work/original")" ] || fail "$volume, two repairs: the original is lost"
+  [ "$(hex "$dir/two.xml")" = "$(hex "$work/repaired")" ] || fail "$volume, two repairs: not repaired ($(cat "$work/first"))"
+}
+
 # On a full stick the repair says so, and leaves all as it was. (fusefat
 # refuses such a write as not permitted.) A small volume, which fusefat
 # fills in a moment.
@@ -71,6 +90,7 @@ mkdir "$work/mnt-fat" "$work/mnt-exfat"
 mkfs.vfat "$work/fat.img" > /dev/null
 if fusefat -o rw+ "$work/fat.img" "$work/mnt-fat" > /dev/null 2>&1 && mountpoint -q "$work/mnt-fat"; then
   check FAT "$work/mnt-fat"
+  two_repairs FAT "$work/mnt-fat"
   full_fat
 else
   echo "SKIP: FAT cannot be mounted here"
@@ -79,6 +99,7 @@ mkfs.exfat "$work/exfat.img" > /dev/null
 if loop=$(losetup -f --show "$work/exfat.img" 2> /dev/null) \
    && mount.exfat-fuse "$loop" "$work/mnt-exfat" > /dev/null 2>&1 && mountpoint -q "$work/mnt-exfat"; then
   check exFAT "$work/mnt-exfat"
+  two_repairs exFAT "$work/mnt-exfat"
 else
   echo "SKIP: exFAT cannot be mounted here"
 fi

@@ -14,6 +14,9 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <functional>
+#include <optional>
+
 #ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -159,6 +162,28 @@ private slots:
         QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", newer}}));
     }
 
+    // Two repairs of one file (a double drop, the window and a script): the
+    // second meets the first's claim and stops, even where names cannot be
+    // taken safely (FAT), so that the original is kept once and whole.
+    void secondRepairOfOneFileStops()
+    {
+        writeFile(path("show.xml"), kDirty);
+        FaultInjector injector;
+        injector.failAlways(Call::Link, EPERM);
+        injector.failAlways(Call::RenameNoReplace, ENOSYS);
+        injector.failAlways(Call::OpenUnnamed, EOPNOTSUPP);
+        injector.failAlways(Call::Exchange, ENOSYS);
+        std::optional<engine::RepairOutcome> second;
+        // Just as the first moves its copy of the original to the kept name.
+        injector.runBefore(Call::Rename,
+                           [&] { second = engine::RepairTheFile(platform::FileRef(path("show.xml")), false, true); });
+        QCOMPARE(repair(path("show.xml")), engine::kResultDone);
+        QVERIFY(second);
+        QCOMPARE(second->code, engine::kResultError);
+        QCOMPARE(second->reason, QStringLiteral("another repair of it is under way"));
+        QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}}));
+    }
+
     // On FAT and exFAT times have whole seconds: a save of the same size
     // within the second leaves size and time as they were, and only the bytes
     // show it.
@@ -201,13 +226,15 @@ private slots:
         QTest::newRow("another file renamed over it") << "rename";
         QTest::newRow("swapped for a link to itself") << "link";
         QTest::newRow("opened to be saved before the replacement") << "save";
+        QTest::newRow("another file renamed over it at the last step") << "last";
     }
 
     void fileReplacedDuringRepair()
     {
         QFETCH(QString, how);
+        const QByteArray newer = kDirty + "<!-- saved again -->";
         writeFile(path("show.xml"), kDirty);
-        writeFile(path("newer.xml"), kDirty);
+        writeFile(path("newer.xml"), newer);
         QVERIFY(QDir().mkdir(path("away")));
         const QByteArray show = QFile::encodeName(path("show.xml"));
         FaultInjector injector; // no hard links: the copy of the original is made late, as on FAT
@@ -234,11 +261,15 @@ private slots:
             if (how == "link")
                 QVERIFY(QFile::link("away/show.xml", path("show.xml")));
         };
-        QCOMPARE(repair(path("show.xml"), false, true, replace), engine::kResultError);
+        // After every check, as the repaired file is swapped into its place.
+        if (how == "last")
+            injector.runBefore(Call::Exchange, [&] { how = "rename"; replace(); });
+        QCOMPARE(repair(path("show.xml"), false, true, how == "last" ? std::function<void()>() : replace),
+                 engine::kResultError);
         QVERIFY(replaced);
         QCOMPARE(folderContents(m_dir.path()),
-                 how == "rename" ? (Contents{{"show.xml", kDirty}, {"away", {}}})
-                                 : (Contents{{"show.xml", kDirty}, {"newer.xml", kDirty}, {"away", {}}}));
+                 how == "rename" ? (Contents{{"show.xml", newer}, {"away", {}}})
+                                 : (Contents{{"show.xml", kDirty}, {"newer.xml", newer}, {"away", {}}}));
     }
 
     // What a killed repair left goes; nothing else does, whatever its name,
@@ -252,23 +283,29 @@ private slots:
         QTest::addColumn<Contents>("neighbours");
         QTest::addColumn<engine::ResultCode>("code");
         QTest::addColumn<Contents>("after");
+        QTest::addColumn<bool>("marks"); // whether the file system holds extended attributes
         const QString temporaryForm = ".quillmend-abcdefghij.tmp";
         QTest::newRow("a killed repair's leftover") << "show.xml" << kDirty << "show.xml" << false << Contents()
                                                     << engine::kResultDone
-                                                    << Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}};
+                                                    << Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}} << true;
+        // FAT and exFAT: the name records its maker.
+        QTest::newRow("a killed repair's leftover, no marks") << "show.xml" << kDirty << "show.xml" << false << Contents()
+                                                              << engine::kResultDone
+                                                              << Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}}
+                                                              << false;
         QTest::newRow("the user's file of that form, beside a refusal")
             << "notexport.xml" << QByteArray("<a>\x01</a>") << "notexport.xml" << false
             << Contents{{".quillmend-mynotes123.tmp", "my notes"}} << engine::kResultNotFullExport
-            << Contents{{"notexport.xml", "<a>\x01</a>"}, {".quillmend-mynotes123.tmp", "my notes"}};
+            << Contents{{"notexport.xml", "<a>\x01</a>"}, {".quillmend-mynotes123.tmp", "my notes"}} << true;
         QTest::newRow("the file repaired has that form")
             << temporaryForm << kDirty << temporaryForm << false << Contents() << engine::kResultDone
-            << Contents{{temporaryForm, kClean}, {".quillmend-abcdefghij (Original).tmp", kDirty}};
+            << Contents{{temporaryForm, kClean}, {".quillmend-abcdefghij (Original).tmp", kDirty}} << true;
         QTest::newRow("the file repaired has that form, through a link")
             << temporaryForm << kDirty << "show-link.xml" << false << Contents() << engine::kResultDone
-            << Contents{{temporaryForm, kClean}, {"show-link.xml", kClean}, {".quillmend-abcdefghij (Original).tmp", kDirty}};
+            << Contents{{temporaryForm, kClean}, {"show-link.xml", kClean}, {".quillmend-abcdefghij (Original).tmp", kDirty}} << true;
         QTest::newRow("the file repaired has that form, any file")
             << temporaryForm << QByteArray("a\x01" "b") << temporaryForm << true << Contents() << engine::kResultDone
-            << Contents{{temporaryForm, "ab"}};
+            << Contents{{temporaryForm, "ab"}} << true;
     }
 
     void onlyProvenStraysAreRemoved()
@@ -280,6 +317,13 @@ private slots:
         QFETCH(Contents, neighbours);
         QFETCH(engine::ResultCode, code);
         QFETCH(Contents, after);
+        QFETCH(bool, marks);
+        const auto noMarks = [marks](FaultInjector& injector) {
+            for (const Call call : {Call::GetAttribute, Call::SetAttribute, Call::ListAttributes, Call::RemoveAttribute}) {
+                if (!marks)
+                    injector.failAlways(call, EOPNOTSUPP);
+            }
+        };
         writeFile(path(file), content);
         for (auto it = neighbours.cbegin(); it != neighbours.cend(); ++it)
             writeFile(path(it.key()), it.value());
@@ -287,42 +331,58 @@ private slots:
             QVERIFY(QFile::link(file, path(given)));
         // A leftover as a repair killed half-way leaves it where the system
         // cannot make a file without a name.
-        const int status = waitStatusOfChild([this] {
+        const int status = waitStatusOfChild([this, &noMarks] {
             FaultInjector injector;
             injector.failAlways(Call::OpenUnnamed, EOPNOTSUPP);
+            noMarks(injector);
             platform::TemporaryFile leftover = platform::TemporaryFile::create(platform::FileRef(m_dir.path()));
             leftover.descriptor().writeFully("partial", 7);
             ::raise(SIGKILL);
         });
         QVERIFY(WIFSIGNALED(status));
         QCOMPARE(folderContents(m_dir.path()).size(), 1 + neighbours.size() + (given != file) + 1);
+        FaultInjector injector;
+        noMarks(injector);
         QCOMPARE(repair(path(given), anyFile), code);
         QCOMPARE(folderContents(m_dir.path()), after);
     }
 
-    // Ctrl-C, SIGTERM or SIGHUP during a repair: the program ends as the
-    // signal asks, the file as it was, its temporary file gone.
+    // Ctrl-C, SIGTERM, SIGHUP or SIGQUIT during a repair: the program ends as
+    // the signal asks, with every name it made gone, the kept copy's among
+    // them, unless the repaired file had its name: then both stay.
     void interruptLeavesNothing_data()
     {
         QTest::addColumn<int>("signal");
-        QTest::newRow("Ctrl-C") << SIGINT;
-        QTest::newRow("SIGTERM") << SIGTERM;
-        QTest::newRow("SIGHUP") << SIGHUP;
+        QTest::addColumn<QString>("moment");
+        QTest::newRow("Ctrl-C") << SIGINT << "writing";
+        QTest::newRow("SIGTERM") << SIGTERM << "writing";
+        QTest::newRow("SIGHUP") << SIGHUP << "writing";
+        QTest::newRow("SIGQUIT") << SIGQUIT << "writing";
+        QTest::newRow("Ctrl-C just after the kept copy is made") << SIGINT << "kept";
+        QTest::newRow("Ctrl-C as the repaired file takes the name") << SIGINT << "last";
     }
 
     void interruptLeavesNothing()
     {
         QFETCH(int, signal);
+        QFETCH(QString, moment);
         writeFile(path("show.xml"), kDirty);
         const int status = waitStatusOfChild([&] {
             ::signal(signal, SIG_DFL); // not the test harness's report
             FaultInjector injector;    // a temporary file with a name, as on FAT
             injector.failAlways(Call::OpenUnnamed, EOPNOTSUPP);
-            repair(path("show.xml"), false, true, [signal] { ::raise(signal); });
+            const auto interrupt = [signal] { ::raise(signal); };
+            if (moment == "kept")
+                injector.runBefore(Call::Link, [&] { injector.runBefore(Call::Lstat, interrupt); });
+            else if (moment == "last")
+                injector.runBefore(Call::Exchange, interrupt);
+            repair(path("show.xml"), false, true, moment == "writing" ? std::function<void()>(interrupt) : nullptr);
         });
         QVERIFY(WIFSIGNALED(status));
         QCOMPARE(WTERMSIG(status), signal);
-        QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", kDirty}}));
+        QCOMPARE(folderContents(m_dir.path()), moment == "last"
+                                                   ? (Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}})
+                                                   : (Contents{{"show.xml", kDirty}}));
     }
 
     // A folder whose default access list would give others access gives the

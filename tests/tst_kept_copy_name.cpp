@@ -64,6 +64,17 @@ private slots:
         QCOMPARE(folderContents(m_dir.path()), (Contents{{name, kDirty}}));
     }
 
+    // Any file: the copy that waits meanwhile, where its name would not fit,
+    // takes one cut short, the cut whole characters ("é" is two bytes).
+    void interimNameFits()
+    {
+        const QString name = QString(239, 'n') + QStringLiteral("\u00e9") + QString(10, 'n') + ".txt";
+        const platform::FileReplacer::KeptCopyNamer namer
+            = engine::InterimCopyNamerFor(platform::FileRef(path(name)), true);
+        QVERIFY(namer);
+        QCOMPARE(namer(1).units(), QByteArray(239, 'n') + " (Original).txt");
+    }
+
     // Something already has the kept copy's name, or takes it while the
     // repair runs: it is never replaced; the next name is taken.
     void keptNameTaken_data()

@@ -4,6 +4,7 @@
 #include "platform/files/system_calls.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 
 #include <cerrno>
 #include <utility>
@@ -25,6 +26,26 @@ ChangeWatch::ChangeWatch(FileRef file, const FileIdentity& expected)
 FileError ChangeWatch::changedMeanwhile() const
 {
     return FileError(m_file.path(), QStringLiteral("it was changed by another program while it was being repaired"));
+}
+
+FileError ChangeWatch::anotherRepair() const
+{
+    return FileError(m_file.path(), QStringLiteral("another repair of it is under way"));
+}
+
+void ChangeWatch::claim()
+{
+    // Two repairs of one file (a double drop, the window and a script) would
+    // both keep "the original", and on FAT pick the same name for it.
+    FileDescriptor claim = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    checkOpenFile(claim.get());
+    if (SystemCalls::current().lock(claim.get(), LOCK_EX | LOCK_NB) < 0) {
+        if (errno == EWOULDBLOCK || errno == EAGAIN)
+            throw anotherRepair();
+        // No locks here (ENOLCK on some network shares): nothing to hold.
+        return;
+    }
+    m_claim = std::move(claim);
 }
 
 void ChangeWatch::watchForWriters()
@@ -84,7 +105,12 @@ void ChangeWatch::checkContentUnchanged() const
     }
     reader.checkReadWhole();
     reader.close();
-    if (reader.contentDigest() != m_expectedDigest)
+    checkDigest(reader.contentDigest());
+}
+
+void ChangeWatch::checkDigest(const QByteArray& digest) const
+{
+    if (!m_expectedDigest.isEmpty() && digest != m_expectedDigest)
         throw changedMeanwhile();
 }
 

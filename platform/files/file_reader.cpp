@@ -40,7 +40,7 @@ FileReader::FileReader(const FileRef& file)
     if (!S_ISREG(opened.mode) || !m_identity.sameFileAndContent(FileIdentity::fromStatus(before)))
         throw FileError(m_file.path(), changedWhileRead());
     if (m_identity.hasCoarseTimes())
-        m_digest = std::make_unique<QCryptographicHash>(QCryptographicHash::Blake2b_256);
+        m_digest = std::make_unique<QCryptographicHash>(kDigestAlgorithm);
 }
 
 std::size_t FileReader::read(char* buffer, std::size_t count)

@@ -39,6 +39,8 @@ public:
     /// start (or the last rewind). Empty for other files, whose identity
     /// tells of any change.
     QByteArray contentDigest() const;
+    /// How that digest is made, for whoever reads the same bytes again.
+    static constexpr QCryptographicHash::Algorithm kDigestAlgorithm = QCryptographicHash::Blake2b_256;
 
 private:
     FileRef m_file;

@@ -3,6 +3,7 @@
 #include "platform/files/file_descriptor.h"
 #include "platform/files/file_error.h"
 #include "platform/files/file_metadata.h"
+#include "platform/files/interrupt_cleanup.h"
 #include "platform/files/system_calls.h"
 #include "platform/files/temporary_file.h"
 
@@ -18,6 +19,18 @@ namespace quillmend::platform {
 FileError FileReplacer::keptNamesTaken(const NativeName& path)
 {
     return FileError(path, QStringLiteral("every name for a copy of the original is taken"));
+}
+
+NativeName FileReplacer::freeKeptCopyName(const FileRef& file, const KeptCopyNamer& name)
+{
+    const FileRef folder = file.parent();
+    for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
+        const NativeName candidate = name(attempt);
+        const FileRef kept = folder.child(candidate);
+        if (!kept.exists() || internal::KeptCopy::isStaleClaim(kept))
+            return candidate;
+    }
+    throw keptNamesTaken(file.path());
 }
 
 FileReplacer::FileReplacer(FileRef file, const FileIdentity& expected)
@@ -47,6 +60,7 @@ void FileReplacer::begin()
     if (!m_file.mayReplaceName())
         throw FileError(m_file.path(),
                         QStringLiteral("its folder or the file itself is locked against changes (append-only or immutable)"));
+    m_watch.claim();
     TemporaryFile::removeStrays(m_folder, m_watch.expected());
     m_temporary = TemporaryFile::create(m_folder);
 }
@@ -66,7 +80,72 @@ void FileReplacer::startWriteback()
     m_writebackStarted = m_appended;
 }
 
-void FileReplacer::replaceOldName() const
+void FileReplacer::replaceOldName()
+{
+    // No interrupt between the step that makes the kept copy the user's and
+    // letting go of its name, nor between a swap and its undoing.
+    InterruptCleanup::Deferral deferral(m_file.path());
+    m_watch.checkNoWriterWaits();
+    // As close to the last step as the system allows: a save by rename
+    // since the content was read again.
+    m_watch.checkUnchanged(m_file);
+    if (!swapIntoPlace())
+        renameIntoPlace();
+    m_temporary.taken();
+    m_movedIntoPlace = true;
+    if (!m_keptIsInterim)
+        m_kept.keep();
+}
+
+bool FileReplacer::swapIntoPlace()
+{
+    SystemCalls& system = SystemCalls::current();
+    const NativeName aside = m_temporary.path();
+    // Once swapped, the user's file stands under the temporary name until
+    // it goes; should this process die meanwhile, the mark lets the next
+    // repair take it.
+    const int original = m_watch.claimed();
+    if (original >= 0)
+        TemporaryFile::markOwn(original);
+    const auto unmark = [original] {
+        if (original >= 0)
+            TemporaryFile::unmarkOwn(original);
+    };
+    if (system.exchange(aside.system(), m_file.path().system()) != 0) {
+        const int error = errno;
+        unmark();
+        if (error == ENOSYS)
+            return false;
+        throw FileError(m_file.path(), error);
+    }
+    bool asRead = false;
+    try {
+        m_watch.checkUnchanged(FileRef(aside));
+        m_watch.checkNoWriterWaits();
+        asRead = true;
+    } catch (const FileError&) {
+    }
+    if (!asRead) {
+        // Another program saved the file, or waits to: its save goes back
+        // under the name, and the repair stops.
+        if (system.exchange(aside.system(), m_file.path().system()) != 0) {
+            const int error = errno;
+            // Its save has only the temporary name now: it must stay there,
+            // and the former content goes back under the name.
+            m_temporary.taken();
+            m_movedIntoPlace = true;
+            throw FileError(aside, error);
+        }
+        unmark();
+        throw m_watch.changedMeanwhile();
+    }
+    TemporaryFile::removeOwnName(aside);
+    // Where the kept copy is a link to it, it keeps no mark.
+    unmark();
+    return true;
+}
+
+void FileReplacer::renameIntoPlace() const
 {
     // Another program that has the file open (the CAD program, a virus
     // scanner, a search indexer, a sync client) makes Windows refuse the
@@ -93,19 +172,24 @@ NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName, const KeptCop
         m_watch.checkUnchanged(m_file);
         if (keptCopyName) {
             m_kept.make(keptCopyName);
-        } else if (interimCopyName) {
+        } else if (interimCopyName && !m_temporary.madeNameless()) {
             m_kept.make(interimCopyName);
             m_keptIsInterim = true;
         }
         m_watch.checkUnchanged(m_file);
-        m_watch.checkContentUnchanged();
+        // A copy of the original has read the content again already.
+        if (!m_kept.copiedContent()) {
+            m_watch.checkContentUnchanged();
+            // A save by rename while the content was read again leaves the
+            // re-read with the file as it was.
+            m_watch.checkUnchanged(m_file);
+        }
         m_temporary.giveName();
-        if (SystemCalls::renamesOnlyClosedFiles())
+        if (SystemCalls::renamesOnlyClosedFiles()) {
             m_temporary.close();
-        m_watch.checkNoWriterWaits();
+            m_watch.releaseClaim();
+        }
         replaceOldName();
-        m_temporary.taken();
-        m_movedIntoPlace = true;
         m_watch.stop();
         // Open, and so locked, until here. Its content is stored already.
         m_temporary = TemporaryFile();

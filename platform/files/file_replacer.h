@@ -21,9 +21,12 @@ namespace quillmend::platform {
 /// Replaces a file's content durably, keeping its former content under another
 /// name if asked, so that no failure at any step loses either.
 ///
-/// The new content is given whole to replace(), or in pieces: begin(), then
-/// append() as often as needed, then commit(). A replacer destroyed before
-/// its commit removes what it wrote.
+/// The new content is given in pieces: begin(), then append() as often as
+/// needed, then commit(). A replacer destroyed before its commit removes what
+/// it wrote. From begin() until it is destroyed, the replacer holds the file
+/// for itself (internal::ChangeWatch::claim): a second replacer of the same
+/// file, in this process or another, fails rather than both keep "the
+/// original".
 ///
 /// The new content goes to a temporary file in the same folder (see
 /// TemporaryFile: nameless where the system allows), with the original's
@@ -35,8 +38,13 @@ namespace quillmend::platform {
 /// flushed. Any failure undoes what was done: the old name keeps the former
 /// content, and no temporary file or partial kept copy is left. Nothing is
 /// replaced where the file or its folder is append-only or immutable, nor
-/// where another program changes the file, or opens it to write, while the
-/// replacement is made ready (internal::ChangeWatch).
+/// where another program changes the file, opens it to write or saves
+/// another file under its name while the replacement is made ready
+/// (internal::ChangeWatch). Where the system can swap two names in one step
+/// (Linux and macOS on their own file systems), the last step is such a swap,
+/// after which what stood under the name is looked at once more: where it is
+/// not the file as read, or another program waits to write to it, the swap
+/// is undone, and that program's save stays under the name.
 class FileReplacer {
 public:
     /// Gives the kept copy's name for attempt 1, 2, ...; a taken name is never
@@ -47,6 +55,11 @@ public:
     /// The failure of a file all of whose kept copy's names, as many as
     /// are tried, are taken.
     static FileError keptNamesTaken(const NativeName& path);
+    /// The name that commit() would keep `file`'s former content under if
+    /// nothing changed in its folder meanwhile: the first that `name` gives
+    /// that no entry holds (or only the claim of a repair that ended).
+    /// Throws FileError as commit() would: keptNamesTaken, or the namer's own.
+    static NativeName freeKeptCopyName(const FileRef& file, const KeptCopyNamer& name);
 
     /// `file` is a regular file (links resolved) whose state when it was read
     /// was `expected`; if it has changed since, nothing is replaced.
@@ -67,10 +80,11 @@ public:
     /// meanwhile: nothing is replaced.
     void expectContent(QByteArray digest) { m_watch.expectContent(std::move(digest)); }
 
-    /// Creates the temporary file for the new content, first removing those
-    /// that a repair ended half-way left in the folder
+    /// Claims the file and creates the temporary file for the new content,
+    /// first removing those that a repair ended half-way left in the folder
     /// (TemporaryFile::removeStrays). Throws FileError, before anything is
-    /// written, where the name cannot be replaced.
+    /// written, where the name cannot be replaced or another repair of the
+    /// file is under way.
     void begin();
     /// Adds `bytes` to the new content. Throws FileError.
     void append(QByteArrayView bytes);
@@ -82,7 +96,9 @@ public:
     /// Puts the new content under the file's name. With a `keptCopyName`, the
     /// former content stays under the first free name it gives, which is
     /// returned; without, the content is replaced and an empty name returned.
-    /// An `interimCopyName` (used only without a `keptCopyName`) keeps the
+    /// An `interimCopyName` (used only without a `keptCopyName`, and only
+    /// where the file system may replace a name in more than one step: where
+    /// there are no nameless files, TemporaryFile::madeNameless) keeps the
     /// former content under such a name until the new content is on the disk
     /// under the old name, and then removes it: where a replacing rename is
     /// no single step (FAT and exFAT), a power cut at any moment leaves one
@@ -92,7 +108,12 @@ public:
 
 private:
     /// The last step: the temporary file takes the old name.
-    void replaceOldName() const;
+    void replaceOldName();
+    /// That step as a swap of names, looked at once more after it; false,
+    /// with nothing changed, where the system cannot swap them.
+    bool swapIntoPlace();
+    /// That step as a rename, where no swap can be had.
+    void renameIntoPlace() const;
     static constexpr int kReplaceAttempts = 10;
     void syncFolder() const;
     void rollBack() noexcept;

@@ -1,5 +1,6 @@
 #include "platform/files/interrupt_cleanup.h"
 
+#include "platform/files/file_error.h"
 #include "platform/files/internal/interrupt_handler.h"
 
 #include <atomic>
@@ -11,9 +12,9 @@ namespace {
 
 // A signal may come on any thread at any moment, so the names live in fixed
 // storage that is never freed, and a slot's state says when its name is
-// whole. A repair holds at most two names at once (its new content and a
-// copy of the original).
-constexpr int kSlots = 4;
+// whole. A repair holds at most three names at once (its new content, a
+// copy of the original on its way, the kept copy's name).
+constexpr int kSlots = 6;
 // The longest path that any of the systems names (Windows' long form).
 constexpr qsizetype kLongestPath = 32768;
 
@@ -26,15 +27,36 @@ struct Slot {
 
 Slot heldNames[kSlots];
 
+// One word, so that an interrupt and the end of a deferral never miss each
+// other: how many deferrals live (low bits), the signal that waits for them
+// (high bits), or kEnding once an interrupt has taken the names.
+constexpr unsigned kDepthMask = 0xFFFF;
+constexpr unsigned kSignalShift = 16;
+constexpr unsigned kEnding = ~0u;
+std::atomic<unsigned> gate{0};
+
 } // namespace
 
 namespace internal {
 
-void RemoveHeldNames() noexcept
+bool InterruptArrived(int signal) noexcept
 {
-    for (Slot& slot : heldNames) {
-        if (slot.state.load() == kHeld)
-            RemoveNameNow(slot.path);
+    unsigned state = gate.load();
+    for (;;) {
+        if (state == kEnding)
+            return true;
+        if ((state & kDepthMask) == 0) {
+            if (!gate.compare_exchange_weak(state, kEnding))
+                continue;
+            for (Slot& slot : heldNames) {
+                if (slot.state.load() == kHeld)
+                    RemoveNameNow(slot.path);
+            }
+            return true;
+        }
+        const unsigned waiting = (state & kDepthMask) | (unsigned(signal) << kSignalShift);
+        if (gate.compare_exchange_weak(state, waiting))
+            return false;
     }
 }
 
@@ -60,6 +82,29 @@ void InterruptCleanup::remove(int ticket) noexcept
 {
     if (ticket >= 0 && ticket < kSlots)
         heldNames[ticket].state.store(kFree);
+}
+
+InterruptCleanup::Deferral::Deferral(const NativeName& path)
+{
+    // The names held inside may be the first.
+    internal::InstallInterruptHandler();
+    unsigned state = gate.load();
+    do {
+        if (state == kEnding)
+            throw FileError(path, QStringLiteral("the repair was interrupted"));
+    } while (!gate.compare_exchange_weak(state, state + 1));
+}
+
+InterruptCleanup::Deferral::~Deferral()
+{
+    unsigned state = gate.load();
+    unsigned next = 0;
+    do {
+        // The last one out takes the waiting signal with it.
+        next = (state & kDepthMask) == 1 ? 0 : state - 1;
+    } while (!gate.compare_exchange_weak(state, next));
+    if (next == 0 && (state >> kSignalShift) != 0)
+        internal::DeliverInterrupt(int(state >> kSignalShift));
 }
 
 } // namespace quillmend::platform

@@ -4,17 +4,28 @@
 
 namespace quillmend::platform {
 
-/// Names that must not outlive an interrupted program: the hidden temporary
-/// files of a repair that Ctrl-C, SIGTERM or SIGHUP (on Windows, a console
-/// closed or Ctrl-C) ends half-way. Where the program would end at such a
-/// signal, each name held here is removed first; a signal that the program
-/// was told to ignore stays ignored, and one that the program handles
-/// itself is still handled so, after the names are gone. The first add()
-/// sets the handling up.
+/// Names that must not outlive an interrupted program: every name a repair
+/// makes (its hidden temporary files, the kept copy until the repaired file
+/// has its name, the copy that waits meanwhile) when Ctrl-C, SIGTERM, SIGHUP
+/// or SIGQUIT (on Windows, a console closed or Ctrl-C) ends it half-way.
+/// Where the program would end at such a signal, each name held here is
+/// removed first; a signal that the program was told to ignore stays
+/// ignored, and one that the program handles itself is still handled so,
+/// after the names are gone. SIGPIPE, which would end the program without
+/// a word, is ignored: a failed write is told as such. The first add() sets
+/// the handling up.
 ///
 ///     const int ticket = InterruptCleanup::add(path);
 ///     ...                                  // write the file
 ///     InterruptCleanup::remove(ticket);    // just before it takes its name
+///
+/// A step after which a held name must stay (the rename that makes the kept
+/// copy the user's) runs while interrupts wait:
+///
+///     InterruptCleanup::Deferral deferral;   // throws where one is ending the program
+///     rename(...);
+///     InterruptCleanup::remove(keptTicket);
+///                                            // the interrupt comes here
 namespace InterruptCleanup {
 
 /// Holds `path` until remove(); returns the ticket for that, or -1 where no
@@ -23,6 +34,19 @@ namespace InterruptCleanup {
 int add(const NativeName& path);
 /// Lets go of the name that `ticket` holds; -1 does nothing.
 void remove(int ticket) noexcept;
+
+/// While one lives, an interrupt waits, and comes as it ends, removing the
+/// names held then. One at a time, on the repair's thread.
+class Deferral {
+public:
+    /// Throws FileError, naming `path`, where an interrupt is already
+    /// removing the held names: the program is ending, and no step may
+    /// start that needs them.
+    explicit Deferral(const NativeName& path);
+    ~Deferral();
+    Deferral(const Deferral&) = delete;
+    Deferral& operator=(const Deferral&) = delete;
+};
 
 } // namespace InterruptCleanup
 

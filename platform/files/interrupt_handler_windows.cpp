@@ -8,9 +8,13 @@ namespace quillmend::platform::internal {
 
 namespace {
 
-BOOL WINAPI onConsoleEvent(DWORD)
+BOOL WINAPI onConsoleEvent(DWORD event)
 {
-    RemoveHeldNames();
+    // Windows calls this on a thread of its own, which may wait while a step
+    // that must not be cut (the rename that makes the kept copy the user's)
+    // ends; the program ends when this returns.
+    while (!InterruptArrived(int(event) + 1))
+        Sleep(1);
     // Not handled here: the default handler then ends the program.
     return FALSE;
 }
@@ -21,6 +25,10 @@ void InstallInterruptHandler()
 {
     static std::once_flag installed;
     std::call_once(installed, [] { SetConsoleCtrlHandler(onConsoleEvent, TRUE); });
+}
+
+void DeliverInterrupt(int) noexcept
+{
 }
 
 void RemoveNameNow(const NativeChar* path) noexcept

@@ -3,11 +3,16 @@
 #include "platform/files/file_descriptor.h"
 #include "platform/files/file_error.h"
 #include "platform/files/file_metadata.h"
+#include "platform/files/file_reader.h"
 #include "platform/files/file_replacer.h"
+#include "platform/files/interrupt_cleanup.h"
 #include "platform/files/internal/change_watch.h"
 #include "platform/files/system_calls.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+
+#include <QCryptographicHash>
 
 #include <cerrno>
 #include <utility>
@@ -17,6 +22,15 @@ namespace quillmend::platform::internal {
 namespace {
 
 constexpr std::size_t kCopyChunk = std::size_t(1) << 20;
+
+// What a claimed kept name holds until the copy takes it: plain words for
+// whoever opens it, and the maker, whose end makes the claim stale.
+const char kClaimRecord[] = "Quillmend is keeping the original under this name; process ";
+
+QByteArray claimRecord()
+{
+    return kClaimRecord + QByteArray::number(SystemCalls::current().processId()) + '\n';
+}
 
 // The errors with which link() says that this file system, or this file,
 // cannot have another hard link.
@@ -33,6 +47,22 @@ KeptCopy::KeptCopy(FileRef file, const ChangeWatch& watch)
     , m_folder(m_file.parent())
     , m_watch(watch)
 {
+}
+
+KeptCopy::~KeptCopy()
+{
+    keep();
+}
+
+void KeptCopy::holdName(const NativeName& path)
+{
+    m_path = path;
+    m_interruptTicket = InterruptCleanup::add(path);
+}
+
+void KeptCopy::keep() noexcept
+{
+    InterruptCleanup::remove(std::exchange(m_interruptTicket, -1));
 }
 
 void KeptCopy::make(const std::function<NativeName(int attempt)>& name)
@@ -65,8 +95,11 @@ void KeptCopy::make(const std::function<NativeName(int attempt)>& name)
 
 KeptCopy::Attempt KeptCopy::link(const FileRef& kept)
 {
+    // Each name is held from the call that makes it, so that no interrupt
+    // comes between the two.
+    InterruptCleanup::Deferral deferral(kept.path());
     if (SystemCalls::current().link(m_file.path().system(), kept.path().system()) == 0) {
-        m_path = kept.path();
+        holdName(kept.path());
         // The link must be the very file that was read, not one put in its
         // place since.
         m_watch.checkUnchanged(kept);
@@ -90,8 +123,15 @@ void KeptCopy::makeCompleteCopy()
     FileDescriptor in = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
     QByteArray chunk(qsizetype(kCopyChunk), Qt::Uninitialized);
     std::int64_t copied = 0;
+    // Where times are too coarse to tell a change, the bytes copied must be
+    // those the repair read: a driver that hands two readers different
+    // bytes (fusefat, under concurrent reads) would otherwise keep a copy
+    // that is not the original.
+    QCryptographicHash digest(FileReader::kDigestAlgorithm);
     while (const std::size_t n = in.readFully(chunk.data(), kCopyChunk)) {
         out.writeFully(chunk.constData(), n);
+        if (m_watch.expectsContent())
+            digest.addData(QByteArrayView(chunk.constData(), qsizetype(n)));
         copied += std::int64_t(n);
         if (m_progress)
             m_progress();
@@ -99,6 +139,8 @@ void KeptCopy::makeCompleteCopy()
     m_watch.checkOpenFile(in.get());
     if (copied != m_watch.expected().size)
         throw m_watch.changedMeanwhile();
+    m_watch.checkDigest(digest.result());
+    m_copiedContent = m_watch.expectsContent();
     CopyMetadata(in.get(), out.get(), out.path(), m_watch.expected(), m_file.path());
     out.sync();
     in.close();
@@ -107,7 +149,8 @@ void KeptCopy::makeCompleteCopy()
 KeptCopy::Attempt KeptCopy::copyTakes(const FileRef& kept)
 {
     m_copy.taken();
-    m_path = kept.path();
+    if (m_path != kept.path())
+        holdName(kept.path());
     m_copy = TemporaryFile();
     return Attempt::Made;
 }
@@ -115,6 +158,7 @@ KeptCopy::Attempt KeptCopy::copyTakes(const FileRef& kept)
 KeptCopy::Attempt KeptCopy::moveCopy(const FileRef& kept)
 {
     makeCompleteCopy();
+    InterruptCleanup::Deferral deferral(kept.path());
     // A copy without a name yet takes the kept one directly, which never
     // replaces an entry.
     if (m_copy.path().isEmpty()) {
@@ -134,21 +178,61 @@ KeptCopy::Attempt KeptCopy::moveCopy(const FileRef& kept)
 KeptCopy::Attempt KeptCopy::moveCopyToFreeName(const FileRef& kept)
 {
     // Where no rename can refuse to replace (FAT and exFAT, seen through
-    // some drivers), the name is checked just before the plain rename. Only
-    // another program creating that very name in the moment between the two
-    // calls could lose its file; the user's own file is never at stake.
+    // some drivers), the name is made first by a call that fails where it
+    // is taken, and only then is the copy renamed over it: two repairs, or
+    // another program, never take the same name.
     makeCompleteCopy();
-    if (kept.exists())
-        return Attempt::NameTaken;
-    if (SystemCalls::current().rename(m_copy.path().system(), kept.path().system()) < 0)
+    SystemCalls& system = SystemCalls::current();
+    const auto create = [&] {
+        return system.open(kept.path().system(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+    };
+    FileDescriptor claim;
+    {
+        InterruptCleanup::Deferral deferral(kept.path());
+        int fd = create();
+        if (fd < 0 && errno == EEXIST && isStaleClaim(kept) && TemporaryFile::removeOwnName(kept.path()))
+            fd = create();
+        if (fd < 0) {
+            if (errno == EEXIST)
+                return Attempt::NameTaken;
+            throw FileError(kept.path(), errno);
+        }
+        claim = FileDescriptor(fd, kept.path());
+        holdName(kept.path());
+    }
+    system.lock(claim.get(), LOCK_EX | LOCK_NB);
+    const QByteArray record = claimRecord();
+    claim.writeFully(record.constData(), std::size_t(record.size()));
+    if (system.rename(m_copy.path().system(), kept.path().system()) < 0)
         throw FileError(kept.path(), errno);
+    InterruptCleanup::Deferral deferral(kept.path());
     return copyTakes(kept);
+}
+
+bool KeptCopy::isStaleClaim(const FileRef& kept)
+{
+    SystemCalls& system = SystemCalls::current();
+    const int fd = system.open(kept.path().system(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    FileDescriptor file(fd, kept.path());
+    char buffer[sizeof kClaimRecord + 12] = {};
+    const std::size_t got = file.readFully(buffer, sizeof buffer);
+    const QByteArray text(buffer, qsizetype(got));
+    const qsizetype prefix = qsizetype(sizeof kClaimRecord - 1);
+    if (!text.startsWith(kClaimRecord) || !text.endsWith('\n') || got == sizeof buffer)
+        return false;
+    bool isNumber = false;
+    const std::uint32_t maker = text.mid(prefix, text.size() - prefix - 1).toUInt(&isNumber);
+    return isNumber && system.processRuns(maker) == 0 && system.lock(fd, LOCK_EX | LOCK_NB) == 0;
 }
 
 bool KeptCopy::removeName() noexcept
 {
-    if (!m_path.isEmpty() && TemporaryFile::removeOwnName(m_path))
+    if (!m_path.isEmpty() && TemporaryFile::removeOwnName(m_path)) {
+        keep();
         m_path = NativeName();
+    }
     return m_path.isEmpty();
 }
 
@@ -156,6 +240,7 @@ bool KeptCopy::restore() noexcept
 {
     if (m_path.isEmpty() || SystemCalls::current().rename(m_path.system(), m_file.path().system()) != 0)
         return false;
+    keep();
     m_path = NativeName();
     return true;
 }

@@ -56,6 +56,9 @@ public:
     /// Where the last `ascii` character stands, or -1.
     qsizetype lastIndexOf(char ascii) const { return m_units.lastIndexOf(ascii); }
     NativeName left(qsizetype n) const { return NativeName(m_units.left(n)); }
+    /// The first `n` units, or fewer where the cut would split a character
+    /// (a UTF-8 sequence, a UTF-16 surrogate pair).
+    NativeName leftWhole(qsizetype n) const;
     /// The name as a folder stores it when asked to make it: Windows drops the
     /// final run of "." and " " from a name, so that "notes." makes "notes";
     /// elsewhere every name is stored as spelt.

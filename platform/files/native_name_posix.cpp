@@ -73,6 +73,17 @@ QString NativeName::toEscapedText() const
     return QString::fromUtf8(shown);
 }
 
+NativeName NativeName::leftWhole(qsizetype n) const
+{
+    if (n >= m_units.size())
+        return *this;
+    // A byte that continues a UTF-8 sequence (10xxxxxx) belongs with the one
+    // before it.
+    while (n > 0 && (static_cast<unsigned char>(m_units.at(n)) & 0xC0) == 0x80)
+        --n;
+    return NativeName(m_units.left(n));
+}
+
 NativeName NativeName::storedSpelling() const
 {
     return *this;

@@ -77,6 +77,16 @@ QString NativeName::toEscapedText() const
     return QString::fromUtf8(shown);
 }
 
+NativeName NativeName::leftWhole(qsizetype n) const
+{
+    if (n >= m_units.size())
+        return *this;
+    // A low surrogate belongs with the high one before it.
+    if (n > 0 && QChar::isLowSurrogate(m_units.at(n)))
+        --n;
+    return NativeName(m_units.left(n));
+}
+
 NativeName NativeName::storedSpelling() const
 {
     qsizetype end = m_units.size();

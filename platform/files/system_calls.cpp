@@ -157,6 +157,11 @@ int SystemCalls::renameNoReplace(const NativeChar* from, const NativeChar* to)
     return fails(Call::RenameNoReplace) ? -1 : backend::renameNoReplace(from, to);
 }
 
+int SystemCalls::exchange(const NativeChar* from, const NativeChar* to)
+{
+    return fails(Call::Exchange) ? -1 : backend::exchange(from, to);
+}
+
 int SystemCalls::openUnnamed(const NativeChar* folder, std::uint32_t mode)
 {
     return fails(Call::OpenUnnamed) ? -1 : backend::openUnnamed(folder, mode);

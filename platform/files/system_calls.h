@@ -58,6 +58,7 @@ public:
         FileFlags,
         FreeSpace,
         Lease,
+        Exchange,
     };
 
     /// What lease() is asked to do.
@@ -110,6 +111,11 @@ public:
     /// rename() that fails with EEXIST rather than replace anything; ENOSYS
     /// where the system or the file system cannot promise that.
     int renameNoReplace(const NativeChar* from, const NativeChar* to);
+    /// Swaps two names in one step, each then naming what the other named
+    /// (Linux's RENAME_EXCHANGE, macOS's RENAME_SWAP), so that whatever stood
+    /// under `to` is still there to be looked at, and put back; ENOSYS where
+    /// the system or the file system cannot (Windows, FAT, exFAT).
+    int exchange(const NativeChar* from, const NativeChar* to);
     /// The names of a file's extended attributes (on Linux its access control
     /// list among them, as "system.posix_acl_access"); -1 and errno (ENOTSUP
     /// where the file system has none).

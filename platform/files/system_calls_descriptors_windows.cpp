@@ -86,13 +86,18 @@ std::int64_t internal::backend::lseek(int fd, std::int64_t offset, int whence)
 
 int internal::backend::lock(int fd, int operation)
 {
-    // A byte-range lock over everything, which Windows enforces: another
-    // process cannot take it while this one holds it.
-    OVERLAPPED whole {};
+    // flock() on POSIX is advice that blocks no reading; a Windows byte-range
+    // lock blocks every other handle's reads and writes of its range, this
+    // process's own included. So the lock is on one byte far past any file's
+    // end: another process cannot take it while this one holds it, and the
+    // file's bytes stay free to read.
+    OVERLAPPED farByte {};
+    farByte.Offset = 0xFFFFFFFE;
+    farByte.OffsetHigh = 0x7FFFFFFF;
     if (operation & LOCK_UN)
-        return UnlockFileEx(handleOf(fd), 0, MAXDWORD, MAXDWORD, &whole) ? 0 : failWith(GetLastError());
+        return UnlockFileEx(handleOf(fd), 0, 1, 0, &farByte) ? 0 : failWith(GetLastError());
     const DWORD how = LOCKFILE_EXCLUSIVE_LOCK | ((operation & LOCK_NB) ? LOCKFILE_FAIL_IMMEDIATELY : 0);
-    if (LockFileEx(handleOf(fd), how, 0, MAXDWORD, MAXDWORD, &whole))
+    if (LockFileEx(handleOf(fd), how, 0, 1, 0, &farByte))
         return 0;
     const DWORD error = GetLastError();
     if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) {

@@ -46,6 +46,30 @@ int internal::backend::renameNoReplace(const NativeChar* from, const NativeChar*
 #endif
 }
 
+int internal::backend::exchange(const NativeChar* from, const NativeChar* to)
+{
+#if defined(__linux__) && defined(RENAME_EXCHANGE)
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE) == 0)
+        return 0;
+    // A file system that cannot swap names says EINVAL (FUSE's drivers for
+    // FAT and exFAT among them).
+    if (errno == EINVAL || errno == ENOTSUP)
+        errno = ENOSYS;
+    return -1;
+#elif defined(__APPLE__)
+    if (::renamex_np(from, to, RENAME_SWAP) == 0)
+        return 0;
+    if (errno == ENOTSUP || errno == EINVAL)
+        errno = ENOSYS;
+    return -1;
+#else
+    (void)from;
+    (void)to;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
 char internal::backend::pathSeparator()
 {
     return '/';

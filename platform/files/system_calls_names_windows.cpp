@@ -77,6 +77,13 @@ int internal::backend::renameNoReplace(const NativeChar* from, const NativeChar*
     return MoveFileExW(longForm(from).c_str(), longForm(to).c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : failWith(GetLastError());
 }
 
+int internal::backend::exchange(const NativeChar*, const NativeChar*)
+{
+    // Windows has no call that swaps two names; ReplaceFileW is the last step.
+    errno = ENOSYS;
+    return -1;
+}
+
 char internal::backend::pathSeparator()
 {
     return '\\';

@@ -62,13 +62,31 @@ void mark(int fd)
     SystemCalls::current().setAttribute(fd, TemporaryFile::kMarkAttribute, maker);
 }
 
-// The maker that the mark on `fd` names: true, with `maker` set, where there
-// is a mark of this program's form; false where there is none.
-bool markedMaker(int fd, std::uint32_t& maker)
+// The maker that a temporary name records in its first letters.
+std::uint32_t makerInName(const NativeString& name)
+{
+    std::uint64_t maker = 0;
+    for (std::size_t i = kTemporaryMakerLength; i-- > 0;) {
+        const auto unit = static_cast<char>(name[sizeof kTemporaryPrefix - 1 + i]);
+        maker = maker * kTemporaryBase + std::uint64_t(std::strchr(kTemporaryAlphabet, unit) - kTemporaryAlphabet);
+    }
+    return std::uint32_t(maker);
+}
+
+// The maker of the file open as `fd` under the temporary name `name`: true,
+// with `maker` set, where the file carries a mark of this program's form or,
+// where its file system keeps no marks at all, from the name itself (there
+// every temporary file has had that name from its first moment); false where
+// nothing says it is this program's.
+bool markedMaker(int fd, const NativeString& name, std::uint32_t& maker)
 {
     std::string value;
-    if (SystemCalls::current().getAttribute(fd, TemporaryFile::kMarkAttribute, value) < 0)
-        return false;
+    if (SystemCalls::current().getAttribute(fd, TemporaryFile::kMarkAttribute, value) < 0) {
+        if (errno != ENOTSUP && errno != EOPNOTSUPP)
+            return false;
+        maker = makerInName(name);
+        return true;
+    }
     if (value.empty() || value.size() > 10 || value.find_first_not_of("0123456789") != std::string::npos)
         return false;
     const unsigned long long id = std::stoull(value);
@@ -85,6 +103,7 @@ TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept
     , m_descriptor(std::move(other.m_descriptor))
     , m_path(std::exchange(other.m_path, NativeName()))
     , m_interruptTicket(std::exchange(other.m_interruptTicket, -1))
+    , m_madeNameless(other.m_madeNameless)
 {
 }
 
@@ -96,6 +115,7 @@ TemporaryFile& TemporaryFile::operator=(TemporaryFile&& other) noexcept
         m_descriptor = std::move(other.m_descriptor);
         m_path = std::exchange(other.m_path, NativeName());
         m_interruptTicket = std::exchange(other.m_interruptTicket, -1);
+        m_madeNameless = other.m_madeNameless;
     }
     return *this;
 }
@@ -108,6 +128,7 @@ TemporaryFile TemporaryFile::create(const FileRef& folder)
     const int fd = system.openUnnamed(folder.path().system(), S_IRUSR | S_IWUSR);
     if (fd >= 0) {
         file.m_descriptor = FileDescriptor(fd, folder.path());
+        file.m_madeNameless = true;
         mark(fd);
         system.lock(fd, LOCK_EX | LOCK_NB);
         return file;
@@ -196,6 +217,16 @@ void TemporaryFile::removeMark() noexcept
         SystemCalls::current().removeAttribute(m_descriptor.get(), kMarkAttribute);
 }
 
+void TemporaryFile::markOwn(int fd) noexcept
+{
+    mark(fd);
+}
+
+void TemporaryFile::unmarkOwn(int fd) noexcept
+{
+    SystemCalls::current().removeAttribute(fd, kMarkAttribute);
+}
+
 bool TemporaryFile::discard() noexcept
 {
     m_descriptor = FileDescriptor();
@@ -262,7 +293,7 @@ void TemporaryFile::removeStrays(const FileRef& folder, const FileIdentity& keep
         FileStatus status;
         std::uint32_t maker = 0;
         const bool stray = system.fstat(fd, &status) == 0 && S_ISREG(status.mode)
-            && !(status.device == keep.device && status.inode == keep.inode) && markedMaker(fd, maker)
+            && !(status.device == keep.device && status.inode == keep.inode) && markedMaker(fd, name, maker)
             && system.processRuns(maker) == 0 && system.lock(fd, LOCK_EX | LOCK_NB) == 0 && namesOpenFile(path, fd) == 1;
         if (stray)
             system.unlink(path.system());

@@ -18,9 +18,10 @@ namespace quillmend::platform {
 /// complete, so that even a crash or SIGKILL leaves nothing behind. Otherwise
 /// it has a hidden name ".quillmend-XXXXXXXXXX.tmp" that Ctrl-C, SIGTERM and
 /// SIGHUP (on Windows, a closed console) remove before the program ends.
-/// Either way it carries a mark that only this program sets (an extended
-/// attribute holding its maker's process id), and its maker holds a lock on
-/// it, so that removeStrays() can prove a leftover ours.
+/// Either way its maker holds a lock on it, and it carries a mark that only
+/// this program sets (an extended attribute holding its maker's process id);
+/// where the file system holds no such attributes (FAT, exFAT, Windows), the
+/// name itself records its maker. So removeStrays() can prove a leftover ours.
 ///
 ///     TemporaryFile file = TemporaryFile::create(folder);
 ///     file.descriptor().writeFully(bytes, size);
@@ -50,6 +51,10 @@ public:
     static TemporaryFile create(const FileRef& folder);
 
     bool isOpen() const { return m_descriptor.isOpen(); }
+    /// Whether the file was made without a name (Linux's nameless files,
+    /// which only its own file systems offer, all of which replace a name in
+    /// one step).
+    bool madeNameless() const { return m_madeNameless; }
     FileDescriptor& descriptor() { return m_descriptor; }
     int fd() const { return m_descriptor.get(); }
     /// The file's temporary name; empty while it has none.
@@ -73,6 +78,15 @@ public:
     /// and closes it. Returns false where the name stays.
     bool discard() noexcept;
 
+    /// Marks the file open as `fd` as this process's leftover-to-be, for a
+    /// step that moves a user's file under a temporary name before it goes
+    /// (a swap of names): should the process die before it is gone,
+    /// removeStrays() takes it. Where it fails, the file stays; it is a
+    /// name's form and a mark, never the user's own name, that clean-up takes.
+    static void markOwn(int fd) noexcept;
+    /// Takes that mark off again.
+    static void unmarkOwn(int fd) noexcept;
+
     /// Removes a name that this program made (a temporary file, a kept copy
     /// that must not stay); a passing failure is tried once more. True where
     /// the name is gone.
@@ -84,7 +98,8 @@ public:
 
     /// Removes the temporary files that repairs ended half-way left in
     /// `folder`: those whose name has the form, that carry this program's
-    /// mark, whose maker has ended and that nobody holds. A file that cannot
+    /// mark (or, on a file system without marks, whose name records the
+    /// maker), whose maker has ended and that nobody holds. A file that cannot
     /// be proven so stays, and so does `keep` (the file being repaired) under
     /// whatever name. Failures are no reason to stop a repair: they leave
     /// the file where it is.
@@ -101,6 +116,7 @@ private:
     FileDescriptor m_descriptor;
     NativeName m_path;
     int m_interruptTicket = -1;
+    bool m_madeNameless = false;
 };
 
 } // namespace quillmend::platform

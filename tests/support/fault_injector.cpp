@@ -23,6 +23,11 @@ void FaultInjector::failAt(int n, int error)
 int FaultInjector::injectedError(Call call)
 {
     ++m_counts[call];
+    if (const auto before = m_before.find(call); before != m_before.end()) {
+        const std::function<void()> action = before.value();
+        m_before.erase(before);
+        action();
+    }
     if (++m_calls == m_failAt) {
         m_fired = true;
         return m_error;

@@ -4,6 +4,8 @@
 
 #include <QMap>
 
+#include <functional>
+
 namespace quillmend::tests {
 
 /// Installs itself as the program's system calls while it lives, counts every
@@ -20,6 +22,10 @@ public:
     void failAlways(Call call, int error) { m_always.insert(call, error); }
     /// Makes the first `times` calls of kind `call` fail with `error`.
     void failFirst(Call call, int times, int error) { m_first.insert(call, {times, error}); }
+    /// Runs `action` once, just before the next call of kind `call`: a
+    /// second actor (another program's save, a signal) at that moment.
+    /// The action may name the next such moment in turn.
+    void runBefore(Call call, std::function<void()> action) { m_before.insert(call, std::move(action)); }
     /// Lets each write take at most `bytes` bytes.
     void limitWrites(std::size_t bytes) { m_writeLimit = bytes; }
 
@@ -43,6 +49,7 @@ private:
     QMap<Call, int> m_always;
     QMap<Call, QPair<int, int>> m_first; // how many more, errno
     QMap<Call, int> m_counts;
+    QMap<Call, std::function<void()>> m_before;
 };
 
 } // namespace quillmend::tests

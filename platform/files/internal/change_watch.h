@@ -15,9 +15,11 @@ namespace quillmend::platform::internal {
 /// moment it is replaced: its state (identity, size, time), its content
 /// where a digest is known, and, where the system offers a lease (Linux, on
 /// the user's own file), any program that opens it to write meanwhile.
-/// Every check throws the same FileError, naming the file.
+/// Every check throws the same FileError, naming the file. It also claims
+/// the file for one repair at a time.
 ///
 ///     ChangeWatch watch(file, identityWhenRead);
+///     watch.claim();                // before the first byte is written
 ///     watch.expectContent(digestWhenRead);
 ///     watch.watchForWriters();
 ///     ...                           // make the replacement ready
@@ -32,6 +34,19 @@ public:
     /// Called after each MiB of a re-read, so that a window can be drawn.
     void setProgress(std::function<void()> progress) { m_progress = std::move(progress); }
 
+    /// Claims the file, as it was read, for this repair alone until the
+    /// watch ends: a second repair of it, from another window or a script,
+    /// meets the claim and stops (a lock that blocks no reading, flock() on
+    /// POSIX). Throws FileError: changedMeanwhile() where the name no longer
+    /// names the file read, anotherRepair() where another holds the claim.
+    /// Where the file system keeps no locks, the checks are all there is.
+    void claim();
+    /// The file as claimed, open for reading; -1 before claim() or after
+    /// releaseClaim().
+    int claimed() const { return m_claim.get(); }
+    /// Lets the claim go, before the end where Windows replaces no file that
+    /// is open.
+    void releaseClaim() noexcept { m_claim = FileDescriptor(); }
     /// Opens the original, and takes a lease on it where the system offers
     /// one. Throws FileError.
     void watchForWriters();
@@ -53,14 +68,22 @@ public:
     /// Reads the file once more and throws where its digest differs from
     /// the one expected; does nothing where none is.
     void checkContentUnchanged() const;
+    /// Throws where a digest is expected and `digest` (of the bytes that a
+    /// copy read, made as FileReader makes it) is another.
+    void checkDigest(const QByteArray& digest) const;
+    /// Whether a digest is expected.
+    bool expectsContent() const { return !m_expectedDigest.isEmpty(); }
 
     /// The failure of a file that another program changed.
     FileError changedMeanwhile() const;
+    /// The failure of a file that another repair has claimed.
+    FileError anotherRepair() const;
 
 private:
     FileRef m_file;
     FileIdentity m_expected;
     QByteArray m_expectedDigest;
+    FileDescriptor m_claim;
     FileDescriptor m_original;
     bool m_leased = false;
     std::function<void()> m_progress;

@@ -33,6 +33,7 @@ int link(const NativeChar* existing, const NativeChar* newPath);
 int rename(const NativeChar* from, const NativeChar* to);
 int unlink(const NativeChar* path);
 int renameNoReplace(const NativeChar* from, const NativeChar* to);
+int exchange(const NativeChar* from, const NativeChar* to);
 int openUnnamed(const NativeChar* folder, std::uint32_t mode);
 int linkUnnamed(int fd, const NativeChar* newPath);
 int fileFlags(const NativeChar* path, std::uint32_t* flags);
