@@ -82,7 +82,7 @@ NativeName NativeName::leftWhole(qsizetype n) const
     if (n >= m_units.size())
         return *this;
     // A low surrogate belongs with the high one before it.
-    if (n > 0 && QChar::isLowSurrogate(m_units.at(n)))
+    if (n > 0 && m_units.at(n).isLowSurrogate())
         --n;
     return NativeName(m_units.left(n));
 }
