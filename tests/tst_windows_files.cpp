@@ -112,11 +112,11 @@ private slots:
         }
     }
 
-    // Windows keeps no mark that proves a file of the temporary form ours,
-    // so none is removed, whatever its maker: not one of a repair on its way
-    // (closed, and unlocked, just before it takes the old name), nor one
-    // that looks left by an ended repair but may be the user's.
-    void noTemporaryFileIsProvenOurs()
+    // Windows keeps no mark on a file, so a temporary file's name, which
+    // records its maker, is the proof: one whose maker has ended goes, one of
+    // a repair on its way (closed, and unlocked, just before it takes the old
+    // name) stays.
+    void onlyAnEndedRepairsTemporaryFileGoes()
     {
         QByteArray running;
         for (DWORD id = GetCurrentProcessId(), i = 0; i < 7; ++i, id /= 36)
@@ -129,7 +129,6 @@ private slots:
         QCOMPARE(repair(m_dir.filePath("show.xml")), engine::kResultDone);
         QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", kClean},
                                                          {"show (Original).xml", kDirty},
-                                                         {ended, "left by a killed repair"},
                                                          {own, "on its way to an old name"}}));
     }
 

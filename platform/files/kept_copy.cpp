@@ -10,7 +10,6 @@
 #include "platform/files/system_calls.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 
 #include <QCryptographicHash>
 
@@ -200,9 +199,12 @@ KeptCopy::Attempt KeptCopy::moveCopyToFreeName(const FileRef& kept)
         claim = FileDescriptor(fd, kept.path());
         holdName(kept.path());
     }
-    system.lock(claim.get(), LOCK_EX | LOCK_NB);
     const QByteArray record = claimRecord();
     claim.writeFully(record.constData(), std::size_t(record.size()));
+    // Closed first: Windows replaces no file that is open, nor moves one.
+    claim.close();
+    if (SystemCalls::renamesOnlyClosedFiles())
+        m_copy.close();
     if (system.rename(m_copy.path().system(), kept.path().system()) < 0)
         throw FileError(kept.path(), errno);
     InterruptCleanup::Deferral deferral(kept.path());
@@ -224,7 +226,7 @@ bool KeptCopy::isStaleClaim(const FileRef& kept)
         return false;
     bool isNumber = false;
     const std::uint32_t maker = text.mid(prefix, text.size() - prefix - 1).toUInt(&isNumber);
-    return isNumber && system.processRuns(maker) == 0 && system.lock(fd, LOCK_EX | LOCK_NB) == 0;
+    return isNumber && system.processRuns(maker) == 0;
 }
 
 bool KeptCopy::removeName() noexcept

@@ -27,47 +27,42 @@ int internal::backend::unlink(const NativeChar* path)
     return ::unlink(path);
 }
 
-int internal::backend::renameNoReplace(const NativeChar* from, const NativeChar* to)
+namespace {
+
+enum class RenameKind { NoReplace, Exchange };
+
+// rename() with one of the flags that Linux's renameat2() and macOS's
+// renamex_np() both offer. A file system that has no such rename says EINVAL
+// or ENOTSUP (FUSE's drivers for FAT and exFAT among them), told as ENOSYS.
+int renameAs(const NativeChar* from, const NativeChar* to, RenameKind kind)
 {
-#if defined(__linux__) && defined(RENAME_NOREPLACE)
-    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
-        return 0;
-    // A file system that cannot rename without replacing says EINVAL.
-    if (errno == EINVAL)
-        errno = ENOSYS;
-    return -1;
+#if defined(__linux__) && defined(RENAME_NOREPLACE) && defined(RENAME_EXCHANGE)
+    const int result
+        = ::renameat2(AT_FDCWD, from, AT_FDCWD, to, kind == RenameKind::NoReplace ? RENAME_NOREPLACE : RENAME_EXCHANGE);
 #elif defined(__APPLE__)
-    return ::renamex_np(from, to, RENAME_EXCL);
+    const int result = ::renamex_np(from, to, kind == RenameKind::NoReplace ? RENAME_EXCL : RENAME_SWAP);
 #else
     (void)from;
     (void)to;
+    (void)kind;
     errno = ENOSYS;
-    return -1;
+    const int result = -1;
 #endif
+    if (result != 0 && (errno == EINVAL || errno == ENOTSUP))
+        errno = ENOSYS;
+    return result;
+}
+
+} // namespace
+
+int internal::backend::renameNoReplace(const NativeChar* from, const NativeChar* to)
+{
+    return renameAs(from, to, RenameKind::NoReplace);
 }
 
 int internal::backend::exchange(const NativeChar* from, const NativeChar* to)
 {
-#if defined(__linux__) && defined(RENAME_EXCHANGE)
-    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE) == 0)
-        return 0;
-    // A file system that cannot swap names says EINVAL (FUSE's drivers for
-    // FAT and exFAT among them).
-    if (errno == EINVAL || errno == ENOTSUP)
-        errno = ENOSYS;
-    return -1;
-#elif defined(__APPLE__)
-    if (::renamex_np(from, to, RENAME_SWAP) == 0)
-        return 0;
-    if (errno == ENOTSUP || errno == EINVAL)
-        errno = ENOSYS;
-    return -1;
-#else
-    (void)from;
-    (void)to;
-    errno = ENOSYS;
-    return -1;
-#endif
+    return renameAs(from, to, RenameKind::Exchange);
 }
 
 char internal::backend::pathSeparator()
