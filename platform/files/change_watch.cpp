@@ -4,7 +4,6 @@
 #include "platform/files/system_calls.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 
 #include <cerrno>
 #include <utility>

@@ -7,7 +7,6 @@
 #include <QRandomGenerator>
 
 #include <fcntl.h>
-#include <sys/file.h>
 
 #include <cerrno>
 #include <cstring>
