@@ -22,7 +22,7 @@ namespace quillmend::platform {
 /// A step after which a held name must stay (the rename that makes the kept
 /// copy the user's) runs while interrupts wait:
 ///
-///     InterruptCleanup::Deferral deferral;   // throws where one is ending the program
+///     InterruptCleanup::Deferral deferral(path);   // throws where one is ending the program
 ///     rename(...);
 ///     InterruptCleanup::remove(keptTicket);
 ///                                            // the interrupt comes here

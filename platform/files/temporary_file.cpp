@@ -213,7 +213,7 @@ void TemporaryFile::removeMark() noexcept
     // Where it fails, the mark stays on a file whose name has no temporary
     // form, which no clean-up ever takes.
     if (m_descriptor.isOpen())
-        SystemCalls::current().removeAttribute(m_descriptor.get(), kMarkAttribute);
+        unmarkOwn(m_descriptor.get());
 }
 
 void TemporaryFile::markOwn(int fd) noexcept
