@@ -9,6 +9,7 @@
 
 #include <QFile>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,8 +36,8 @@ namespace {
 }
 
 // The faults of a file system without hard links or a rename that refuses
-// to replace (FAT and exFAT, which have no nameless files either), and the
-// end of the process before call number `killAt`.
+// to replace (FAT and exFAT, which have no nameless files or extended
+// attributes either), and the end of the process before call number `killAt`.
 class KillingCalls : public quillmend::tests::FaultInjector {
 public:
     KillingCalls(int killAt, bool noHardLinks, bool noRenameWithoutReplacing)
@@ -47,6 +48,8 @@ public:
         if (noRenameWithoutReplacing) {
             failAlways(Call::OpenUnnamed, EOPNOTSUPP);
             failAlways(Call::RenameNoReplace, ENOSYS);
+            for (const Call call : {Call::ListAttributes, Call::GetAttribute, Call::SetAttribute, Call::RemoveAttribute})
+                failAlways(call, ENOTSUP);
         }
     }
 

@@ -82,9 +82,16 @@ scenario() {
       [ "${QUILLMEND_STRAYS_STAY:-}" = 1 ] || [ ! -s "$entry" ] \
         || fail "$name $flags, call $n: a temporary file is left after the next repair ($said)"
     done
-    grep -l "^$claim" "$dir"/* > /dev/null 2>&1 && fail "$name $flags, call $n: a claim on a kept name is left after the next repair ($said)"
+    for entry in "$dir"/*; do
+      { grep -q "^$claim" "$entry" || [ ! -s "$entry" ]; } \
+        && fail "$name $flags, call $n: a claim on a kept name is left after the next repair ($said)"
+    done
     if [ "$keeps" = yes ] && ! ls "$dir" | grep -q 'Original\|^show\.$\|^show 2\.\?$'; then
       fail "$name $flags, call $n: no kept copy after the next repair ($said)"
+    fi
+    # A copy that stood in for the original only meanwhile is gone.
+    if [ "$keeps" = no ] && [ "$(ls "$dir")" != "$name" ]; then
+      fail "$name $flags, call $n: more than the file is left after the next repair ($said)"
     fi
     [ $status -eq 0 ] && break
   done

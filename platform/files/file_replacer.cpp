@@ -173,7 +173,7 @@ NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName, const KeptCop
         if (keptCopyName) {
             m_kept.make(keptCopyName);
         } else if (interimCopyName && !m_temporary.madeNameless()) {
-            m_kept.make(interimCopyName);
+            m_kept.make(interimCopyName, true);
             m_keptIsInterim = true;
         }
         m_watch.checkUnchanged(m_file);

@@ -64,8 +64,15 @@ void KeptCopy::keep() noexcept
     InterruptCleanup::remove(std::exchange(m_interruptTicket, -1));
 }
 
-void KeptCopy::make(const std::function<NativeName(int attempt)>& name)
+void KeptCopy::noteName(const FileRef& kept, bool claimed)
 {
+    if (m_meantime || claimed)
+        m_note.write(m_file, kept.name(), m_watch.expected(), m_copyDigest, m_meantime);
+}
+
+void KeptCopy::make(const std::function<NativeName(int attempt)>& name, bool meantime)
+{
+    m_meantime = meantime;
     // The three ways, best first; a way that the file system does not offer
     // gives way to the next for the same name, a taken name to the next name.
     int way = 0;
@@ -94,6 +101,7 @@ void KeptCopy::make(const std::function<NativeName(int attempt)>& name)
 
 KeptCopy::Attempt KeptCopy::link(const FileRef& kept)
 {
+    noteName(kept, false);
     // Each name is held from the call that makes it, so that no interrupt
     // comes between the two.
     InterruptCleanup::Deferral deferral(kept.path());
@@ -126,11 +134,12 @@ void KeptCopy::makeCompleteCopy()
     // those the repair read: a driver that hands two readers different
     // bytes (fusefat, under concurrent reads) would otherwise keep a copy
     // that is not the original.
+    // The digest also lets a later repair prove a copy kept only meanwhile
+    // (LeftoverNote).
     QCryptographicHash digest(FileReader::kDigestAlgorithm);
     while (const std::size_t n = in.readFully(chunk.data(), kCopyChunk)) {
         out.writeFully(chunk.constData(), n);
-        if (m_watch.expectsContent())
-            digest.addData(QByteArrayView(chunk.constData(), qsizetype(n)));
+        digest.addData(QByteArrayView(chunk.constData(), qsizetype(n)));
         copied += std::int64_t(n);
         if (m_progress)
             m_progress();
@@ -138,7 +147,8 @@ void KeptCopy::makeCompleteCopy()
     m_watch.checkOpenFile(in.get());
     if (copied != m_watch.expected().size)
         throw m_watch.changedMeanwhile();
-    m_watch.checkDigest(digest.result());
+    m_copyDigest = digest.result();
+    m_watch.checkDigest(m_copyDigest);
     m_copiedContent = m_watch.expectsContent();
     CopyMetadata(in.get(), out.get(), out.path(), m_watch.expected(), m_file.path());
     out.sync();
@@ -157,6 +167,7 @@ KeptCopy::Attempt KeptCopy::copyTakes(const FileRef& kept)
 KeptCopy::Attempt KeptCopy::moveCopy(const FileRef& kept)
 {
     makeCompleteCopy();
+    noteName(kept, false);
     InterruptCleanup::Deferral deferral(kept.path());
     // A copy without a name yet takes the kept one directly, which never
     // replaces an entry.
@@ -186,6 +197,7 @@ KeptCopy::Attempt KeptCopy::moveCopyToFreeName(const FileRef& kept)
         return system.open(kept.path().system(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
     };
     FileDescriptor claim;
+    noteName(kept, true);
     {
         InterruptCleanup::Deferral deferral(kept.path());
         int fd = create();
@@ -208,7 +220,12 @@ KeptCopy::Attempt KeptCopy::moveCopyToFreeName(const FileRef& kept)
     if (system.rename(m_copy.path().system(), kept.path().system()) < 0)
         throw FileError(kept.path(), errno);
     InterruptCleanup::Deferral deferral(kept.path());
-    return copyTakes(kept);
+    copyTakes(kept);
+    // The copy is whole under its name: from here a kill leaves the user's
+    // kept copy, or one only a note for the meantime still covers.
+    if (!m_meantime)
+        m_note.remove();
+    return Attempt::Made;
 }
 
 bool KeptCopy::isStaleClaim(const FileRef& kept)
@@ -235,6 +252,8 @@ bool KeptCopy::removeName() noexcept
         keep();
         m_path = NativeName();
     }
+    if (m_path.isEmpty())
+        m_note.remove();
     return m_path.isEmpty();
 }
 
@@ -244,6 +263,7 @@ bool KeptCopy::restore() noexcept
         return false;
     keep();
     m_path = NativeName();
+    m_note.remove();
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/files/temporary_file.h"
 
 #include "platform/files/file_error.h"
+#include "platform/files/internal/leftover_note.h"
 #include "platform/files/interrupt_cleanup.h"
 #include "platform/files/system_calls.h"
 
@@ -294,8 +295,10 @@ void TemporaryFile::removeStrays(const FileRef& folder, const FileIdentity& keep
         const bool stray = system.fstat(fd, &status) == 0 && S_ISREG(status.mode)
             && !(status.device == keep.device && status.inode == keep.inode) && markedMaker(fd, name, maker)
             && system.processRuns(maker) == 0 && system.lock(fd, LOCK_EX | LOCK_NB) == 0 && namesOpenFile(path, fd) == 1;
-        if (stray)
+        if (stray) {
+            internal::LeftoverNote::settle(folder, fd);
             system.unlink(path.system());
+        }
         system.close(fd);
     }
 }
