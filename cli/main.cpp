@@ -1,10 +1,14 @@
 #include "cli/command_line_tool.h"
-#include "platform/files/system_calls.h"
+#include "platform/files/native_name.h"
+#include "platform/system/system_calls.h"
 
 #include <cstdio>
 
 int main(int argc, char* argv[])
 {
-    return quillmend::cli::CommandLineTool(stdout, stderr)
-        .run(quillmend::platform::SystemCalls::commandLineArguments(argc, argv));
+    using namespace quillmend::platform;
+    QList<NativeName> arguments;
+    for (const NativeString& argument : SystemCalls::commandLineArguments(argc, argv))
+        arguments << NativeName::fromSystem(argument);
+    return quillmend::cli::CommandLineTool(stdout, stderr).run(arguments);
 }

@@ -1,9 +1,8 @@
 #include "platform/files/internal/change_watch.h"
 
 #include "platform/files/file_reader.h"
-#include "platform/files/system_calls.h"
+#include "platform/system/system_calls.h"
 
-#include <fcntl.h>
 
 #include <cerrno>
 #include <utility>
@@ -36,9 +35,9 @@ void ChangeWatch::claim()
 {
     // Two repairs of one file (a double drop, the window and a script) would
     // both keep "the original", and on FAT pick the same name for it.
-    FileDescriptor claim = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    FileDescriptor claim = FileDescriptor::open(m_file.path(), OpenFlag::NonBlocking);
     checkOpenFile(claim.get());
-    if (SystemCalls::current().lock(claim.get(), LOCK_EX | LOCK_NB) < 0) {
+    if (SystemCalls::current().lock(claim.get(), LockMode::TryExclusive) < 0) {
         if (errno == EWOULDBLOCK || errno == EAGAIN)
             throw anotherRepair();
         // No locks here (ENOLCK on some network shares): nothing to hold.
@@ -53,7 +52,7 @@ void ChangeWatch::watchForWriters()
     // seen, where the system offers that: its save then wins, rather than
     // landing in a file that is no longer under the name. Without a lease,
     // the checks of the file's state and content are all there is.
-    m_original = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    m_original = FileDescriptor::open(m_file.path(), OpenFlag::NonBlocking);
     m_leased = SystemCalls::current().lease(m_original.get(), SystemCalls::LeaseRequest::Take) == 0;
 }
 

@@ -1,9 +1,8 @@
 #include "platform/files/file_descriptor.h"
 
 #include "platform/files/file_error.h"
-#include "platform/files/system_calls.h"
+#include "platform/system/system_calls.h"
 
-#include <fcntl.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -40,11 +39,11 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
     return *this;
 }
 
-FileDescriptor FileDescriptor::open(const NativeName& path, int flags, mode_t mode)
+FileDescriptor FileDescriptor::open(const NativeName& path, OpenMode mode, std::uint32_t permissions)
 {
     int fd;
     do {
-        fd = SystemCalls::current().open(path.system(), flags | O_CLOEXEC, mode);
+        fd = SystemCalls::current().open(path.system(), mode, permissions);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         throw FileError(path, errno);
@@ -55,7 +54,7 @@ std::size_t FileDescriptor::readFully(char* buffer, std::size_t count)
 {
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = SystemCalls::current().read(m_fd, buffer + done, count - done);
+        const std::ptrdiff_t n = SystemCalls::current().read(m_fd, buffer + done, count - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -76,7 +75,7 @@ void FileDescriptor::writeFully(const char* buffer, std::size_t count)
     std::size_t done = 0;
     while (done < count) {
         const std::size_t chunk = std::min(count - done, kMaxChunk);
-        const ssize_t n = SystemCalls::current().write(m_fd, buffer + done, chunk);
+        const std::ptrdiff_t n = SystemCalls::current().write(m_fd, buffer + done, chunk);
         if (n < 0) {
             if (errno == EINTR)
                 continue;

@@ -18,7 +18,7 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
 
     /// Opens `path`, retrying when interrupted. Throws FileError on failure.
-    static FileDescriptor open(const NativeName& path, int flags, mode_t mode = 0);
+    static FileDescriptor open(const NativeName& path, OpenMode mode, std::uint32_t permissions = 0);
 
     int get() const { return m_fd; }
     bool isOpen() const { return m_fd >= 0; }

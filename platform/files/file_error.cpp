@@ -1,6 +1,6 @@
 #include "platform/files/file_error.h"
 
-#include "platform/files/file_status.h"
+#include "platform/system/system_calls.h"
 
 #include <cerrno>
 
@@ -12,10 +12,9 @@ namespace {
 // it is a common one.
 QString plainReason(int errorCode)
 {
-    switch (errorCode) {
-    case ENOSPC:
-    case EDQUOT:
+    if (SystemCalls::meansDiskFull(errorCode))
         return QStringLiteral("the disk is full");
+    switch (errorCode) {
     case EROFS:
         return QStringLiteral("the disk is read-only");
     case EACCES:

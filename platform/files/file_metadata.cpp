@@ -1,7 +1,7 @@
 #include "platform/files/file_metadata.h"
 
 #include "platform/files/file_error.h"
-#include "platform/files/system_calls.h"
+#include "platform/system/system_calls.h"
 #include "platform/files/temporary_file.h"
 
 #include <algorithm>
@@ -37,7 +37,7 @@ bool meansNotHeld(int error)
 // file whose group, or whose list of who may do what, could not be kept.
 std::uint32_t groupNoMoreThanOthers(std::uint32_t mode)
 {
-    return (mode & ~std::uint32_t(S_IRWXG | S_ISGID)) | (mode & S_IRWXG & ((mode & S_IRWXO) << 3));
+    return (mode & ~std::uint32_t(FileMode::kGroupAll | FileMode::kSetGroupId)) | (mode & FileMode::kGroupAll & ((mode & FileMode::kOthersAll) << 3));
 }
 
 std::uint32_t applyOwnerAndMode(int fd, const NativeName& path, const FileIdentity& expected)
@@ -51,7 +51,7 @@ std::uint32_t applyOwnerAndMode(int fd, const NativeName& path, const FileIdenti
     if (system.fchown(fd, expected.owner, expected.group) < 0) {
         if (!cannotSet(errno))
             throw FileError(path, errno);
-        mode &= ~std::uint32_t(S_ISUID);
+        mode &= ~std::uint32_t(FileMode::kSetUserId);
         if (system.fchown(fd, kKeepId, expected.group) < 0 && !cannotSet(errno))
             throw FileError(path, errno);
         FileStatus status;

@@ -1,11 +1,9 @@
 #include "platform/files/file_reader.h"
 
 #include "platform/files/file_error.h"
-#include "platform/files/system_calls.h"
+#include "platform/system/system_calls.h"
 
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -26,18 +24,18 @@ FileReader::FileReader(const FileRef& file)
     FileStatus before;
     if (SystemCalls::current().stat(m_file.path().system(), &before) < 0)
         throw FileError(m_file.path(), errno);
-    if (!S_ISREG(before.mode))
-        throw FileError(m_file.path(), S_ISDIR(before.mode) ? QStringLiteral("it is a folder, not a file")
+    if (!before.isRegular())
+        throw FileError(m_file.path(), before.isFolder() ? QStringLiteral("it is a folder, not a file")
                                                                 : QStringLiteral("it is not a regular file"));
 
     // Non-blocking, so that a FIFO put in the file's place since the check
     // above cannot hang the program; the identity check below then refuses it.
-    m_descriptor = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    m_descriptor = FileDescriptor::open(m_file.path(), OpenFlag::NonBlocking);
     FileStatus opened;
     if (SystemCalls::current().fstat(m_descriptor.get(), &opened) < 0)
         throw FileError(m_file.path(), errno);
     m_identity = FileIdentity::fromStatus(opened);
-    if (!S_ISREG(opened.mode) || !m_identity.sameFileAndContent(FileIdentity::fromStatus(before)))
+    if (!opened.isRegular() || !m_identity.sameFileAndContent(FileIdentity::fromStatus(before)))
         throw FileError(m_file.path(), changedWhileRead());
     if (m_identity.hasCoarseTimes())
         m_digest = std::make_unique<QCryptographicHash>(kDigestAlgorithm);
@@ -54,7 +52,7 @@ std::size_t FileReader::read(char* buffer, std::size_t count)
 
 void FileReader::rewind()
 {
-    if (SystemCalls::current().lseek(m_descriptor.get(), 0, SEEK_SET) < 0)
+    if (SystemCalls::current().lseek(m_descriptor.get(), 0) < 0)
         throw FileError(m_file.path(), errno);
     m_position = 0;
     if (m_digest)

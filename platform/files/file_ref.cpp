@@ -2,12 +2,10 @@
 
 #include "platform/files/file_descriptor.h"
 #include "platform/files/file_error.h"
-#include "platform/files/system_calls.h"
+#include "platform/system/system_calls.h"
 
 #include <QList>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -19,7 +17,7 @@ namespace quillmend::platform {
 
 namespace {
 
-constexpr std::uint32_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
+constexpr std::uint32_t kAnyWriteBit = FileMode::kOwnerWrite | FileMode::kGroupWrite | FileMode::kOthersWrite;
 
 FileStatus statOf(const NativeName& path)
 {
@@ -31,7 +29,7 @@ FileStatus statOf(const NativeName& path)
 
 bool mayWrite(const NativeName& path)
 {
-    if (SystemCalls::current().access(path.system(), W_OK) < 0) {
+    if (SystemCalls::current().access(path.system()) < 0) {
         if (errno == EACCES || errno == EROFS || errno == EPERM)
             return false;
         throw FileError(path, errno);
@@ -121,7 +119,7 @@ bool FileRef::isWritable() const
     // In a folder with the sticky bit (/tmp, shared folders) only the file's
     // owner, the folder's owner or the superuser may replace a name.
     const FileStatus folderStatus = statOf(folder.m_path);
-    if (folderStatus.mode & S_ISVTX) {
+    if (folderStatus.mode & FileMode::kSticky) {
         const std::uint32_t self = SystemCalls::current().userId();
         return self == 0 || self == folderStatus.owner || self == statOf(real.m_path).owner;
     }
@@ -158,7 +156,7 @@ qint64 FileRef::length() const
 
 bool FileRef::isRegularFile() const
 {
-    return S_ISREG(statOf(m_path).mode);
+    return statOf(m_path).isRegular();
 }
 
 qsizetype FileRef::maxNameLength() const

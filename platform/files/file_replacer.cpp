@@ -4,10 +4,9 @@
 #include "platform/files/file_error.h"
 #include "platform/files/file_metadata.h"
 #include "platform/files/interrupt_cleanup.h"
-#include "platform/files/system_calls.h"
+#include "platform/system/system_calls.h"
 #include "platform/files/temporary_file.h"
 
-#include <fcntl.h>
 
 #include <cerrno>
 #include <chrono>
@@ -209,7 +208,7 @@ NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName, const KeptCop
 
 void FileReplacer::syncFolder() const
 {
-    FileDescriptor folder = FileDescriptor::open(m_folder.path(), O_RDONLY | O_DIRECTORY);
+    FileDescriptor folder = FileDescriptor::open(m_folder.path(), OpenFlag::Folder);
     try {
         folder.sync();
     } catch (const FileError& error) {

@@ -1,7 +1,7 @@
 #include "platform/files/interrupt_cleanup.h"
 
 #include "platform/files/file_error.h"
-#include "platform/files/internal/interrupt_handler.h"
+#include "platform/system/interrupts.h"
 
 #include <atomic>
 #include <cstring>
@@ -12,8 +12,8 @@ namespace {
 
 // A signal may come on any thread at any moment, so the names live in fixed
 // storage that is never freed, and a slot's state says when its name is
-// whole. A repair holds at most three names at once (its new content, a
-// copy of the original on its way, the kept copy's name).
+// whole. A repair holds at most four names at once (its new content, a
+// copy of the original on its way, the kept copy's name, the note of it).
 constexpr int kSlots = 6;
 // The longest path that any of the systems names (Windows' long form).
 constexpr qsizetype kLongestPath = 32768;
@@ -35,11 +35,7 @@ constexpr unsigned kSignalShift = 16;
 constexpr unsigned kEnding = ~0u;
 std::atomic<unsigned> gate{0};
 
-} // namespace
-
-namespace internal {
-
-bool InterruptArrived(int signal) noexcept
+bool interruptArrived(int signal) noexcept
 {
     unsigned state = gate.load();
     for (;;) {
@@ -60,13 +56,13 @@ bool InterruptArrived(int signal) noexcept
     }
 }
 
-} // namespace internal
+} // namespace
 
 int InterruptCleanup::add(const NativeName& path)
 {
     if (path.size() >= kLongestPath)
         return -1;
-    internal::InstallInterruptHandler();
+    InstallInterruptHandler(interruptArrived);
     for (int i = 0; i < kSlots; ++i) {
         int expected = kFree;
         if (!heldNames[i].state.compare_exchange_strong(expected, kFilling))
@@ -87,7 +83,7 @@ void InterruptCleanup::remove(int ticket) noexcept
 InterruptCleanup::Deferral::Deferral(const NativeName& path)
 {
     // The names held inside may be the first.
-    internal::InstallInterruptHandler();
+    InstallInterruptHandler(interruptArrived);
     unsigned state = gate.load();
     do {
         if (state == kEnding)
@@ -104,7 +100,7 @@ InterruptCleanup::Deferral::~Deferral()
         next = (state & kDepthMask) == 1 ? 0 : state - 1;
     } while (!gate.compare_exchange_weak(state, next));
     if (next == 0 && (state >> kSignalShift) != 0)
-        internal::DeliverInterrupt(int(state >> kSignalShift));
+        DeliverInterrupt(int(state >> kSignalShift));
 }
 
 } // namespace quillmend::platform

@@ -7,9 +7,8 @@
 #include "platform/files/file_replacer.h"
 #include "platform/files/interrupt_cleanup.h"
 #include "platform/files/internal/change_watch.h"
-#include "platform/files/system_calls.h"
+#include "platform/system/system_calls.h"
 
-#include <fcntl.h>
 
 #include <QCryptographicHash>
 
@@ -127,7 +126,7 @@ void KeptCopy::makeCompleteCopy()
         return;
     m_copy = TemporaryFile::create(m_folder);
     FileDescriptor& out = m_copy.descriptor();
-    FileDescriptor in = FileDescriptor::open(m_file.path(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    FileDescriptor in = FileDescriptor::open(m_file.path(), OpenFlag::NonBlocking);
     QByteArray chunk(qsizetype(kCopyChunk), Qt::Uninitialized);
     std::int64_t copied = 0;
     // Where times are too coarse to tell a change, the bytes copied must be
@@ -194,7 +193,7 @@ KeptCopy::Attempt KeptCopy::moveCopyToFreeName(const FileRef& kept)
     makeCompleteCopy();
     SystemCalls& system = SystemCalls::current();
     const auto create = [&] {
-        return system.open(kept.path().system(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+        return system.open(kept.path().system(), OpenFlag::Write | OpenFlag::Create | OpenFlag::Exclusive | OpenFlag::NoFollow, FileMode::kOwnerOnly);
     };
     FileDescriptor claim;
     noteName(kept, true);
@@ -231,7 +230,7 @@ KeptCopy::Attempt KeptCopy::moveCopyToFreeName(const FileRef& kept)
 bool KeptCopy::isStaleClaim(const FileRef& kept)
 {
     SystemCalls& system = SystemCalls::current();
-    const int fd = system.open(kept.path().system(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    const int fd = system.open(kept.path().system(), OpenFlag::NoFollow | OpenFlag::NonBlocking);
     if (fd < 0)
         return false;
     FileDescriptor file(fd, kept.path());

@@ -4,12 +4,11 @@
 #include "platform/files/file_error.h"
 #include "platform/files/file_reader.h"
 #include "platform/files/internal/kept_copy.h"
-#include "platform/files/system_calls.h"
+#include "platform/system/system_calls.h"
 
 #include <QCryptographicHash>
 #include <QList>
 
-#include <fcntl.h>
 
 #include <cerrno>
 
@@ -130,7 +129,7 @@ void LeftoverNote::settle(const FileRef& folder, int fd) noexcept
         QByteArray text(qsizetype(kMaxNote), Qt::Uninitialized);
         std::int64_t got = 0;
         while (got < std::int64_t(kMaxNote)) {
-            const ssize_t n = system.read(fd, text.data() + got, std::size_t(std::int64_t(kMaxNote) - got));
+            const std::ptrdiff_t n = system.read(fd, text.data() + got, std::size_t(std::int64_t(kMaxNote) - got));
             if (n <= 0)
                 break;
             got += n;
@@ -139,10 +138,10 @@ void LeftoverNote::settle(const FileRef& folder, int fd) noexcept
         if (!parse(text.left(qsizetype(got)), note))
             return;
         const FileRef copy = folder.child(note.copy);
-        FileDescriptor held(system.open(copy.path().system(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY),
+        FileDescriptor held(system.open(copy.path().system(), OpenFlag::NoFollow | OpenFlag::NonBlocking),
                             copy.path());
         FileStatus status;
-        if (!held.isOpen() || system.fstat(held.get(), &status) < 0 || !S_ISREG(status.mode))
+        if (!held.isOpen() || system.fstat(held.get(), &status) < 0 || !status.isRegular())
             return;
         // Killed between the claim's creation and its record: made after the
         // note, so not a file that was there before.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/files/file_status.h"
+#include "platform/system/system_types.h"
 
 #include <QByteArray>
 #include <QString>

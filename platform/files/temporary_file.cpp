@@ -3,11 +3,10 @@
 #include "platform/files/file_error.h"
 #include "platform/files/internal/leftover_note.h"
 #include "platform/files/interrupt_cleanup.h"
-#include "platform/files/system_calls.h"
+#include "platform/system/system_calls.h"
 
 #include <QRandomGenerator>
 
-#include <fcntl.h>
 
 #include <cerrno>
 #include <cstring>
@@ -125,12 +124,12 @@ TemporaryFile TemporaryFile::create(const FileRef& folder)
     SystemCalls& system = SystemCalls::current();
     TemporaryFile file;
     file.m_folder = folder;
-    const int fd = system.openUnnamed(folder.path().system(), S_IRUSR | S_IWUSR);
+    const int fd = system.openUnnamed(folder.path().system(), FileMode::kOwnerOnly);
     if (fd >= 0) {
         file.m_descriptor = FileDescriptor(fd, folder.path());
         file.m_madeNameless = true;
         mark(fd);
-        system.lock(fd, LOCK_EX | LOCK_NB);
+        system.lock(fd, LockMode::TryExclusive);
         return file;
     }
     if (errno != EOPNOTSUPP)
@@ -153,7 +152,7 @@ void TemporaryFile::takeTemporaryName(bool unnamed)
         } else {
             try {
                 m_descriptor
-                    = FileDescriptor::open(candidate, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+                    = FileDescriptor::open(candidate, OpenFlag::Write | OpenFlag::Create | OpenFlag::Exclusive | OpenFlag::NoFollow, FileMode::kOwnerOnly);
             } catch (const FileError& error) {
                 if (error.errorCode() == EEXIST)
                     continue;
@@ -162,7 +161,7 @@ void TemporaryFile::takeTemporaryName(bool unnamed)
             mark(m_descriptor.get());
             // Held for as long as the file is open, so that no clean-up in
             // another repair takes it while its maker could still finish it.
-            system.lock(m_descriptor.get(), LOCK_EX | LOCK_NB);
+            system.lock(m_descriptor.get(), LockMode::TryExclusive);
         }
         // Held only once the name is surely ours: an interrupt removes
         // nothing that another may have made under the same name.
@@ -287,14 +286,14 @@ void TemporaryFile::removeStrays(const FileRef& folder, const FileIdentity& keep
         if (!isTemporaryName(name))
             continue;
         const NativeName path = folder.child(NativeName::fromSystem(name)).path();
-        const int fd = system.open(path.system(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        const int fd = system.open(path.system(), OpenFlag::NoFollow | OpenFlag::NonBlocking);
         if (fd < 0)
             continue;
         FileStatus status;
         std::uint32_t maker = 0;
-        const bool stray = system.fstat(fd, &status) == 0 && S_ISREG(status.mode)
+        const bool stray = system.fstat(fd, &status) == 0 && status.isRegular()
             && !(status.device == keep.device && status.inode == keep.inode) && markedMaker(fd, name, maker)
-            && system.processRuns(maker) == 0 && system.lock(fd, LOCK_EX | LOCK_NB) == 0 && namesOpenFile(path, fd) == 1;
+            && system.processRuns(maker) == 0 && system.lock(fd, LockMode::TryExclusive) == 0 && namesOpenFile(path, fd) == 1;
         if (stray) {
             internal::LeftoverNote::settle(folder, fd);
             system.unlink(path.system());

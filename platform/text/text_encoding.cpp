@@ -1,6 +1,6 @@
 #include "platform/text/text_encoding.h"
 
-#include "platform/text/internal/system_encoding.h"
+#include "platform/system/system_encoding.h"
 
 #include <utility>
 
@@ -20,7 +20,7 @@ QString TextEncoding::displayName() const
 {
     if (!isSystemDefault())
         return QString::fromLatin1(m_name);
-    return internal::SystemEncodingName();
+    return SystemEncodingName();
 }
 
 bool TextEncoding::operator==(const TextEncoding& other) const

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/files/system_calls.h"
+#include "platform/system/system_calls.h"
 
 #include <QMap>
 

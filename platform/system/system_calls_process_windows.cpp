@@ -2,8 +2,8 @@
 // never the ANSI code page; a descriptor is the C runtime's number for a
 // Windows handle, so that the rest of the platform layer keeps one shape on
 // every desktop.
-#include "platform/files/internal/system_backend.h"
-#include "platform/files/internal/windows_support.h"
+#include "platform/system/internal/system_backend.h"
+#include "platform/system/internal/windows_support.h"
 
 #include <windows.h>
 
@@ -30,14 +30,14 @@ bool internal::backend::renamesOnlyClosedFiles()
     return true;
 }
 
-QList<NativeName> internal::backend::commandLineArguments(int, char*[])
+std::vector<NativeString> internal::backend::commandLineArguments(int, char*[])
 {
     SetConsoleOutputCP(CP_UTF8);
-    QList<NativeName> arguments;
+    std::vector<NativeString> arguments;
     int count = 0;
     if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
         for (int i = 1; i < count; ++i)
-            arguments << NativeName::fromSystem(NativeString(wide[i]));
+            arguments.emplace_back(wide[i]);
         LocalFree(wide);
     }
     return arguments;

@@ -1,6 +1,6 @@
-#include "platform/files/system_calls.h"
+#include "platform/system/system_calls.h"
 
-#include "platform/files/internal/system_backend.h"
+#include "platform/system/internal/system_backend.h"
 
 #include <cerrno>
 
@@ -47,17 +47,17 @@ int SystemCalls::close(int fd)
     return result;
 }
 
-int SystemCalls::open(const NativeChar* path, int flags, std::uint32_t mode)
+int SystemCalls::open(const NativeChar* path, OpenMode mode, std::uint32_t permissions)
 {
-    return fails(Call::Open) ? -1 : backend::open(path, flags, mode);
+    return fails(Call::Open) ? -1 : backend::open(path, mode, permissions);
 }
 
-ssize_t SystemCalls::read(int fd, void* buffer, std::size_t count)
+std::ptrdiff_t SystemCalls::read(int fd, void* buffer, std::size_t count)
 {
     return fails(Call::Read) ? -1 : backend::read(fd, buffer, count);
 }
 
-ssize_t SystemCalls::write(int fd, const void* buffer, std::size_t count)
+std::ptrdiff_t SystemCalls::write(int fd, const void* buffer, std::size_t count)
 {
     return fails(Call::Write) ? -1 : backend::write(fd, buffer, writeLimit(count));
 }
@@ -67,9 +67,9 @@ int SystemCalls::fstat(int fd, FileStatus* status)
     return fails(Call::Fstat) ? -1 : backend::fstat(fd, status);
 }
 
-std::int64_t SystemCalls::lseek(int fd, std::int64_t offset, int whence)
+std::int64_t SystemCalls::lseek(int fd, std::int64_t offset)
 {
-    return fails(Call::Lseek) ? -1 : backend::lseek(fd, offset, whence);
+    return fails(Call::Lseek) ? -1 : backend::lseek(fd, offset);
 }
 
 int SystemCalls::stat(const NativeChar* path, FileStatus* status)
@@ -82,9 +82,9 @@ int SystemCalls::lstat(const NativeChar* path, FileStatus* status)
     return fails(Call::Lstat) ? -1 : backend::lstat(path, status);
 }
 
-int SystemCalls::lock(int fd, int operation)
+int SystemCalls::lock(int fd, LockMode mode)
 {
-    return fails(Call::Lock) ? -1 : backend::lock(fd, operation);
+    return fails(Call::Lock) ? -1 : backend::lock(fd, mode);
 }
 
 int SystemCalls::listAttributes(int fd, std::vector<std::string>& names)
@@ -112,9 +112,9 @@ int SystemCalls::copyAccessList(int from, int to)
     return fails(Call::CopyAccessList) ? -1 : backend::copyAccessList(from, to);
 }
 
-int SystemCalls::access(const NativeChar* path, int mode)
+int SystemCalls::access(const NativeChar* path)
 {
-    return fails(Call::Access) ? -1 : backend::access(path, mode);
+    return fails(Call::Access) ? -1 : backend::access(path);
 }
 
 int SystemCalls::fsync(int fd)
@@ -222,7 +222,7 @@ bool SystemCalls::renamesOnlyClosedFiles()
     return backend::renamesOnlyClosedFiles();
 }
 
-QList<NativeName> SystemCalls::commandLineArguments(int argc, char* argv[])
+std::vector<NativeString> SystemCalls::commandLineArguments(int argc, char* argv[])
 {
     return backend::commandLineArguments(argc, argv);
 }
@@ -230,6 +230,11 @@ QList<NativeName> SystemCalls::commandLineArguments(int argc, char* argv[])
 char SystemCalls::pathSeparator()
 {
     return backend::pathSeparator();
+}
+
+bool SystemCalls::meansDiskFull(int error)
+{
+    return backend::meansDiskFull(error);
 }
 
 NativeString SystemCalls::absolutePath(const NativeChar* path)

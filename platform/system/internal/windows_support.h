@@ -4,8 +4,7 @@
 // values, handles behind the C runtime's descriptors, paths at any length,
 // and the status of an open handle.
 
-#include "platform/files/file_status.h"
-#include "platform/files/native_name.h"
+#include "platform/system/system_types.h"
 
 #include <windows.h>
 

@@ -1,9 +1,6 @@
 #pragma once
 
-#include "platform/files/file_status.h"
-#include "platform/files/native_name.h"
-
-#include <QList>
+#include "platform/system/system_types.h"
 
 #include <QString>
 
@@ -83,19 +80,22 @@ public:
 
     virtual ~SystemCalls() = default;
 
-    int open(const NativeChar* path, int flags, std::uint32_t mode = 0);
-    ssize_t read(int fd, void* buffer, std::size_t count);
-    ssize_t write(int fd, const void* buffer, std::size_t count);
+    /// `permissions` (FileMode bits) for a file that OpenFlag::Create makes.
+    int open(const NativeChar* path, OpenMode mode, std::uint32_t permissions = 0);
+    std::ptrdiff_t read(int fd, void* buffer, std::size_t count);
+    std::ptrdiff_t write(int fd, const void* buffer, std::size_t count);
     /// Always releases the descriptor, also when it reports an error.
     int close(int fd);
     int fstat(int fd, FileStatus* status);
-    std::int64_t lseek(int fd, std::int64_t offset, int whence);
+    /// Moves to `offset` bytes from the file's start.
+    std::int64_t lseek(int fd, std::int64_t offset);
     int stat(const NativeChar* path, FileStatus* status);
     int lstat(const NativeChar* path, FileStatus* status);
-    /// flock(): LOCK_EX or LOCK_UN, with LOCK_NB to fail with EWOULDBLOCK
-    /// rather than wait for another process's lock.
-    int lock(int fd, int operation);
-    int access(const NativeChar* path, int mode);
+    /// A lock on the whole file that blocks no reading (flock() on POSIX; on
+    /// Windows one byte far past any file's end).
+    int lock(int fd, LockMode mode);
+    /// 0 where this process may write to `path` (POSIX's access(W_OK)).
+    int access(const NativeChar* path);
     /// Flushes the file's data to the storage device itself, past its own
     /// cache where the system offers that (macOS's F_FULLFSYNC).
     int fsync(int fd);
@@ -168,6 +168,9 @@ public:
     static bool renamesOnlyClosedFiles();
     /// What separates a path's folders: '/', or '\\' on Windows.
     static char pathSeparator();
+    /// Whether the error `error` says that no more can be written there:
+    /// the disk is full, or the user's share of it (a quota) is used up.
+    static bool meansDiskFull(int error);
     /// `path` made absolute against the current folder and cleaned of empty,
     /// "." and ".." elements (on Windows by the system, which also turns "/"
     /// into "\" and names devices "\\.\NUL"); an empty string and errno on
@@ -177,7 +180,7 @@ public:
     /// a name need not be valid text, and must reach the system calls spelt
     /// as it came (on Windows the UTF-16 command line, never argv in the ANSI
     /// code page). On Windows it also makes the console show UTF-8.
-    static QList<NativeName> commandLineArguments(int argc, char* argv[]);
+    static std::vector<NativeString> commandLineArguments(int argc, char* argv[]);
     /// Whether the process `id` is running on this machine: 1 or 0; -1 and
     /// errno when the system cannot tell.
     int processRuns(std::uint32_t id);

@@ -1,5 +1,5 @@
 // What a file is: its status, flags, attributes, access list and owner, and the room left on its volume, on Linux and macOS.
-#include "platform/files/internal/system_backend.h"
+#include "platform/system/internal/system_backend.h"
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -32,6 +32,9 @@ FileStatus statusOf(const struct stat& status)
 #else
     result.modified = status.st_mtim;
 #endif
+    // POSIX fixes these numbers; the seam's own bits are spelt as they are.
+    static_assert(S_IFREG == FileMode::kRegular && S_IFDIR == FileMode::kFolder && S_IFLNK == FileMode::kLink
+                  && S_IFMT == FileMode::kTypeMask && S_ISVTX == FileMode::kSticky && S_ISGID == FileMode::kSetGroupId);
     result.mode = std::uint32_t(status.st_mode);
     result.owner = std::uint32_t(status.st_uid);
     result.group = std::uint32_t(status.st_gid);
@@ -151,9 +154,9 @@ int internal::backend::copyAccessList(int from, int to)
 #endif
 }
 
-int internal::backend::access(const NativeChar* path, int mode)
+int internal::backend::access(const NativeChar* path)
 {
-    return ::access(path, mode);
+    return ::access(path, W_OK);
 }
 
 int internal::backend::fchmod(int fd, std::uint32_t mode)

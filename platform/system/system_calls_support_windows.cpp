@@ -1,5 +1,5 @@
 // What the Windows backend's files share (internal/windows_support.h).
-#include "platform/files/internal/windows_support.h"
+#include "platform/system/internal/windows_support.h"
 
 #include <io.h>
 
@@ -37,9 +37,9 @@ int errnoFor(DWORD error)
         return EEXIST;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-        return ENOSPC;
+    // The C library here names no EDQUOT; to the user it is the same.
     case ERROR_NOT_ENOUGH_QUOTA:
-        return EDQUOT;
+        return ENOSPC;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
     case ERROR_UNABLE_TO_REMOVE_REPLACED:
@@ -97,7 +97,7 @@ bool isDevicePath(const NativeChar* path)
 int deviceStatus(FileStatus* status, bool pipe)
 {
     *status = FileStatus();
-    status->mode = pipe ? S_IFIFO | 0666 : S_IFCHR | 0666;
+    status->mode = (pipe ? FileMode::kFifo : FileMode::kCharDevice) | 0666;
     return 0;
 }
 
@@ -121,9 +121,9 @@ int statusOfHandle(HANDLE handle, FileStatus* status)
     const bool directory = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
     const bool readOnly = !directory && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
     if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        result.mode = S_IFLNK | 0777;
+        result.mode = FileMode::kLink | 0777;
     else
-        result.mode = (directory ? S_IFDIR | 0777 : S_IFREG | (readOnly ? 0444 : 0666));
+        result.mode = (directory ? FileMode::kFolder | 0777 : FileMode::kRegular | (readOnly ? 0444 : 0666));
     *status = result;
     return 0;
 }

@@ -1,5 +1,5 @@
 // The process and its peers: who runs, as whom, with which arguments, on Linux and macOS.
-#include "platform/files/internal/system_backend.h"
+#include "platform/system/internal/system_backend.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -23,11 +23,11 @@ bool internal::backend::renamesOnlyClosedFiles()
     return false;
 }
 
-QList<NativeName> internal::backend::commandLineArguments(int argc, char* argv[])
+std::vector<NativeString> internal::backend::commandLineArguments(int argc, char* argv[])
 {
-    QList<NativeName> arguments;
+    std::vector<NativeString> arguments;
     for (int i = 1; i < argc; ++i)
-        arguments << NativeName::fromSystem(QByteArray(argv[i]));
+        arguments.emplace_back(argv[i]);
     return arguments;
 }
 

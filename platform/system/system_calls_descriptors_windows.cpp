@@ -2,13 +2,15 @@
 // never the ANSI code page; a descriptor is the C runtime's number for a
 // Windows handle, so that the rest of the platform layer keeps one shape on
 // every desktop.
-#include "platform/files/internal/system_backend.h"
-#include "platform/files/internal/windows_support.h"
+#include "platform/system/internal/system_backend.h"
+#include "platform/system/internal/windows_support.h"
 
 #include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
+
+#include <cstddef>
 
 #include <cerrno>
 
@@ -16,25 +18,25 @@ namespace quillmend::platform {
 
 using namespace internal::windows;
 
-int internal::backend::open(const NativeChar* path, int flags, std::uint32_t mode)
+int internal::backend::open(const NativeChar* path, OpenMode mode, std::uint32_t permissions)
 {
-    const int access = flags & (O_RDONLY | O_WRONLY | O_RDWR);
-    const DWORD desired = access == O_WRONLY ? GENERIC_WRITE
-        : access == O_RDWR                   ? GENERIC_READ | GENERIC_WRITE
-                                             : GENERIC_READ;
+    const bool writing = mode.testFlag(OpenFlag::Write);
+    const DWORD desired = writing ? GENERIC_WRITE : GENERIC_READ;
     DWORD disposition = OPEN_EXISTING;
-    if ((flags & O_CREAT) && (flags & O_EXCL))
+    if (mode.testFlag(OpenFlag::Create) && mode.testFlag(OpenFlag::Exclusive))
         disposition = CREATE_NEW;
-    else if ((flags & O_CREAT) && (flags & O_TRUNC))
+    else if (mode.testFlag(OpenFlag::Create) && mode.testFlag(OpenFlag::Truncate))
         disposition = CREATE_ALWAYS;
-    else if (flags & O_CREAT)
+    else if (mode.testFlag(OpenFlag::Create))
         disposition = OPEN_ALWAYS;
-    else if (flags & O_TRUNC)
+    else if (mode.testFlag(OpenFlag::Truncate))
         disposition = TRUNCATE_EXISTING;
-    DWORD attributes = (flags & O_CREAT) && !(mode & S_IWUSR) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
-    if (flags & O_DIRECTORY)
+    DWORD attributes = mode.testFlag(OpenFlag::Create) && !(permissions & FileMode::kOwnerWrite)
+        ? FILE_ATTRIBUTE_READONLY
+        : FILE_ATTRIBUTE_NORMAL;
+    if (mode.testFlag(OpenFlag::Folder))
         attributes |= FILE_FLAG_BACKUP_SEMANTICS;
-    if (flags & O_NOFOLLOW)
+    if (mode.testFlag(OpenFlag::NoFollow))
         attributes |= FILE_FLAG_OPEN_REPARSE_POINT;
     // Others may read, write and rename or delete while the file is open, as
     // on POSIX; the repair's own temporary files are kept by a lock instead.
@@ -42,7 +44,7 @@ int internal::backend::open(const NativeChar* path, int flags, std::uint32_t mod
                                       disposition, attributes, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return failWith(GetLastError());
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), access == O_RDONLY ? _O_RDONLY : 0);
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), writing ? 0 : _O_RDONLY);
     if (fd < 0) {
         CloseHandle(handle);
         errno = EMFILE;
@@ -50,22 +52,22 @@ int internal::backend::open(const NativeChar* path, int flags, std::uint32_t mod
     return fd;
 }
 
-ssize_t internal::backend::read(int fd, void* buffer, std::size_t count)
+std::ptrdiff_t internal::backend::read(int fd, void* buffer, std::size_t count)
 {
     DWORD got = 0;
     const DWORD asked = count > 0x40000000 ? 0x40000000 : DWORD(count);
     if (!ReadFile(handleOf(fd), buffer, asked, &got, nullptr))
         return failWith(GetLastError());
-    return ssize_t(got);
+    return std::ptrdiff_t(got);
 }
 
-ssize_t internal::backend::write(int fd, const void* buffer, std::size_t count)
+std::ptrdiff_t internal::backend::write(int fd, const void* buffer, std::size_t count)
 {
     DWORD written = 0;
     const DWORD asked = count > 0x40000000 ? 0x40000000 : DWORD(count);
     if (!WriteFile(handleOf(fd), buffer, asked, &written, nullptr))
         return failWith(GetLastError());
-    return ssize_t(written);
+    return std::ptrdiff_t(written);
 }
 
 int internal::backend::close(int fd)
@@ -73,18 +75,17 @@ int internal::backend::close(int fd)
     return _close(fd);
 }
 
-std::int64_t internal::backend::lseek(int fd, std::int64_t offset, int whence)
+std::int64_t internal::backend::lseek(int fd, std::int64_t offset)
 {
     LARGE_INTEGER distance;
     distance.QuadPart = offset;
     LARGE_INTEGER position;
-    const DWORD method = whence == SEEK_SET ? FILE_BEGIN : whence == SEEK_CUR ? FILE_CURRENT : FILE_END;
-    if (!SetFilePointerEx(handleOf(fd), distance, &position, method))
+    if (!SetFilePointerEx(handleOf(fd), distance, &position, FILE_BEGIN))
         return failWith(GetLastError());
     return position.QuadPart;
 }
 
-int internal::backend::lock(int fd, int operation)
+int internal::backend::lock(int fd, LockMode mode)
 {
     // flock() on POSIX is advice that blocks no reading; a Windows byte-range
     // lock blocks every other handle's reads and writes of its range, this
@@ -94,9 +95,9 @@ int internal::backend::lock(int fd, int operation)
     OVERLAPPED farByte {};
     farByte.Offset = 0xFFFFFFFE;
     farByte.OffsetHigh = 0x7FFFFFFF;
-    if (operation & LOCK_UN)
+    if (mode == LockMode::Release)
         return UnlockFileEx(handleOf(fd), 0, 1, 0, &farByte) ? 0 : failWith(GetLastError());
-    const DWORD how = LOCKFILE_EXCLUSIVE_LOCK | ((operation & LOCK_NB) ? LOCKFILE_FAIL_IMMEDIATELY : 0);
+    const DWORD how = LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
     if (LockFileEx(handleOf(fd), how, 0, 1, 0, &farByte))
         return 0;
     const DWORD error = GetLastError();
@@ -116,7 +117,7 @@ int internal::backend::fsync(int fd)
     const DWORD error = GetLastError();
     if (error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_HANDLE) {
         FileStatus status;
-        if (statusOfHandle(handleOf(fd), &status) == 0 && S_ISDIR(status.mode)) {
+        if (statusOfHandle(handleOf(fd), &status) == 0 && status.isFolder()) {
             errno = EINVAL;
             return -1;
         }

@@ -2,8 +2,8 @@
 // never the ANSI code page; a descriptor is the C runtime's number for a
 // Windows handle, so that the rest of the platform layer keeps one shape on
 // every desktop.
-#include "platform/files/internal/system_backend.h"
-#include "platform/files/internal/windows_support.h"
+#include "platform/system/internal/system_backend.h"
+#include "platform/system/internal/windows_support.h"
 
 #include <windows.h>
 
@@ -87,6 +87,11 @@ int internal::backend::exchange(const NativeChar*, const NativeChar*)
 char internal::backend::pathSeparator()
 {
     return '\\';
+}
+
+bool internal::backend::meansDiskFull(int error)
+{
+    return error == ENOSPC;
 }
 
 NativeString internal::backend::absolutePath(const NativeChar* path)

@@ -1,11 +1,13 @@
-#include "platform/files/internal/interrupt_handler.h"
+#include "platform/system/interrupts.h"
 
 #include <csignal>
 #include <unistd.h>
 
-namespace quillmend::platform::internal {
+namespace quillmend::platform {
 
 namespace {
+
+InterruptArrivedFunction interruptArrived = nullptr;
 
 // SIGQUIT (Ctrl-\) ends a program as SIGTERM does, with a core dump besides.
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
@@ -15,7 +17,7 @@ void onInterrupt(int signal)
 {
     // A step that must not be cut (the rename that makes the kept copy the
     // user's) is under way: the signal comes again as it ends.
-    if (!InterruptArrived(signal))
+    if (!interruptArrived(signal))
         return;
     // Then what the signal would have done without this handler: the end
     // it brings, so that whoever sent it sees the program killed by it, or
@@ -30,8 +32,9 @@ void onInterrupt(int signal)
 
 } // namespace
 
-void InstallInterruptHandler()
+void InstallInterruptHandler(InterruptArrivedFunction arrived)
 {
+    interruptArrived = arrived;
     // A reader that goes away (quillmend-cli | head) would otherwise end the
     // program mid-repair without a word; the failed write is told instead.
     struct sigaction pipe {};
@@ -63,4 +66,4 @@ void RemoveNameNow(const NativeChar* path) noexcept
     ::unlink(path);
 }
 
-} // namespace quillmend::platform::internal
+} // namespace quillmend::platform

@@ -1,10 +1,12 @@
 // Names in folders: links, renames, removals, listings, and paths made whole, on Linux and macOS.
-#include "platform/files/internal/system_backend.h"
+#include "platform/system/internal/system_backend.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <unistd.h>
+
+#include <QList>
 
 #include <cerrno>
 #include <cstdlib>
@@ -68,6 +70,11 @@ int internal::backend::exchange(const NativeChar* from, const NativeChar* to)
 char internal::backend::pathSeparator()
 {
     return '/';
+}
+
+bool internal::backend::meansDiskFull(int error)
+{
+    return error == ENOSPC || error == EDQUOT;
 }
 
 NativeString internal::backend::absolutePath(const NativeChar* path)

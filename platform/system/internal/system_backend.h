@@ -6,25 +6,25 @@
 // injects a fault: each behaves as the SystemCalls method of its name,
 // without that question.
 
-#include "platform/files/system_calls.h"
+#include "platform/system/system_calls.h"
 
 namespace quillmend::platform::internal::backend {
 
-int open(const NativeChar* path, int flags, std::uint32_t mode);
-ssize_t read(int fd, void* buffer, std::size_t count);
-ssize_t write(int fd, const void* buffer, std::size_t count);
+int open(const NativeChar* path, OpenMode mode, std::uint32_t permissions);
+std::ptrdiff_t read(int fd, void* buffer, std::size_t count);
+std::ptrdiff_t write(int fd, const void* buffer, std::size_t count);
 int close(int fd);
 int fstat(int fd, FileStatus* status);
-std::int64_t lseek(int fd, std::int64_t offset, int whence);
+std::int64_t lseek(int fd, std::int64_t offset);
 int stat(const NativeChar* path, FileStatus* status);
 int lstat(const NativeChar* path, FileStatus* status);
-int lock(int fd, int operation);
+int lock(int fd, LockMode mode);
 int listAttributes(int fd, std::vector<std::string>& names);
 int getAttribute(int fd, const char* name, std::string& value);
 int removeAttribute(int fd, const char* name);
 int setAttribute(int fd, const char* name, const std::string& value);
 int copyAccessList(int from, int to);
-int access(const NativeChar* path, int mode);
+int access(const NativeChar* path);
 int fsync(int fd);
 int startWriteback(int fd, std::int64_t offset, std::int64_t count);
 int fchmod(int fd, std::uint32_t mode);
@@ -43,8 +43,9 @@ std::uint32_t processId();
 std::uint32_t userId();
 bool renamesOnlyClosedFiles();
 char pathSeparator();
+bool meansDiskFull(int error);
 NativeString absolutePath(const NativeChar* path);
-QList<NativeName> commandLineArguments(int argc, char* argv[]);
+std::vector<NativeString> commandLineArguments(int argc, char* argv[]);
 int processRuns(std::uint32_t id);
 long nameLimit(const NativeChar* folder);
 int listFolder(const NativeChar* path, std::vector<NativeString>& names);

@@ -2,8 +2,8 @@
 // never the ANSI code page; a descriptor is the C runtime's number for a
 // Windows handle, so that the rest of the platform layer keeps one shape on
 // every desktop.
-#include "platform/files/internal/system_backend.h"
-#include "platform/files/internal/windows_support.h"
+#include "platform/system/internal/system_backend.h"
+#include "platform/system/internal/windows_support.h"
 
 #include <windows.h>
 
@@ -80,7 +80,7 @@ int internal::backend::copyAccessList(int, int)
     return 0;
 }
 
-int internal::backend::access(const NativeChar* path, int mode)
+int internal::backend::access(const NativeChar* path)
 {
     if (isDevicePath(path))
         return 0;
@@ -89,7 +89,7 @@ int internal::backend::access(const NativeChar* path, int mode)
         return failWith(GetLastError());
     // The read-only attribute means nothing on a folder (Explorer uses it to
     // mark customised ones).
-    if ((mode & W_OK) && (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if ((attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         errno = EACCES;
         return -1;
     }

@@ -1,5 +1,5 @@
 // Open files: opening, reading, writing, flushing, locking, leasing, on Linux and macOS.
-#include "platform/files/internal/system_backend.h"
+#include "platform/system/internal/system_backend.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -11,17 +11,30 @@
 
 namespace quillmend::platform {
 
-int internal::backend::open(const NativeChar* path, int flags, std::uint32_t mode)
+int internal::backend::open(const NativeChar* path, OpenMode mode, std::uint32_t permissions)
 {
-    return ::open(path, flags, mode_t(mode));
+    int flags = (mode & OpenFlag::Write ? O_WRONLY : O_RDONLY) | O_CLOEXEC | O_NOCTTY;
+    if (mode & OpenFlag::Create)
+        flags |= O_CREAT;
+    if (mode & OpenFlag::Exclusive)
+        flags |= O_EXCL;
+    if (mode & OpenFlag::Truncate)
+        flags |= O_TRUNC;
+    if (mode & OpenFlag::NoFollow)
+        flags |= O_NOFOLLOW;
+    if (mode & OpenFlag::NonBlocking)
+        flags |= O_NONBLOCK;
+    if (mode & OpenFlag::Folder)
+        flags |= O_DIRECTORY;
+    return ::open(path, flags, mode_t(permissions));
 }
 
-ssize_t internal::backend::read(int fd, void* buffer, std::size_t count)
+std::ptrdiff_t internal::backend::read(int fd, void* buffer, std::size_t count)
 {
     return ::read(fd, buffer, count);
 }
 
-ssize_t internal::backend::write(int fd, const void* buffer, std::size_t count)
+std::ptrdiff_t internal::backend::write(int fd, const void* buffer, std::size_t count)
 {
     return ::write(fd, buffer, count);
 }
@@ -31,14 +44,14 @@ int internal::backend::close(int fd)
     return ::close(fd);
 }
 
-std::int64_t internal::backend::lseek(int fd, std::int64_t offset, int whence)
+std::int64_t internal::backend::lseek(int fd, std::int64_t offset)
 {
-    return ::lseek(fd, offset, whence);
+    return ::lseek(fd, offset, SEEK_SET);
 }
 
-int internal::backend::lock(int fd, int operation)
+int internal::backend::lock(int fd, LockMode mode)
 {
-    return ::flock(fd, operation);
+    return ::flock(fd, mode == LockMode::TryExclusive ? LOCK_EX | LOCK_NB : LOCK_UN);
 }
 
 int internal::backend::fsync(int fd)

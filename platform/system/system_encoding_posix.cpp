@@ -1,0 +1,10 @@
+#include "platform/system/system_encoding.h"
+
+namespace quillmend::platform {
+
+QString SystemEncodingName()
+{
+    return QStringLiteral("UTF-8");
+}
+
+} // namespace quillmend::platform
