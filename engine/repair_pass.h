@@ -47,15 +47,6 @@
 
 namespace quillmend::engine {
 
-/// Repairs one file in place and returns its result code; never throws.
-///
-/// Reads the file (a symbolic link is followed), decodes it to UTF-8,
-/// refuses a text without the full-export marker (-1) unless `anyFile`,
-/// removes control characters (tabs too when `removeTabs`), rewrites the
-/// AppStamp entries unless `anyFile`, and replaces the file durably with the
-/// result as UTF-8, keeping the former content under the kept copy's name
-/// (see KeptCopyName). A file that needs no change is left alone (2). No file
-/// or an empty text gives 0. Any failure gives 666 with the file as it was.
 /// How a repair pass ended: its result code and, for a failure, the reason
 /// in plain words ("the disk is full"), which the window does not show but
 /// the command-line tool does.
@@ -72,10 +63,22 @@ struct RepairOutcome {
     std::optional<XmlError> xmlError;
 };
 
-/// FNProcessTheFile, with the reason of a failure.
+/// Repairs one file in place; never throws.
+///
+/// Reads `file` (a symbolic link is followed), decodes it to UTF-8, refuses
+/// a text without the full-export marker (kResultNotFullExport) unless
+/// `anyFile`, removes control characters (tabs too when `removeTabs`),
+/// rewrites the AppStamp entries unless `anyFile`, and replaces the file
+/// durably with the result as UTF-8 (kResultDone), keeping the former
+/// content under the kept copy's name (see KeptCopyName). A file that needs
+/// no change is left alone (kResultUnchanged). No file or an empty text
+/// gives kResultEmpty. Any failure gives kResultError, with the file as it
+/// was and the reason in the outcome. `yield` is called now and then, so
+/// that a window can be drawn meanwhile.
 RepairOutcome RepairTheFile(const std::optional<platform::FileRef>& file, bool anyFile, bool removeTabs,
                             const YieldCallback& yield = {});
 
+/// RepairTheFile's result code alone.
 ResultCode FNProcessTheFile(const std::optional<platform::FileRef>& file, bool anyFile, bool removeTabs,
                             const YieldCallback& yield = {});
 

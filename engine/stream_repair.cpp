@@ -14,17 +14,11 @@
 
 namespace quillmend::engine {
 
-namespace {
-
-constexpr qsizetype kSlice = platform::Utf8SliceReader::kSliceBytes;
-
-} // namespace
-
-StreamRepair::StreamRepair(platform::FileReader& reader, bool anyFile, bool removeTabs, const YieldCallback& yield)
+StreamRepair::StreamRepair(platform::FileReader& reader, bool anyFile, bool removeTabs, YieldCallback yield)
     : m_reader(reader)
     , m_anyFile(anyFile)
     , m_removeTabs(removeTabs)
-    , m_yield(yield)
+    , m_yield(std::move(yield))
 {
 }
 
@@ -69,7 +63,7 @@ ResultCode StreamRepair::run(const platform::FileRef& target, const platform::Fi
     // the start of an entry, then the next slice, decoded, in which it is
     // repaired where it stands.
     QByteArray work;
-    work.reserve(kSlice + kSlice / 2 + 2 * kEntryOverlap);
+    work.reserve(kSliceBytes + kSliceBytes / 2 + 2 * kEntryOverlap);
     while (true) {
         const qsizetype repairedBefore = work.size();
         if (!text.appendNext(work))

@@ -24,8 +24,9 @@ public:
     static constexpr qsizetype kSliceBytes = platform::Utf8SliceReader::kSliceBytes;
 
     /// `yield`, when set, is called after each step of work on a slice:
-    /// reading, decoding, repairing, writing.
-    StreamRepair(platform::FileReader& reader, bool anyFile, bool removeTabs, const YieldCallback& yield);
+    /// reading, decoding, repairing, writing. `reader` must outlive the
+    /// repair; `yield` is its own.
+    StreamRepair(platform::FileReader& reader, bool anyFile, bool removeTabs, YieldCallback yield);
 
     /// Repairs `target` (the file `reader` reads, from its start) and returns
     /// the result code, keeping the former content as FileReplacer::commit
@@ -42,7 +43,7 @@ private:
     platform::FileReader& m_reader;
     bool m_anyFile;
     bool m_removeTabs;
-    const YieldCallback& m_yield;
+    YieldCallback m_yield;
     std::optional<XmlError> m_xmlError;
 };
 

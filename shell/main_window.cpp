@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QScopeGuard>
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -272,20 +273,28 @@ void Window1::repair(const platform::FileRef& file)
     if (m_repairing)
         return;
     m_repairing = true;
+    const QScopeGuard repaired([this] { m_repairing = false; });
     // The repair lets the event loop run now and then, so that the window
     // keeps being drawn; what the user does meanwhile is discarded.
     engine::YieldPacer pacer([] { QCoreApplication::processEvents(); });
     const engine::YieldCallback yield = [&pacer] { pacer.checkpoint(); };
     std::optional<engine::XmlError> xmlError;
-    try {
-        xmlError = engine::DoIt(file, m_notJustVWBtn->isChecked(), m_preserveTabsBtn->checkState() != Qt::Unchecked,
-                                *this, yield)
-                       .xmlError;
-    } catch (const platform::FileError& error) {
-        m_busy.reset();
-        showCannotRepair(error);
+    std::optional<platform::FileError> failure;
+    {
+        // Busy from "Processing the file data..." (RedrawStatusNow) to the
+        // outcome, however the request ends; the messages after it take
+        // the user's clicks.
+        const QScopeGuard outcome([this] { m_busy.reset(); });
+        try {
+            xmlError = engine::DoIt(file, m_notJustVWBtn->isChecked(),
+                                    m_preserveTabsBtn->checkState() != Qt::Unchecked, *this, yield)
+                           .xmlError;
+        } catch (const platform::FileError& error) {
+            failure = error;
+        }
     }
-    m_busy.reset();
+    if (failure)
+        showCannotRepair(*failure);
     // After the status: the file is repaired, but Marlowbrook will still not
     // read it.
     if (xmlError) {
@@ -294,7 +303,6 @@ void Window1::repair(const platform::FileRef& file)
         ShowModalMessage(note + QStringLiteral(".\n\nMarlowbrook cannot read it as it is: export the file again from "
                                                "Vectorworks, with a \"Full Export on Exit\"."));
     }
-    m_repairing = false;
 }
 
 } // namespace quillmend::shell

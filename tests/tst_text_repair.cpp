@@ -1,6 +1,5 @@
 // The in-memory steps of a repair: export check, control-character removal,
-// AppStamp rewrite, XML declaration and kept-copy names.
-#include "engine/kept_copy_name.h"
+// AppStamp rewrite, XML declaration, and the byte scans beneath them.
 #include "engine/text_repair.h"
 #include "platform/text/byte_scan.h"
 
@@ -55,20 +54,19 @@ private slots:
         QFETCH(bool, removeTabs);
         QFETCH(QByteArray, expected);
         const qsizetype before = text.size();
-        int yields = 0;
-        const qsizetype removed = RemoveControlCharacters(text, removeTabs, [&] { ++yields; });
+        const qsizetype removed = RemoveControlCharacters(text, removeTabs, {});
         QCOMPARE(text, expected);
         QCOMPARE(removed, before - expected.size());
-        QCOMPARE(yields, 32);
     }
 
-    void removalYieldsAFixedNumberOfTimes()
+    // A long scan lets the window be drawn meanwhile.
+    void largeRemovalYields()
     {
         QByteArray large(3'000'001, 'x');
         large[1'500'000] = '\x01';
         int yields = 0;
         QCOMPARE(RemoveControlCharacters(large, true, [&] { ++yields; }), qsizetype(1));
-        QCOMPARE(yields, 32);
+        QVERIFY(yields > 1);
         QCOMPARE(large.size(), qsizetype(3'000'000));
         QVERIFY(!large.contains('\x01'));
     }

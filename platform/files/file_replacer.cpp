@@ -15,23 +15,6 @@
 
 namespace quillmend::platform {
 
-FileError FileReplacer::keptNamesTaken(const NativeName& path)
-{
-    return FileError(path, QStringLiteral("every name for a copy of the original is taken"));
-}
-
-NativeName FileReplacer::freeKeptCopyName(const FileRef& file, const KeptCopyNamer& name)
-{
-    const FileRef folder = file.parent();
-    for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
-        const NativeName candidate = name(attempt);
-        const FileRef kept = folder.child(candidate);
-        if (!kept.exists() || internal::KeptCopy::isStaleClaim(kept))
-            return candidate;
-    }
-    throw keptNamesTaken(file.path());
-}
-
 FileReplacer::FileReplacer(FileRef file, const FileIdentity& expected)
     : m_file(std::move(file))
     , m_folder(m_file.parent())

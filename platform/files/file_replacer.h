@@ -49,17 +49,14 @@ class FileReplacer {
 public:
     /// Gives the kept copy's name for attempt 1, 2, ...; a taken name is never
     /// replaced, the next attempt's name is tried instead.
-    using KeptCopyNamer = std::function<NativeName(int attempt)>;
-    /// How many names for a kept copy are tried before giving up.
-    static constexpr int kMaxNameAttempts = TemporaryFile::kMaxNameAttempts;
-    /// The failure of a file all of whose kept copy's names, as many as
-    /// are tried, are taken.
-    static FileError keptNamesTaken(const NativeName& path);
+    using KeptCopyNamer = internal::KeptCopy::Namer;
     /// The name that commit() would keep `file`'s former content under if
-    /// nothing changed in its folder meanwhile: the first that `name` gives
-    /// that no entry holds (or only the claim of a repair that ended).
-    /// Throws FileError as commit() would: keptNamesTaken, or the namer's own.
-    static NativeName freeKeptCopyName(const FileRef& file, const KeptCopyNamer& name);
+    /// nothing changed in its folder meanwhile (internal::KeptCopy::freeName).
+    /// Throws FileError as commit() would.
+    static NativeName freeKeptCopyName(const FileRef& file, const KeptCopyNamer& name)
+    {
+        return internal::KeptCopy::freeName(file, name);
+    }
 
     /// `file` is a regular file (links resolved) whose state when it was read
     /// was `expected`; if it has changed since, nothing is replaced.

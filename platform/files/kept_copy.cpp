@@ -4,7 +4,6 @@
 #include "platform/files/file_error.h"
 #include "platform/files/file_metadata.h"
 #include "platform/files/file_reader.h"
-#include "platform/files/file_replacer.h"
 #include "platform/files/interrupt_cleanup.h"
 #include "platform/files/internal/change_watch.h"
 #include "platform/system/system_calls.h"
@@ -69,7 +68,24 @@ void KeptCopy::noteName(const FileRef& kept, bool claimed)
         m_note.write(m_file, kept.name(), m_watch.expected(), m_copyDigest, m_meantime);
 }
 
-void KeptCopy::make(const std::function<NativeName(int attempt)>& name, bool meantime)
+FileError KeptCopy::namesTaken(const NativeName& file)
+{
+    return FileError(file, QStringLiteral("every name for a copy of the original is taken"));
+}
+
+NativeName KeptCopy::freeName(const FileRef& file, const Namer& name)
+{
+    const FileRef folder = file.parent();
+    for (int attempt = 1; attempt <= kMaxNames; ++attempt) {
+        const NativeName candidate = name(attempt);
+        const FileRef kept = folder.child(candidate);
+        if (!kept.exists() || isStaleClaim(kept))
+            return candidate;
+    }
+    throw namesTaken(file.path());
+}
+
+void KeptCopy::make(const Namer& name, bool meantime)
 {
     m_meantime = meantime;
     // The three ways, best first; a way that the file system does not offer
@@ -85,7 +101,7 @@ void KeptCopy::make(const std::function<NativeName(int attempt)>& name, bool mea
             return moveCopyToFreeName(kept);
         }
     };
-    for (int attempt = 1; attempt <= TemporaryFile::kMaxNameAttempts; ++attempt) {
+    for (int attempt = 1; attempt <= kMaxNames; ++attempt) {
         const FileRef kept = m_folder.child(name(attempt));
         Attempt result = tryWay(kept);
         while (result == Attempt::Unsupported && way < 2) {
@@ -95,7 +111,7 @@ void KeptCopy::make(const std::function<NativeName(int attempt)>& name, bool mea
         if (result == Attempt::Made)
             return;
     }
-    throw FileReplacer::keptNamesTaken(m_file.path());
+    throw namesTaken(m_file.path());
 }
 
 KeptCopy::Attempt KeptCopy::link(const FileRef& kept)

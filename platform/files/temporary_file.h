@@ -35,8 +35,7 @@ class TemporaryFile {
 public:
     /// The extended attribute that marks a temporary file as this program's.
     static constexpr const char* kMarkAttribute = "user.quillmend.temporary";
-    /// How many names, for a temporary file or a kept copy, are tried
-    /// before giving up.
+    /// How many random names are drawn before giving up.
     static constexpr int kMaxNameAttempts = 1000;
 
     TemporaryFile() = default;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/files/file_error.h"
 #include "platform/files/file_ref.h"
 #include "platform/files/internal/leftover_note.h"
 #include "platform/files/native_name.h"
@@ -30,6 +31,19 @@ class ChangeWatch;
 ///     kept.removeName();
 class KeptCopy {
 public:
+    /// Gives the kept copy's name for attempt 1, 2, ...
+    using Namer = std::function<NativeName(int attempt)>;
+    /// How many names are tried before giving up.
+    static constexpr int kMaxNames = 1000;
+    /// The failure of `file`, all of whose names for a kept copy, as many as
+    /// are tried, are taken.
+    static FileError namesTaken(const NativeName& file);
+    /// The first name that `name` gives that no entry holds (or only the
+    /// claim of a repair that ended): the one that make() takes if nothing
+    /// changes in the folder meanwhile. Throws FileError: namesTaken(), or
+    /// the namer's own.
+    static NativeName freeName(const FileRef& file, const Namer& name);
+
     /// `watch` sees that what is kept is the file as it was read; it must
     /// outlive the kept copy.
     KeptCopy(FileRef file, const ChangeWatch& watch);
@@ -44,8 +58,8 @@ public:
     /// attempt 1, 2, ...; a taken name is never replaced. `meantime`: the
     /// copy is to go once the file is replaced (removeName()), and a kill
     /// meanwhile leaves it for the next repair to remove. Throws FileError,
-    /// FileReplacer::keptNamesTaken where every name is taken.
-    void make(const std::function<NativeName(int attempt)>& name, bool meantime = false);
+    /// namesTaken() where every name is taken.
+    void make(const Namer& name, bool meantime = false);
     /// The kept copy's path; empty while there is none.
     const NativeName& path() const { return m_path; }
     /// Whether the kept copy was written out from the file's bytes, which
