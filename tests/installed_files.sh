@@ -10,11 +10,8 @@ set -uo pipefail
 build=$1
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+. "$(dirname "$0")/lib.sh"
+read_version "$build"
 
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
 id=org.quillmend.Quillmend
@@ -52,20 +49,20 @@ grep -qx 'Name=Quillmend' "$share/applications/$id.desktop" || fail "desktop ent
 grep -qx 'Categories=Utility;' "$share/applications/$id.desktop" || fail "desktop entry category"
 appstreamcli validate --no-net --pedantic "$share/metainfo/$id.metainfo.xml" >"$prefix/appstream.log" 2>&1 \
   || { cat "$prefix/appstream.log"; fail "appstreamcli validate"; }
-grep -q '<release version="1.0.1"' "$share/metainfo/$id.metainfo.xml" || fail "metainfo release"
+grep -q "<release version=\"$release\"" "$share/metainfo/$id.metainfo.xml" || fail "metainfo release"
 
 man_page=$prefix/man.1
 gzip -dc "$share/man/man1/quillmend-cli.1.gz" >"$man_page" || fail "manual page not gzip"
 warnings=$(LC_ALL=C.UTF-8 groff -man -ww -z "$man_page" 2>&1)
 [ -z "$warnings" ] || fail "groff: $warnings"
-grep -q '^.TH QUILLMEND-CLI 1 .*"Quillmend 1.0.1 build 2"' "$man_page" || fail "manual page version"
+grep -q "^.TH QUILLMEND-CLI 1 .*\"Quillmend $short_version\"" "$man_page" || fail "manual page version"
 help=$("$prefix/bin/quillmend-cli" --help)
 for option in $(grep -o -- '--[a-z-]*' <<<"$help" | sort -u); do
   grep -q -- "$(sed 's/-/\\\\-/g' <<<"$option")" "$man_page" || fail "manual page lacks $option"
 done
 
 version=$("$prefix/bin/quillmend-cli" --version)
-[ "$version" = "quillmend-cli 1.0.1 build 2" ] || fail "installed tool says: $version"
+[ "$version" = "quillmend-cli $short_version" ] || fail "installed tool says: $version"
 
-echo "installed_files: ${#expected[@]} files checked, $failures failures"
-[ "$failures" -eq 0 ]
+echo "${#expected[@]} files checked"
+finish installed_files

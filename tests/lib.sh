@@ -12,6 +12,15 @@ skip() {
   exit 77
 }
 
+# read_version BUILD_DIR: $release ("1.0.1") and $short_version ("1.0.1
+# build 2"), as that build was configured.
+read_version() {
+  local full
+  full=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt")
+  release=${full%.*}
+  short_version="$release build ${full##*.}"
+}
+
 # finish NAME: "NAME: all checks passed" and 0, or the count of failures and 1.
 finish() {
   if [ "$failures" -eq 0 ]; then

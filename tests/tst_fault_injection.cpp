@@ -73,17 +73,13 @@ private:
         if (code == s.code && code != engine::kResultDone) {
             QVERIFY2(after == original, context.constData());
         } else if (code == engine::kResultDone) {
-            if (after != repaired)
-                qWarning() << context << after;
-            QVERIFY2(after == repaired, context.constData());
+            QVERIFY2(after == repaired, (context + ", left:" + describe(after)).constData());
         } else {
             QVERIFY2(code == engine::kResultError, context.constData());
             // Only a failed flush of the folder after the final rename can
             // leave a file without a kept copy holding the complete new content.
             const bool inPlaceAndDone = s.keptName.isEmpty() && after == repaired;
-            if (after != original && !inPlaceAndDone)
-                qWarning() << context << after;
-            QVERIFY2(after == original || inPlaceAndDone, context.constData());
+            QVERIFY2(after == original || inPlaceAndDone, (context + ", left:" + describe(after)).constData());
         }
     }
 

@@ -6,6 +6,7 @@
 #include "shell/main_window.h"
 #include "shell/menu_bar.h"
 #include "tests/support/test_files.h"
+#include "quillmend/version.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -116,12 +117,12 @@ private slots:
 
     void version()
     {
-        QCOMPARE(shell::App::instance()->Version(), QStringLiteral("1.0.1 build 2"));
+        QCOMPARE(shell::App::instance()->Version(), QString::fromLatin1(kShortVersion));
         const shell::VersionRecord& record = shell::App::instance()->versionRecord();
         QCOMPARE((QList<int>{record.MajorVersion, record.MinorVersion, record.BugVersion, record.NonReleaseVersion,
                              record.StageCode}),
                  (QList<int>{1, 0, 1, 2, 3}));
-        QCOMPARE(record.LongVersion, QStringLiteral("1.0.1 build 2"));
+        QCOMPARE(record.LongVersion, QString::fromLatin1(kShortVersion));
         QCOMPARE(record.PackageInfo, QStringLiteral("Tallowick"));
     }
 
@@ -464,8 +465,8 @@ private slots:
         QVERIFY(about->windowFlags() & Qt::WindowCloseButtonHint);
         QVERIFY(!(about->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         const QString text = about->AboutLabel()->text();
-        QVERIFY(text.startsWith("64 bit Version 1.0.1 build 2, requires Marlowbrook 5 or later and Vectorworks 2009 "
-                                "or later.\n\nSystem Requirements: macOS 10.10.5 or later or Windows 7 SP1 or later."));
+        QVERIFY(text.startsWith(QStringLiteral("64 bit Version %1, requires Marlowbrook 5 or later and Vectorworks 2009 "
+                                               "or later.\n\nSystem Requirements: macOS 10.10.5 or later or Windows 7 SP1 or later.").arg(kShortVersion)));
         QVERIFY(!text.contains("xxxx") && !text.contains('\r'));
         QVERIFY(text.contains("copies  and pastes"));
         QVERIFY(text.contains("\n \nThe legal part:\n\n"));

@@ -1,5 +1,7 @@
 // The macOS Info.plist and the Windows version resource as CMake makes them
 // from the version record: checked on their text, on any build machine.
+#include "quillmend/version.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
@@ -74,10 +76,12 @@ private slots:
         QTest::newRow("name") << "CFBundleName" << QVariant("Quillmend");
         QTest::newRow("executable") << "CFBundleExecutable" << QVariant("quillmend");
         QTest::newRow("identifier") << "CFBundleIdentifier" << QVariant("org.quillmend.Quillmend");
-        QTest::newRow("short version") << "CFBundleShortVersionString" << QVariant("1.0.1");
-        QTest::newRow("build text") << "CFBundleLongVersionString" << QVariant("1.0.1 build 2");
-        QTest::newRow("info text") << "CFBundleGetInfoString" << QVariant("1.0.1 build 2");
-        QTest::newRow("version") << "CFBundleVersion" << QVariant("1.0.1.2");
+        using namespace quillmend;
+        const QString release = QStringLiteral("%1.%2.%3").arg(kMajorVersion).arg(kMinorVersion).arg(kBugVersion);
+        QTest::newRow("short version") << "CFBundleShortVersionString" << QVariant(release);
+        QTest::newRow("build text") << "CFBundleLongVersionString" << QVariant(QString(kShortVersion));
+        QTest::newRow("info text") << "CFBundleGetInfoString" << QVariant(QString(kShortVersion));
+        QTest::newRow("version") << "CFBundleVersion" << QVariant(release + '.' + QString::number(kNonReleaseVersion));
         QTest::newRow("high resolution") << "NSHighResolutionCapable" << QVariant(true);
         QTest::newRow("oldest macOS of Qt 6.4") << "LSMinimumSystemVersion" << QVariant("10.14");
         QTest::newRow("application") << "CFBundlePackageType" << QVariant("APPL");

@@ -16,15 +16,12 @@ scratch=$(mktemp -d)
 export WINEPREFIX=$scratch/wine
 unset WINEPATH
 trap 'wineserver -k 2> /dev/null; rm -rf "$scratch"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+. "$(dirname "$0")/lib.sh"
+read_version "$build"
 
 # The installer's own version resource and icon, as Explorer shows them.
 resource_text() { wrestool -x --raw --type="$1" "$setup" | iconv -f UTF-16LE -t UTF-8 2> /dev/null | tr '\0' '\n'; }
-resource_text 16 | grep -qx "1.0.1 build 2" || fail "the installer has no version 1.0.1 build 2"
+resource_text 16 | grep -qx "$short_version" || fail "the installer has no version $short_version"
 resource_text 16 | grep -qx "Quillmend Setup" || fail "the installer's description"
 wrestool -l --type=14 "$setup" | grep -q group_icon || fail "the installer has no icon"
 
@@ -60,7 +57,7 @@ check_installed() {  # HIVE FOLDER MENU
   done
   [ -f "$menu/Quillmend.lnk" ] || fail "$hive: no Start-menu shortcut in $menu"
   [ "$(entry "$hive" DisplayName)" = Quillmend ] || fail "$hive: display name '$(entry "$hive" DisplayName)'"
-  [ "$(entry "$hive" DisplayVersion)" = "1.0.1 build 2" ] || fail "$hive: version '$(entry "$hive" DisplayVersion)'"
+  [ "$(entry "$hive" DisplayVersion)" = "$short_version" ] || fail "$hive: version '$(entry "$hive" DisplayVersion)'"
   [ "$(entry "$hive" Publisher)" = "The Quillmend developers" ] || fail "$hive: publisher"
   entry "$hive" DisplayIcon | grep -q 'quillmend.exe,0$' || fail "$hive: icon '$(entry "$hive" DisplayIcon)'"
   entry "$hive" UninstallString | grep -q 'uninstall.exe' || fail "$hive: no uninstall command"
@@ -102,7 +99,7 @@ if wine reg query 'HKCU\Software\Classes' /s /f quillmend 2> /dev/null | tr -d '
 fi
 
 version=$(wine "$local_programs/quillmend-cli.exe" --version 2> /dev/null | tr -d '\r')
-[ "$version" = "quillmend-cli 1.0.1 build 2" ] || fail "installed --version: '$version'"
+[ "$version" = "quillmend-cli $short_version" ] || fail "installed --version: '$version'"
 printf '<?xml version="1.0" encoding="UTF-8"?>\r\n<Export>\r\n<Action>Entire Plot</Action>\r\n<Fixture><AppStamp>Vectorworks</AppStamp><Note>gel\vR02</Note></Fixture>\r\n</Export>\r\n' \
   > "$documents/plot 1.xml"
 cp "$documents/plot 1.xml" "$scratch/as-exported.xml"
@@ -136,5 +133,4 @@ check_installed HKLM "$program_files" "$common_menu"
 run_and_wait wine "$program_files/uninstall.exe" /S || fail "uninstall for all users: exit $?"
 check_removed HKLM "$program_files" "$common_menu"
 
-[ "$failures" -eq 0 ] && echo "installer: all checks passed"
-exit $((failures > 0))
+finish installer

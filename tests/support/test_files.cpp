@@ -16,6 +16,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -156,6 +157,17 @@ Contents folderContents(const QString& folder)
     for (const QFileInfo& entry : dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
         contents.insert(entry.fileName(), entry.isFile() ? readFile(entry.filePath()) : QByteArray());
     return contents;
+}
+
+QByteArray describe(const Contents& contents)
+{
+    QByteArray line;
+    for (auto it = contents.cbegin(); it != contents.cend(); ++it) {
+        const QByteArray& bytes = it.value();
+        const bool printable = std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return c >= 0x20 && c < 0x7F; });
+        line += ' ' + it.key().toUtf8() + '=' + (printable ? '"' + bytes + '"' : bytes.toHex());
+    }
+    return line;
 }
 
 QByteArray utf16LittleEndianWithMark(const QString& text)

@@ -52,6 +52,9 @@ void makeWritable(const QString& path);
 /// Every entry of `folder` (hidden ones included) with its content; folders
 /// and other non-files map to a null array.
 Contents folderContents(const QString& folder);
+/// `contents` in a line for a failure's message: each name with its bytes
+/// (in hex where they are not printable).
+QByteArray describe(const Contents& contents);
 
 /// `text` as UTF-16, little-endian, after a byte-order mark.
 QByteArray utf16LittleEndianWithMark(const QString& text);
