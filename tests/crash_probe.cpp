@@ -5,7 +5,7 @@
 //
 // Prints the result code when the repair ends before the N-th call.
 #include "engine/repair_pass.h"
-#include "tests/support/fault_injector.h"
+#include "platform/system/tests/fault_injector.h"
 
 #include <QFile>
 

@@ -2,7 +2,7 @@
 // gives: the user's file must survive each fault, and the outcome must be told
 // truthfully.
 #include "engine/repair_pass.h"
-#include "tests/support/fault_injector.h"
+#include "platform/system/tests/fault_injector.h"
 #include "tests/support/test_files.h"
 
 #include <QTemporaryDir>

@@ -3,7 +3,7 @@
 // program, during the replacement.
 #include "engine/repair_pass.h"
 #include "platform/files/temporary_file.h"
-#include "tests/support/fault_injector.h"
+#include "platform/system/tests/fault_injector.h"
 #include "tests/support/folder_suite.h"
 #include "tests/support/test_files.h"
 

@@ -1,6 +1,6 @@
 // The main window, the About window and start-up, against the real windows.
 #include "engine/request.h"
-#include "tests/support/gui_test_support.h"
+#include "shell/tests/gui_test_support.h"
 #include "shell/about_window.h"
 #include "shell/desktop_session.h"
 #include "shell/main_window.h"

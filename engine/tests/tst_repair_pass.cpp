@@ -2,7 +2,7 @@
 #include "engine/repair_pass.h"
 #include "engine/stream_repair.h"
 #include "engine/text_repair.h"
-#include "tests/support/fault_injector.h"
+#include "platform/system/tests/fault_injector.h"
 #include "tests/support/folder_suite.h"
 #include "tests/support/test_files.h"
 

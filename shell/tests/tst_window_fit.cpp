@@ -3,7 +3,7 @@
 // screen's available area, its body scrolling where the screen is too small.
 #include "shell/about_window.h"
 #include "shell/main_window.h"
-#include "tests/support/gui_test_support.h"
+#include "shell/tests/gui_test_support.h"
 
 #include <QAbstractButton>
 #include <QLabel>

@@ -4,7 +4,7 @@
 #include "shell/about_window.h"
 #include "shell/designed_look.h"
 #include "shell/main_window.h"
-#include "tests/support/gui_test_support.h"
+#include "shell/tests/gui_test_support.h"
 
 #include <QCheckBox>
 #include <QImage>

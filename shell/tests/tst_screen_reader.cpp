@@ -3,7 +3,7 @@
 // the drop area named, "OPTIONS:" as the label of both checkboxes. Run on a
 // real X server with the bus running (tests/screen_reader.sh).
 #include "shell/main_window.h"
-#include "tests/support/gui_test_support.h"
+#include "shell/tests/gui_test_support.h"
 #include "tests/support/test_files.h"
 
 #include <QAccessible>

@@ -1,5 +1,5 @@
 // The menu bar and the XML file type.
-#include "tests/support/gui_test_support.h"
+#include "shell/tests/gui_test_support.h"
 #include "shell/menu_bar.h"
 
 #include <QMenu>

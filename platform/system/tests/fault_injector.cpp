@@ -1,4 +1,4 @@
-#include "tests/support/fault_injector.h"
+#include "platform/system/tests/fault_injector.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #
 #   tests/screen_reader.sh PROGRAM
 set -euo pipefail
-. "$(dirname "$0")/lib.sh"
+. "$(dirname "$0")/../../tests/lib.sh"
 program=$1
 launcher=$(ls /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher 2>/dev/null | head -1 || true)
 [ -n "$launcher" ] || skip "the accessibility bus (Debian's at-spi2-core) is missing"

@@ -1,6 +1,6 @@
 // What each window is called on a real X server: the title that the window
 // system is given, which Qt may have changed from the widget's own.
-#include "tests/support/gui_test_support.h"
+#include "shell/tests/gui_test_support.h"
 #include "shell/about_window.h"
 #include "shell/main_window.h"
 
