@@ -69,8 +69,8 @@ Measurement measure(const std::vector<std::string>& argv)
         waitpid(child, &status, 0);
         rusage usage{};
         getrusage(RUSAGE_CHILDREN, &usage);
-        const long cpuMicroseconds = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000L
-            + usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+        const long cpuMicroseconds = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000L + usage.ru_utime.tv_usec
+            + usage.ru_stime.tv_usec;
         const long result[3] = {usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : 128, cpuMicroseconds};
         if (write(channel[1], result, sizeof result) != sizeof result)
             _exit(1);
@@ -136,8 +136,8 @@ struct Method {
 std::string trSedScript(const std::string& input, const std::string& output)
 {
     return "LC_ALL=C tr -d '\\000-\\011\\013\\014\\016-\\037' < '" + input
-        + "' | LC_ALL=C sed 's/<AppStamp>Vectorworks<\\/AppStamp>/<AppStamp>Marlowbrook<\\/AppStamp>/g' > '"
-        + output + "'";
+        + "' | LC_ALL=C sed 's/<AppStamp>Vectorworks<\\/AppStamp>/<AppStamp>Marlowbrook<\\/AppStamp>/g' > '" + output
+        + "'";
 }
 
 } // namespace
@@ -172,7 +172,9 @@ int main(int argc, char* argv[])
          },
          true, false},
         {"quillmend-cli",
-         [](const std::string&, const std::string& out) { return std::vector<std::string>{QUILLMEND_CLI, out}; },
+         [](const std::string&, const std::string& out) {
+             return std::vector<std::string>{QUILLMEND_CLI, out};
+         },
          true, true},
         {"reference (original algorithm)",
          [](const std::string& in, const std::string& out) {
@@ -257,12 +259,13 @@ int main(int argc, char* argv[])
                 // Decoded, the utf16 and stray texts are the utf8 one: so is their repair.
                 if (m == 1 && (variant == "utf16" || variant == "stray")
                     && !sameContent(folder + "/repaired-utf8.xml", output)) {
-                    std::printf("!! quillmend-cli wrote other bytes for %s than for utf8, %d MiB\n", variant.c_str(), size);
+                    std::printf("!! quillmend-cli wrote other bytes for %s than for utf8, %d MiB\n", variant.c_str(),
+                                size);
                     identical = false;
                 }
                 if (m > 1 && !sameContent(folder + "/output-1.xml", output)) {
-                    std::printf("!! %s wrote other bytes than quillmend-cli for %s, %d MiB\n",
-                                methods[m].name.c_str(), variant.c_str(), size);
+                    std::printf("!! %s wrote other bytes than quillmend-cli for %s, %d MiB\n", methods[m].name.c_str(),
+                                variant.c_str(), size);
                     identical = false;
                 }
                 Result& result = results[{variant, size}][methods[m].name];
@@ -277,7 +280,7 @@ int main(int argc, char* argv[])
             if (variant == "utf8" && size == 256) {
                 const Measurement check = measure({QUILLMEND_CLI, "--check", input});
                 Measurement parse = measure({QUILLMEND_PARSE_XML, folder + "/output-1.xml"});
-                std::vector<double> parseTimes {parse.seconds};
+                std::vector<double> parseTimes{parse.seconds};
                 for (int run = 1; run < 3; ++run)
                     parseTimes.push_back(measure({QUILLMEND_PARSE_XML, folder + "/output-1.xml"}).seconds);
                 parse.seconds = median(parseTimes);
@@ -328,8 +331,8 @@ int main(int argc, char* argv[])
         const auto large = results.find({variant, 1024});
         if (small == results.end() || large == results.end())
             continue;
-        target(variant + ": time at 1024 MiB / time at 256 MiB", large->second.at(cli).seconds / small->second.at(cli).seconds,
-               4.5);
+        target(variant + ": time at 1024 MiB / time at 256 MiB",
+               large->second.at(cli).seconds / small->second.at(cli).seconds, 4.5);
         // What the repair itself does grows with the file; the disk need not.
         std::printf("  %-58s %8.2f\n", (variant + ": for comparison, the same for its CPU time").c_str(),
                     large->second.at(cli).cpuSeconds / small->second.at(cli).cpuSeconds);

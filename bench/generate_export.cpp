@@ -30,8 +30,8 @@ struct Lcg {
 
 const char* const kPositions[] = {"FOH Truss", "1st Electric", "2nd Electric", "Boom SR", "Boom SL", "Balcony Rail"};
 // UTF-8 text; the Mac Roman variant recodes the few non-ASCII letters.
-const char* const kPurposes[] = {"Front wash", "Fr\xC3\xBChling special", "Side light", "Caf\xC3\xA9 scene",
-                                 "Backlight \xE2\x80\x93 blue", "Gobo wash"};
+const char* const kPurposes[] = {"Front wash",        "Fr\xC3\xBChling special",     "Side light",
+                                 "Caf\xC3\xA9 scene", "Backlight \xE2\x80\x93 blue", "Gobo wash"};
 const char* const kColours[] = {"R02", "L201", "R80", "G850", "L106", "N/C"};
 const char kControls[] = {'\x01', '\x02', '\x0B', '\x0C', '\x1B', '\x1F', '\t', '\x00'};
 
@@ -84,7 +84,8 @@ std::string toUtf16LittleEndian(const std::string& utf8)
 int main(int argc, char* argv[])
 {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: quillmend-generate-export utf8|macroman|clean|dirty|utf16|stray SIZE_MIB OUTPUT\n");
+        std::fprintf(stderr,
+                     "usage: quillmend-generate-export utf8|macroman|clean|dirty|utf16|stray SIZE_MIB OUTPUT\n");
         return 64;
     }
     const std::string variant = argv[1];

@@ -40,7 +40,7 @@ int main(int argc, char* argv[])
     std::FILE* file = std::fopen(argv[1], "rb");
     if (file == nullptr)
         return 2;
-    xmlSAXHandler handler {};
+    xmlSAXHandler handler{};
     handler.initialized = XML_SAX2_MAGIC;
     handler.startElementNs = started;
     handler.endElementNs = ended;

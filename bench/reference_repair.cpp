@@ -60,8 +60,8 @@ std::string toUtf8(const char* encoding, const std::string& bytes)
         const std::size_t length = std::min(kSlice, bytes.size() - from);
         std::string out(length * 3 + 16, '\0');
         UErrorCode status = U_ZERO_ERROR;
-        const int32_t written = ucnv_convert("UTF-8", encoding, out.data(), int32_t(out.size()),
-                                             bytes.data() + from, int32_t(length), &status);
+        const int32_t written = ucnv_convert("UTF-8", encoding, out.data(), int32_t(out.size()), bytes.data() + from,
+                                             int32_t(length), &status);
         result.append(out, 0, std::size_t(written));
     }
     return result;

@@ -120,8 +120,7 @@ int CommandLineTool::run(const QList<platform::NativeName>& arguments)
             printLine(m_out, QStringLiteral("quillmend-cli ") + QLatin1String(kShortVersion));
             return kExitOk;
         } else {
-            printLine(m_err, QStringLiteral("quillmend-cli: unknown option ")
-                                 + given.toEscapedText());
+            printLine(m_err, QStringLiteral("quillmend-cli: unknown option ") + given.toEscapedText());
             std::fputs(kUsage, m_err);
             return kExitUsage;
         }
@@ -139,7 +138,8 @@ int CommandLineTool::run(const QList<platform::NativeName>& arguments)
 
     int status = kExitOk;
     for (const platform::NativeName& file : files) {
-        const int fileStatus = checkOnly ? check(file, anyFile, preserveTabs, json) : repair(file, anyFile, preserveTabs);
+        const int fileStatus
+            = checkOnly ? check(file, anyFile, preserveTabs, json) : repair(file, anyFile, preserveTabs);
         if (strength(fileStatus) > strength(status))
             status = fileStatus;
     }
@@ -153,8 +153,7 @@ int CommandLineTool::repair(const platform::NativeName& path, bool anyFile, bool
     PrintingSink sink(printForFile);
     int status = kExitError;
     const std::optional<QString> failure = failureOf([&] {
-        const engine::RequestOutcome outcome
-            = engine::DoIt(platform::FileRef(path), anyFile, preserveTabs, sink);
+        const engine::RequestOutcome outcome = engine::DoIt(platform::FileRef(path), anyFile, preserveTabs, sink);
         if (outcome.kind != engine::RequestOutcome::Kind::Ran) {
             status = kExitRefused;
             return;

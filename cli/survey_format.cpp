@@ -40,7 +40,7 @@ QString resultText(const SurveyReport& report)
 QString ControlCharacterName(int code)
 {
     static const char* const kNames[32] = {
-        "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS", "HT", "LF",  "VT", "FF", "CR", "SO", "SI",
+        "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "HT", "LF",  "VT",  "FF", "CR", "SO", "SI",
         "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB", "CAN", "EM", "SUB", "ESC", "FS", "GS", "RS", "US",
     };
     return code >= 0 && code < 32 ? QString::fromLatin1(kNames[code]) : QString();
@@ -57,9 +57,9 @@ QString SurveyAsText(const platform::NativeName& path, const SurveyReport& repor
         add(QStringLiteral("a repair would give"), resultText(report));
         return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
     }
-    add(QStringLiteral("encoding"), report.strayBytesAsMacRoman
-            ? report.encoding + QStringLiteral(", with stray bytes read as Mac Roman")
-            : report.encoding);
+    add(QStringLiteral("encoding"),
+        report.strayBytesAsMacRoman ? report.encoding + QStringLiteral(", with stray bytes read as Mac Roman")
+                                    : report.encoding);
     add(QStringLiteral("full-export marker"),
         report.fullExportMarker ? QStringLiteral("present") : QStringLiteral("missing"));
     add(QStringLiteral("control characters to remove"), QString::number(report.controlCharacterCount()));
@@ -99,7 +99,8 @@ QByteArray SurveyAsJson(const platform::NativeName& path, const SurveyReport& re
         for (const SurveyReport::ControlCharacter& control : report.controlCharacters) {
             QJsonArray places;
             for (const SurveyReport::Place& place : control.firstPlaces)
-                places.append(QJsonObject{{QLatin1String("line"), place.line}, {QLatin1String("column"), place.column}});
+                places.append(
+                    QJsonObject{{QLatin1String("line"), place.line}, {QLatin1String("column"), place.column}});
             controls.append(QJsonObject{
                 {QLatin1String("code"), control.code},
                 {QLatin1String("name"), ControlCharacterName(control.code)},

@@ -1,8 +1,8 @@
 #include "engine/decoded_text_reader.h"
 
+#include "platform/files/file_ref.h"
 #include "platform/text/encoding_service.h"
 #include "platform/text/encodings.h"
-#include "platform/files/file_ref.h"
 #include "platform/text/utf8.h"
 
 #include <utility>

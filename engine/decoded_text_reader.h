@@ -3,8 +3,8 @@
 #include "engine/text_decoding.h"
 #include "engine/yield_callback.h"
 #include "platform/files/file_reader.h"
-#include "platform/text/stream_decoder.h"
 #include "platform/files/utf8_slice_reader.h"
+#include "platform/text/stream_decoder.h"
 
 #include <QByteArray>
 

@@ -3,9 +3,9 @@
 #include "engine/decoded_text_reader.h"
 #include "engine/kept_copy_name.h"
 #include "engine/text_survey.h"
-#include "platform/text/encodings.h"
 #include "platform/files/file_reader.h"
 #include "platform/files/file_replacer.h"
+#include "platform/text/encodings.h"
 
 namespace quillmend::engine {
 

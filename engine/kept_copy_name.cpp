@@ -41,7 +41,8 @@ platform::FileReplacer::KeptCopyNamer namerFor(const platform::FileRef& target, 
         const qsizetype base = dot < 0 ? name.size() : dot;
         const qsizetype over = kept.size() - limit;
         if (over > 0 && shorten && over < base)
-            kept = KeptCopyName(name.leftWhole(base - over) + name.mid(base), anyFile, attempt + skipped).storedSpelling();
+            kept = KeptCopyName(name.leftWhole(base - over) + name.mid(base), anyFile, attempt + skipped)
+                       .storedSpelling();
         if (kept.size() > limit)
             throw platform::FileError(folder.child(kept).path(),
                                       QStringLiteral("the name for a copy of the original would be too long"));

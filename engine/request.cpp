@@ -1,6 +1,5 @@
 #include "engine/request.h"
 
-
 namespace quillmend::engine {
 
 namespace {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/repair_pass.h"
-#include "engine/result_code.h"
 #include "engine/request_sink.h"
+#include "engine/result_code.h"
 #include "engine/yield_callback.h"
 #include "platform/files/file_ref.h"
 
@@ -23,9 +23,9 @@ enum class Refusal {
 /// How a repair request ended.
 struct RequestOutcome {
     enum class Kind {
-        NoFile,  ///< no file was given; nothing happened
+        NoFile, ///< no file was given; nothing happened
         Refused, ///< refused with a message, for `refusal`
-        Ran,     ///< the repair pass ran and returned `code`
+        Ran, ///< the repair pass ran and returned `code`
     };
     Kind kind = Kind::NoFile;
     std::optional<Refusal> refusal;
@@ -38,7 +38,7 @@ struct RequestOutcome {
 
 /// The repair pass as DoIt calls it; FNProcessTheFile unless a test supplies another.
 using RepairPass = std::function<RepairOutcome(const std::optional<platform::FileRef>& file, bool anyFile,
-                                            bool removeTabs, const YieldCallback& yield)>;
+                                               bool removeTabs, const YieldCallback& yield)>;
 
 /// What DoIt would refuse `file` for, checked in DoIt's order; nothing when it
 /// would go on to repair it. Throws platform::FileError when the file cannot
@@ -69,7 +69,6 @@ QStringList StatusTexts();
 /// or of the file queries (a file that does not exist) pass to the caller as
 /// thrown errors.
 RequestOutcome DoIt(const std::optional<platform::FileRef>& file, bool anyFileChecked, bool preserveTabsChecked,
-                    RequestSink& sink, const YieldCallback& yield = {},
-                    const RepairPass& pass = {});
+                    RequestSink& sink, const YieldCallback& yield = {}, const RepairPass& pass = {});
 
 } // namespace quillmend::engine

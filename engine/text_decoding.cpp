@@ -17,8 +17,8 @@ namespace {
 
 // The encodings tried after UTF-8, in their order.
 const TextEncoding* const kLaterCandidates[] = {
-    &Encodings::MacRoman, &Encodings::WindowsLatin1, &Encodings::DOSLatin1,
-    &Encodings::DOSLatinUS, &Encodings::ASCII, &Encodings::UTF16,
+    &Encodings::MacRoman,   &Encodings::WindowsLatin1, &Encodings::DOSLatin1,
+    &Encodings::DOSLatinUS, &Encodings::ASCII,         &Encodings::UTF16,
 };
 
 } // namespace

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <functional>
 
-
 namespace quillmend::engine {
 
 namespace {

@@ -66,7 +66,6 @@ struct TextChanges {
 /// Repairs the UTF-8 `text` in place: removes its control characters, then
 /// rewrites its AppStamp entries unless `anyFile`, then, when the text is the
 /// start of a file (`atStart`), makes its XML declaration say UTF-8.
-TextChanges RepairText(QByteArray& text, bool anyFile, bool removeTabs, bool atStart,
-                       const YieldCallback& yield = {});
+TextChanges RepairText(QByteArray& text, bool anyFile, bool removeTabs, bool atStart, const YieldCallback& yield = {});
 
 } // namespace quillmend::engine

@@ -49,10 +49,10 @@ private:
     FullExportWatch m_fullExport;
     qint64 m_appStamps = 0;
     bool m_declarationChanges = false;
-    std::array<SurveyReport::ControlCharacter, 32> m_controls {};
+    std::array<SurveyReport::ControlCharacter, 32> m_controls{};
     TextPlace m_next; // the place of the next character
     XmlCheck m_xml;
-    QByteArray m_work;       // the end of the text so far, as repaired, then the next piece
+    QByteArray m_work; // the end of the text so far, as repaired, then the next piece
 };
 
 } // namespace quillmend::engine

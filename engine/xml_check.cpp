@@ -103,7 +103,7 @@ private:
     // local name), which live as long as the parser.
     std::vector<std::pair<const xmlChar*, const xmlChar*>> m_open;
     QString m_root;
-    bool m_atEnd = false;   // libxml2 has been told that the text ends
+    bool m_atEnd = false; // libxml2 has been told that the text ends
     bool m_stopped = false; // ... because the check was given up
     std::optional<Found> m_found;
     TextPlace m_nextPlace; // of the next piece added, on the adding thread
@@ -112,14 +112,14 @@ private:
     // in them only.
     std::deque<TextPiece> m_kept;
     qint64 m_keptFrom = 0;
-    qint64 m_given = 0;          // bytes taken from the queue
-    qsizetype m_handedOut = 0;   // bytes of the last kept piece handed to libxml2
+    qint64 m_given = 0; // bytes taken from the queue
+    qsizetype m_handedOut = 0; // bytes of the last kept piece handed to libxml2
     std::optional<XmlError> m_error;
 };
 
 void XmlCheck::Reading::read()
 {
-    xmlSAXHandler handler {};
+    xmlSAXHandler handler{};
     handler.initialized = XML_SAX2_MAGIC;
     handler.startElementNs = started;
     handler.endElementNs = ended;
@@ -228,7 +228,8 @@ XmlError XmlCheck::Reading::describe(const Found& found)
     for (const TextPiece& piece : m_kept) {
         if (offset < pieceFrom + piece.bytes.size() || &piece == &m_kept.back()) {
             place = piece.from;
-            place.advance(QByteArrayView(piece.bytes).first(std::clamp<qint64>(offset - pieceFrom, 0, piece.bytes.size())));
+            place.advance(
+                QByteArrayView(piece.bytes).first(std::clamp<qint64>(offset - pieceFrom, 0, piece.bytes.size())));
             break;
         }
         pieceFrom += piece.bytes.size();

@@ -1,8 +1,8 @@
 #include "shell/busy_state.h"
 
 #include <QCoreApplication>
-#include <QEvent>
 #include <QCursor>
+#include <QEvent>
 #include <QGuiApplication>
 
 namespace quillmend::shell {

@@ -19,12 +19,12 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QScopeGuard>
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollArea>
 #include <QTimer>
@@ -111,15 +111,16 @@ void Window1::CreateControls(QWidget* content)
     QFont bold = m_resultsLabel->font();
     bold.setBold(true);
     m_resultsLabel->setFont(bold);
-    m_notJustVWBtn = makeCheckBox(content, "NotJustVWBtn", QStringLiteral("Use on any file, not just Vectorworks .xml files"),
-                                  QRect(150, 217, 430, 20));
+    m_notJustVWBtn
+        = makeCheckBox(content, "NotJustVWBtn", QStringLiteral("Use on any file, not just Vectorworks .xml files"),
+                       QRect(150, 217, 430, 20));
     auto* options = new GroupLabel(content);
-    m_label1 = makeLabel(content, "Label1", QStringLiteral("OPTIONS:"), QRect(20, 217, 100, 20), Qt::black, false,
-                         options);
-    m_preserveTabsBtn = makeCheckBox(content, "PreserveTabsBtn", QStringLiteral("Preserve tab characters"),
-                                     QRect(150, 249, 430, 20));
-    m_label2 = makeLabel(content, "Label2", QString::fromUtf8(kOptionsExplained), QRect(20, 281, 560, 47), Qt::black,
-                         true);
+    m_label1
+        = makeLabel(content, "Label1", QStringLiteral("OPTIONS:"), QRect(20, 217, 100, 20), Qt::black, false, options);
+    m_preserveTabsBtn
+        = makeCheckBox(content, "PreserveTabsBtn", QStringLiteral("Preserve tab characters"), QRect(150, 249, 430, 20));
+    m_label2
+        = makeLabel(content, "Label2", QString::fromUtf8(kOptionsExplained), QRect(20, 281, 560, 47), Qt::black, true);
     options->setLabelledControls({m_notJustVWBtn, m_preserveTabsBtn});
 }
 
@@ -132,8 +133,10 @@ void Window1::fitToTextAndScreen()
         const QFontMetrics metrics(m_resultsLabel->font());
         int needed = 0;
         for (const QString& text : engine::StatusTexts())
-            needed = std::max(needed, metrics.boundingRect(QRect(0, 0, width, QWIDGETSIZE_MAX),
-                                                           Qt::AlignLeft | Qt::TextWordWrap, text).height());
+            needed = std::max(
+                needed,
+                metrics.boundingRect(QRect(0, 0, width, QWIDGETSIZE_MAX), Qt::AlignLeft | Qt::TextWordWrap, text)
+                    .height());
         return needed;
     };
     const QSize content = FitToText(m_content, kDesignedContent, neededHeight);
@@ -146,7 +149,8 @@ void Window1::fitToTextAndScreen()
 void Window1::AddMenuHandlers()
 {
     const MainMenuBar* menuBar = MainMenuBar::instance();
-    connect(menuBar->item(QStringLiteral("FileOpenItem")), &QAction::triggered, this, [this] { FileOpenItem_Action(); });
+    connect(menuBar->item(QStringLiteral("FileOpenItem")), &QAction::triggered, this,
+            [this] { FileOpenItem_Action(); });
     connect(menuBar->item(QStringLiteral("AboutThisApplication")), &QAction::triggered, this,
             [this] { AboutThisApplication_Action(); });
 }
@@ -187,8 +191,8 @@ bool Window1::FileOpenItem_Action()
     if (m_repairing)
         return true;
     const FileType* type = FileType::registered(m_acceptedFileType);
-    const std::optional<QString> chosen
-        = Dialogs::current().chooseFile(this, QStringLiteral("Select an .xml file"), type ? type->nameFilter() : QString());
+    const std::optional<QString> chosen = Dialogs::current().chooseFile(this, QStringLiteral("Select an .xml file"),
+                                                                        type ? type->nameFilter() : QString());
     if (!chosen)
         return true;
     // The dialog shows names as text; the file is the one that shows so.
@@ -286,8 +290,8 @@ void Window1::repair(const platform::FileRef& file)
         // the user's clicks.
         const QScopeGuard outcome([this] { m_busy.reset(); });
         try {
-            xmlError = engine::DoIt(file, m_notJustVWBtn->isChecked(),
-                                    m_preserveTabsBtn->checkState() != Qt::Unchecked, *this, yield)
+            xmlError = engine::DoIt(file, m_notJustVWBtn->isChecked(), m_preserveTabsBtn->checkState() != Qt::Unchecked,
+                                    *this, yield)
                            .xmlError;
         } catch (const platform::FileError& error) {
             failure = error;
@@ -300,8 +304,9 @@ void Window1::repair(const platform::FileRef& file)
     if (xmlError) {
         QString note = engine::XmlNote(*xmlError);
         note[0] = note[0].toUpper();
-        ShowModalMessage(note + QStringLiteral(".\n\nMarlowbrook cannot read it as it is: export the file again from "
-                                               "Vectorworks, with a \"Full Export on Exit\"."));
+        ShowModalMessage(note
+                         + QStringLiteral(".\n\nMarlowbrook cannot read it as it is: export the file again from "
+                                          "Vectorworks, with a \"Full Export on Exit\"."));
     }
 }
 

@@ -1,8 +1,8 @@
 #include "shell/menu_bar.h"
 
-#include <QKeySequence>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QMenu>
 #include <QPointer>
 

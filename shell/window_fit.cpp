@@ -62,9 +62,8 @@ QSize FitToText(QWidget* content, const QSize& designed, const NeededHeight& nee
     // A caption wider than its control (a checkbox's, which cannot wrap)
     // widens the content; the controls that reach to the right margin widen
     // with it, so that the margin stays.
-    const auto reachesTheMargin = [&](const QRect& geometry) {
-        return geometry.right() + 1 + geometry.left() >= designed.width();
-    };
+    const auto reachesTheMargin
+        = [&](const QRect& geometry) { return geometry.right() + 1 + geometry.left() >= designed.width(); };
     int extraWidth = 0;
     for (const Control& control : controls) {
         if (!wraps(control.widget) && reachesTheMargin(control.designed))
@@ -98,8 +97,9 @@ QSize FitToText(QWidget* content, const QSize& designed, const NeededHeight& nee
 
     for (const Control& control : controls) {
         const int growth = growthAtBottom.value(control.designed.bottom());
-        control.widget->setGeometry(control.designed.left(), control.designed.top() + shiftAbove(control.designed.top()),
-                                    widthOf(control), control.designed.height() + growth);
+        control.widget->setGeometry(control.designed.left(),
+                                    control.designed.top() + shiftAbove(control.designed.top()), widthOf(control),
+                                    control.designed.height() + growth);
     }
     return {designed.width() + extraWidth, designed.height() + shiftAbove(designed.height() + 1)};
 }
@@ -169,9 +169,9 @@ void FitOnScreen(QWidget* window, QScrollArea* body, const QSize& contentSize, i
         shown.setHeight(std::min(shown.height() + bar, room.height()));
     body->setFixedSize(shown);
     body->setHorizontalScrollBarPolicy(shown.width() < contentSize.width() ? Qt::ScrollBarAsNeeded
-                                                                          : Qt::ScrollBarAlwaysOff);
+                                                                           : Qt::ScrollBarAlwaysOff);
     body->setVerticalScrollBarPolicy(shown.height() < contentSize.height() ? Qt::ScrollBarAsNeeded
-                                                                          : Qt::ScrollBarAlwaysOff);
+                                                                           : Qt::ScrollBarAlwaysOff);
     window->setFixedSize(shown + QSize(0, chrome));
     if (available.isValid()) {
         const QSize outer = window->size() + frameSize;

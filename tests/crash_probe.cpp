@@ -48,7 +48,8 @@ public:
         if (noRenameWithoutReplacing) {
             failAlways(Call::OpenUnnamed, EOPNOTSUPP);
             failAlways(Call::RenameNoReplace, ENOSYS);
-            for (const Call call : {Call::ListAttributes, Call::GetAttribute, Call::SetAttribute, Call::RemoveAttribute})
+            for (const Call call :
+                 {Call::ListAttributes, Call::GetAttribute, Call::SetAttribute, Call::RemoveAttribute})
                 failAlways(call, ENOTSUP);
         }
     }
@@ -70,7 +71,9 @@ private:
 int main(int argc, char* argv[])
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: quillmend-crash-probe N FILE [--any-file] [--no-hard-links] [--no-rename-without-replacing]\n");
+        std::fprintf(
+            stderr,
+            "usage: quillmend-crash-probe N FILE [--any-file] [--no-hard-links] [--no-rename-without-replacing]\n");
         return 64;
     }
     bool anyFile = false;
@@ -79,11 +82,12 @@ int main(int argc, char* argv[])
     for (int i = 3; i < argc; ++i) {
         anyFile = anyFile || std::strcmp(argv[i], "--any-file") == 0;
         noHardLinks = noHardLinks || std::strcmp(argv[i], "--no-hard-links") == 0;
-        noRenameWithoutReplacing = noRenameWithoutReplacing || std::strcmp(argv[i], "--no-rename-without-replacing") == 0;
+        noRenameWithoutReplacing
+            = noRenameWithoutReplacing || std::strcmp(argv[i], "--no-rename-without-replacing") == 0;
     }
     const KillingCalls calls(std::atoi(argv[1]), noHardLinks, noRenameWithoutReplacing);
-    const auto code = quillmend::engine::FNProcessTheFile(quillmend::platform::FileRef(QFile::decodeName(argv[2])),
-                                                          anyFile, true);
+    const auto code
+        = quillmend::engine::FNProcessTheFile(quillmend::platform::FileRef(QFile::decodeName(argv[2])), anyFile, true);
     std::printf("%lld\n", static_cast<long long>(code));
     return 0;
 }

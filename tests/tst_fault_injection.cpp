@@ -22,8 +22,8 @@ struct Scenario {
     bool anyFile;
     QByteArray before;
     QByteArray after;
-    Contents existing;   // entries already in the folder besides the file
-    QString keptName;    // where a successful repair keeps the former content
+    Contents existing; // entries already in the folder besides the file
+    QString keptName; // where a successful repair keeps the former content
     engine::ResultCode code = engine::kResultDone; // when no fault strikes
 };
 
@@ -95,15 +95,42 @@ private slots:
         const QList<Scenario> scenarios = {
             {"show.xml", false, dirty, clean, {}, "show (Original).xml"},
             {"show.xml", false, dirty, clean, {{"show (Original).xml", "older"}}, "show (Original 2).xml"},
-            {"show.xml", true, "a\x01" "b", "ab", {}, QString()},
-            {"show", true, "a\x01" "b", "ab", {}, "show."},
-            {"show", true, "a\x01" "b", "ab", {{"show.", "older"}}, "show 2."},
+            {"show.xml",
+             true,
+             "a\x01"
+             "b",
+             "ab",
+             {},
+             QString()},
+            {"show",
+             true,
+             "a\x01"
+             "b",
+             "ab",
+             {},
+             "show."},
+            {"show",
+             true,
+             "a\x01"
+             "b",
+             "ab",
+             {{"show.", "older"}},
+             "show 2."},
             // Not UTF-8: decoded slice by slice.
-            {"legacy.xml", false, "<Action>Entire Plot</Action>Caf\x8E\x01", "<Action>Entire Plot</Action>Caf\xC3\xA9",
-             {}, "legacy (Original).xml"},
+            {"legacy.xml",
+             false,
+             "<Action>Entire Plot</Action>Caf\x8E\x01",
+             "<Action>Entire Plot</Action>Caf\xC3\xA9",
+             {},
+             "legacy (Original).xml"},
             // Nothing to write in the end: told so, whatever fails on the way.
             {"clean.xml", false, clean, clean, {}, QString(), engine::kResultUnchanged},
-            {"partial.xml", false, "<AppStamp>Vectorworks</AppStamp>\x01", QByteArray(), {}, QString(),
+            {"partial.xml",
+             false,
+             "<AppStamp>Vectorworks</AppStamp>\x01",
+             QByteArray(),
+             {},
+             QString(),
              engine::kResultNotFullExport},
         };
         const QList<std::pair<int, const char*>> errors = {
@@ -159,8 +186,15 @@ private slots:
             always.insert(Call::RenameNoReplace, ENOSYS);
             always.insert(Call::OpenUnnamed, EOPNOTSUPP);
         }
-        const Scenario s = anyFile ? Scenario{"show.xml", true, "a\x01" "b", "ab", {}, QString()}
-                                   : Scenario{"show.xml", false, sampleExport(), repairedSampleExport(), {}, "show (Original).xml"};
+        const Scenario s = anyFile
+            ? Scenario{"show.xml",
+                       true,
+                       "a\x01"
+                       "b",
+                       "ab",
+                       {},
+                       QString()}
+            : Scenario{"show.xml", false, sampleExport(), repairedSampleExport(), {}, "show (Original).xml"};
         int n = 0;
         bool fired = true;
         while (fired && !QTest::currentTestFailed())
@@ -191,7 +225,8 @@ private slots:
         injector.failAlways(Call(call), error);
         // The last step a rename, as on Windows and FAT, where no two names swap.
         injector.failAlways(Call::Exchange, ENOSYS);
-        const engine::RepairOutcome outcome = engine::RepairTheFile(platform::FileRef(dir.filePath("show.xml")), false, true);
+        const engine::RepairOutcome outcome
+            = engine::RepairTheFile(platform::FileRef(dir.filePath("show.xml")), false, true);
         QCOMPARE(outcome.code, engine::kResultError);
         QCOMPARE(outcome.reason, reason);
         QCOMPARE(readFile(dir.filePath("show.xml")), sampleExport());
@@ -209,12 +244,10 @@ private slots:
                    injector.failAlways(Call::Exchange, ENOSYS);
                })
             << Call::Rename;
-        QTest::newRow("short writes, copying the original")
-            << Arrange([](FaultInjector& injector) {
-                   injector.limitWrites(7);
-                   injector.failAlways(Call::Link, EPERM);
-               })
-            << Call::Write;
+        QTest::newRow("short writes, copying the original") << Arrange([](FaultInjector& injector) {
+            injector.limitWrites(7);
+            injector.failAlways(Call::Link, EPERM);
+        }) << Call::Write;
         QTest::newRow("early writeback refused (it is advice)")
             << Arrange([](FaultInjector& injector) { injector.failAlways(Call::StartWriteback, EINVAL); })
             << Call::StartWriteback;

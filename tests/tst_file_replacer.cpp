@@ -36,7 +36,6 @@ namespace {
 
 using Faults = QList<QPair<int, int>>; // kind of system call, errno
 
-
 } // namespace
 
 class FileReplacerTest : public FolderSuite {
@@ -87,10 +86,9 @@ private slots:
         QTest::addColumn<bool>("attributesKept");
         const auto fails = [](Call call, int error) { return Faults{{int(call), error}}; };
         QTest::newRow("all kept") << 0644u << Faults{} << 4322u << 0664u << true;
-        QTest::newRow("attributes refused") << 0644u << fails(Call::SetAttribute, EOPNOTSUPP) << 4322u << 0644u
-                                            << false;
-        QTest::newRow("attributes unreadable") << 0644u << fails(Call::GetAttribute, EPERM) << 4322u << 0644u
-                                               << false;
+        QTest::newRow("attributes refused")
+            << 0644u << fails(Call::SetAttribute, EOPNOTSUPP) << 4322u << 0644u << false;
+        QTest::newRow("attributes unreadable") << 0644u << fails(Call::GetAttribute, EPERM) << 4322u << 0644u << false;
         QTest::newRow("group not kept") << 0640u << fails(Call::Fchown, EPERM) << 0u << 0600u << true;
         QTest::newRow("no owners, no modes (FAT)")
             << 0640u << fails(Call::Fchown, ENOSYS) + fails(Call::Fchmod, ENOSYS) << 0u << 0600u << true;
@@ -118,8 +116,10 @@ private slots:
         QVERIFY(::chmod(file.constData(), mode) == 0);
         const bool withList = mode == 0644;
         if (::setxattr(file.constData(), "user.note", "hello", 5, 0) != 0
-            || (withList && ::setxattr(file.constData(), "system.posix_acl_access", accessList.constData(),
-                                       std::size_t(accessList.size()), 0) != 0))
+            || (withList
+                && ::setxattr(file.constData(), "system.posix_acl_access", accessList.constData(),
+                              std::size_t(accessList.size()), 0)
+                    != 0))
             QSKIP("this file system keeps no extended attributes or access lists");
 
         {
@@ -139,8 +139,7 @@ private slots:
         QCOMPARE(listSize > 0 ? QByteArray(value, int(listSize)) : QByteArray(),
                  withList && attributesKept ? accessList : QByteArray());
         // The kept copy is the original itself, with everything.
-        QVERIFY(::getxattr(QFile::encodeName(path("show (Original).xml")).constData(), "user.note", value,
-                           sizeof value)
+        QVERIFY(::getxattr(QFile::encodeName(path("show (Original).xml")).constData(), "user.note", value, sizeof value)
                 == 5);
 #endif
     }
@@ -194,7 +193,8 @@ private slots:
         const QDateTime wholeSecond = QDateTime::fromSecsSinceEpoch(1767225600, Qt::UTC);
         const auto setTime = [&] {
             QFile file(path("show.xml"));
-            QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(wholeSecond, QFileDevice::FileModificationTime));
+            QVERIFY(file.open(QIODevice::ReadWrite)
+                    && file.setFileTime(wholeSecond, QFileDevice::FileModificationTime));
         };
         setTime();
         QByteArray newer = kDirty;
@@ -264,13 +264,21 @@ private slots:
         };
         // After every check, as the repaired file is swapped into its place.
         if (how == "last")
-            injector.runBefore(Call::Exchange, [&] { how = "rename"; replace(); });
+            injector.runBefore(Call::Exchange, [&] {
+                how = "rename";
+                replace();
+            });
         QCOMPARE(repair(path("show.xml"), false, true, how == "last" ? std::function<void()>() : replace),
                  engine::kResultError);
         QVERIFY(replaced);
         QCOMPARE(folderContents(m_dir.path()),
-                 how == "rename" ? (Contents{{"show.xml", newer}, {"away", {}}})
-                                 : (Contents{{"show.xml", kDirty}, {"newer.xml", newer}, {"away", {}}}));
+                 how == "rename" ? (Contents{{"show.xml", newer},
+                                             { "away",
+                                               {} }})
+                                 : (Contents{{"show.xml", kDirty},
+                                             {"newer.xml", newer},
+                                             { "away",
+                                               {} }}));
     }
 
     // What a killed repair left goes; nothing else does, whatever its name,
@@ -286,27 +294,51 @@ private slots:
         QTest::addColumn<Contents>("after");
         QTest::addColumn<bool>("marks"); // whether the file system holds extended attributes
         const QString temporaryForm = ".quillmend-abcdefghij.tmp";
-        QTest::newRow("a killed repair's leftover") << "show.xml" << kDirty << "show.xml" << false << Contents()
-                                                    << engine::kResultDone
-                                                    << Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}} << true;
+        QTest::newRow("a killed repair's leftover")
+            << "show.xml" << kDirty << "show.xml" << false << Contents() << engine::kResultDone
+            << Contents{{"show.xml", kClean},
+                        { "show (Original).xml",
+                          kDirty }}
+            << true;
         // FAT and exFAT: the name records its maker.
-        QTest::newRow("a killed repair's leftover, no marks") << "show.xml" << kDirty << "show.xml" << false << Contents()
-                                                              << engine::kResultDone
-                                                              << Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}}
-                                                              << false;
+        QTest::newRow("a killed repair's leftover, no marks")
+            << "show.xml" << kDirty << "show.xml" << false << Contents() << engine::kResultDone
+            << Contents{{"show.xml", kClean},
+                        { "show (Original).xml",
+                          kDirty }}
+            << false;
         QTest::newRow("the user's file of that form, beside a refusal")
-            << "notexport.xml" << QByteArray("<a>\x01</a>") << "notexport.xml" << false
-            << Contents{{".quillmend-mynotes123.tmp", "my notes"}} << engine::kResultNotFullExport
-            << Contents{{"notexport.xml", "<a>\x01</a>"}, {".quillmend-mynotes123.tmp", "my notes"}} << true;
+            << "notexport.xml" << QByteArray("<a>\x01</a>") << "notexport.xml" << false << Contents{{
+                   ".quillmend-mynotes123.tmp",
+                   "my notes"
+               }}
+            << engine::kResultNotFullExport
+            << Contents{{"notexport.xml", "<a>\x01</a>"},
+                        { ".quillmend-mynotes123.tmp",
+                          "my notes" }}
+            << true;
         QTest::newRow("the file repaired has that form")
             << temporaryForm << kDirty << temporaryForm << false << Contents() << engine::kResultDone
-            << Contents{{temporaryForm, kClean}, {".quillmend-abcdefghij (Original).tmp", kDirty}} << true;
+            << Contents{{temporaryForm, kClean},
+                        { ".quillmend-abcdefghij (Original).tmp",
+                          kDirty }}
+            << true;
         QTest::newRow("the file repaired has that form, through a link")
             << temporaryForm << kDirty << "show-link.xml" << false << Contents() << engine::kResultDone
-            << Contents{{temporaryForm, kClean}, {"show-link.xml", kClean}, {".quillmend-abcdefghij (Original).tmp", kDirty}} << true;
+            << Contents{{temporaryForm, kClean},
+                        {"show-link.xml", kClean},
+                        { ".quillmend-abcdefghij (Original).tmp",
+                          kDirty }}
+            << true;
         QTest::newRow("the file repaired has that form, any file")
-            << temporaryForm << QByteArray("a\x01" "b") << temporaryForm << true << Contents() << engine::kResultDone
-            << Contents{{temporaryForm, "ab"}} << true;
+            << temporaryForm
+            << QByteArray("a\x01"
+                          "b")
+            << temporaryForm << true << Contents() << engine::kResultDone << Contents{{
+                   temporaryForm,
+                   "ab"
+               }}
+            << true;
     }
 
     void onlyProvenStraysAreRemoved()
@@ -320,7 +352,8 @@ private slots:
         QFETCH(Contents, after);
         QFETCH(bool, marks);
         const auto noMarks = [marks](FaultInjector& injector) {
-            for (const Call call : {Call::GetAttribute, Call::SetAttribute, Call::ListAttributes, Call::RemoveAttribute}) {
+            for (const Call call :
+                 {Call::GetAttribute, Call::SetAttribute, Call::ListAttributes, Call::RemoveAttribute}) {
                 if (!marks)
                     injector.failAlways(call, EOPNOTSUPP);
             }
@@ -370,7 +403,7 @@ private slots:
         writeFile(path("show.xml"), kDirty);
         const int status = waitStatusOfChild([&] {
             ::signal(signal, SIG_DFL); // not the test harness's report
-            FaultInjector injector;    // a temporary file with a name, as on FAT
+            FaultInjector injector; // a temporary file with a name, as on FAT
             injector.failAlways(Call::OpenUnnamed, EOPNOTSUPP);
             const auto interrupt = [signal] { ::raise(signal); };
             if (moment == "kept")
@@ -381,9 +414,13 @@ private slots:
         });
         QVERIFY(WIFSIGNALED(status));
         QCOMPARE(WTERMSIG(status), signal);
-        QCOMPARE(folderContents(m_dir.path()), moment == "last"
-                                                   ? (Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}})
-                                                   : (Contents{{"show.xml", kDirty}}));
+        QCOMPARE(folderContents(m_dir.path()),
+                 moment == "last" ? (Contents{{"show.xml", kClean},
+                                              { "show (Original).xml",
+                                                kDirty }})
+                                  : (Contents{
+                                      { "show.xml",
+                                        kDirty }}));
     }
 
     // A folder whose default access list would give others access gives the
@@ -401,8 +438,9 @@ private slots:
         QVERIFY(::chmod(QFile::encodeName(path("d/s.xml")).constData(), 0640) == 0);
         QCOMPARE(repair(path("d/s.xml")), engine::kResultDone);
         char list[256];
-        QCOMPARE(::getxattr(QFile::encodeName(path("d/s.xml")).constData(), "system.posix_acl_access", list, sizeof list),
-                 ssize_t(-1));
+        QCOMPARE(
+            ::getxattr(QFile::encodeName(path("d/s.xml")).constData(), "system.posix_acl_access", list, sizeof list),
+            ssize_t(-1));
         QCOMPARE(errno, ENODATA);
         struct stat status {};
         QVERIFY(::stat(QFile::encodeName(path("d/s.xml")).constData(), &status) == 0);
@@ -426,7 +464,7 @@ private slots:
         QCOMPARE(cli.exitCode(), 1);
         QVERIFY(cli.readAllStandardOutput().contains("You don't have write permission for this file"));
         QCOMPARE(code, engine::kResultError);
-        QCOMPARE(after, (Contents{{"show.xml", kDirty}}));
+        QCOMPARE(after, (Contents{{ "show.xml", kDirty }}));
     }
 #endif
 };

@@ -17,10 +17,14 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("kept");
-        QTest::newRow("spaces") << "my show.xml" << "my show (Original).xml";
-        QTest::newRow("quotes") << "it's \"the\" show.xml" << "it's \"the\" show (Original).xml";
-        QTest::newRow("newline") << "two\nlines.xml" << "two\nlines (Original).xml";
-        QTest::newRow("leading dash") << "-rf.xml" << "-rf (Original).xml";
+        QTest::newRow("spaces") << "my show.xml"
+                                << "my show (Original).xml";
+        QTest::newRow("quotes") << "it's \"the\" show.xml"
+                                << "it's \"the\" show (Original).xml";
+        QTest::newRow("newline") << "two\nlines.xml"
+                                 << "two\nlines (Original).xml";
+        QTest::newRow("leading dash") << "-rf.xml"
+                                      << "-rf (Original).xml";
         QTest::newRow("non-ASCII") << QString::fromUtf8("B\xC3\xBChne \xE2\x80\x93 Plan.xml")
                                    << QString::fromUtf8("B\xC3\xBChne \xE2\x80\x93 Plan (Original).xml");
         QTest::newRow("long") << QString(200, 'a') + ".xml" << QString(200, 'a') + " (Original).xml";

@@ -18,7 +18,6 @@ using namespace quillmend::tests;
 
 namespace {
 
-
 // A handle as another program (the CAD program, a scanner, a sync client)
 // holds one: reading, and sharing reading only, so that the file can be
 // neither written nor renamed nor deleted while it is open.
@@ -42,8 +41,8 @@ private slots:
         QTest::addColumn<QString>("kept");
         QTest::newRow("accented") << QStringLiteral("Café résumé.xml") << QStringLiteral("Café résumé (Original).xml");
         QTest::newRow("Japanese") << QStringLiteral("図面.xml") << QStringLiteral("図面 (Original).xml");
-        QTest::newRow("emoji, a surrogate pair") << QStringLiteral("plot \U0001F3AD.xml")
-                                                 << QStringLiteral("plot \U0001F3AD (Original).xml");
+        QTest::newRow("emoji, a surrogate pair")
+            << QStringLiteral("plot \U0001F3AD.xml") << QStringLiteral("plot \U0001F3AD (Original).xml");
     }
     void namesBeyondTheCodePage()
     {
@@ -127,9 +126,8 @@ private slots:
         writeFile(m_dir.filePath(own), "on its way to an old name");
         writeFile(m_dir.filePath("show.xml"), kDirty);
         QCOMPARE(repair(m_dir.filePath("show.xml")), engine::kResultDone);
-        QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", kClean},
-                                                         {"show (Original).xml", kDirty},
-                                                         {own, "on its way to an old name"}}));
+        QCOMPARE(folderContents(m_dir.path()),
+                 (Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}, {own, "on its way to an old name"}}));
     }
 
     // Devices, wherever they are named, and names that Windows cannot hold

@@ -91,12 +91,14 @@ private slots:
             << "cut.xml: Done! Click back on Vectorworks and let it process the .xml file.\n"
                "cut.xml: note: the repaired file is still not well-formed XML at line 4 column 68: the file ends "
                "inside <Purpose>: the export is incomplete, export it again\n";
-        QTest::newRow("not a full export") << QStringList{"partial.xml"} << 1
-                                           << "partial.xml: The file is not a 'full export on exit', please try again.\n";
+        QTest::newRow("not a full export")
+            << QStringList{"partial.xml"} << 1
+            << "partial.xml: The file is not a 'full export on exit', please try again.\n";
         QTest::newRow("empty") << QStringList{"empty.xml"} << 1
                                << "empty.xml: The file is empty, it cannot be repaired.\n";
-        QTest::newRow("read-only") << QStringList{"readonly.xml"} << 1
-                                   << "readonly.xml: You don't have write permission for this file, it cannot be repaired.\n";
+        QTest::newRow("read-only")
+            << QStringList{"readonly.xml"} << 1
+            << "readonly.xml: You don't have write permission for this file, it cannot be repaired.\n";
         QTest::newRow("folder") << QStringList{"folder.xml"} << 2
                                 << "folder.xml: Sorry! An error occurred. (it is a folder, not a file)\n";
 #ifndef Q_OS_WIN
@@ -104,14 +106,16 @@ private slots:
                               << "fifo.xml: Sorry! An error occurred. (it is not a regular file)\n";
 #endif
         QTest::newRow("missing") << QStringList{"missing.xml"} << 2 << QString();
-        QTest::newRow("refused and failed") << QStringList{"empty.xml", "folder.xml", "dirty.xml"} << 2
-                                            << "empty.xml: The file is empty, it cannot be repaired.\n"
-                                               "folder.xml: Sorry! An error occurred. (it is a folder, not a file)\n"
-                                               "dirty.xml: Done! Click back on Vectorworks and let it process the .xml file.\n";
+        QTest::newRow("refused and failed")
+            << QStringList{"empty.xml", "folder.xml", "dirty.xml"} << 2
+            << "empty.xml: The file is empty, it cannot be repaired.\n"
+               "folder.xml: Sorry! An error occurred. (it is a folder, not a file)\n"
+               "dirty.xml: Done! Click back on Vectorworks and let it process the .xml file.\n";
         QTest::newRow("any file") << QStringList{"--any-file", "partial.xml"} << 0
                                   << "partial.xml: Done! Click back on Vectorworks and let it process the .xml file.\n";
-        QTest::newRow("leading dash after --") << QStringList{"--", "-dash.xml"} << 0
-                                               << "-dash.xml: Done! Click back on Vectorworks and let it process the .xml file.\n";
+        QTest::newRow("leading dash after --")
+            << QStringList{"--", "-dash.xml"} << 0
+            << "-dash.xml: Done! Click back on Vectorworks and let it process the .xml file.\n";
         QTest::newRow("no file") << QStringList{"--any-file"} << 64 << QString();
         QTest::newRow("unknown option") << QStringList{"--frobnicate", "dirty.xml"} << 64 << QString();
     }
@@ -172,10 +176,10 @@ private slots:
         QTest::newRow("read-only") << QStringList{"--check", "readonly.xml"} << 1 << QString();
         QTest::newRow("folder") << QStringList{"--check", "folder.xml"} << 2 << QString();
         QTest::newRow("missing") << QStringList{"--check", "missing.xml"} << 2 << QString();
-        QTest::newRow("refusal outweighs a repair") << QStringList{"--check", "dirty.xml", "partial.xml"} << 1
-                                                    << QString();
-        QTest::newRow("error outweighs all") << QStringList{"--check", "folder.xml", "empty.xml", "dirty.xml"} << 2
-                                             << QString();
+        QTest::newRow("refusal outweighs a repair")
+            << QStringList{"--check", "dirty.xml", "partial.xml"} << 1 << QString();
+        QTest::newRow("error outweighs all")
+            << QStringList{"--check", "folder.xml", "empty.xml", "dirty.xml"} << 2 << QString();
         QTest::newRow("any file") << QStringList{"--check", "--any-file", "partial.xml"} << 3 << QString();
         QTest::newRow("json alone") << QStringList{"--json", "dirty.xml"} << 64 << QString();
     }
@@ -201,16 +205,18 @@ private slots:
         QTemporaryDir dir;
         makeFixtures(dir);
         writeFile(dir.filePath("dirty (Original).xml"), "an earlier original");
-        const Run result = run({"--check", "--json", "dirty.xml", "readonly.xml", "missing.xml", "cut.xml"}, dir.path());
+        const Run result
+            = run({"--check", "--json", "dirty.xml", "readonly.xml", "missing.xml", "cut.xml"}, dir.path());
         QCOMPARE(result.exitCode, 2);
         const QStringList lines = result.out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 4);
         const QJsonObject cut = QJsonDocument::fromJson(lines[3].toUtf8()).object();
         QCOMPARE(cut["wellFormed"].toBool(true), false);
-        QCOMPARE(cut["xmlError"].toObject(),
-                 (QJsonObject{{"line", 4},
-                              {"column", 68},
-                              {"reason", "the file ends inside <Purpose>: the export is incomplete, export it again"}}));
+        QCOMPARE(
+            cut["xmlError"].toObject(),
+            (QJsonObject{{"line", 4},
+                         {"column", 68},
+                         {"reason", "the file ends inside <Purpose>: the export is incomplete, export it again"}}));
 
         const QJsonObject dirty = QJsonDocument::fromJson(lines[0].toUtf8()).object();
         QCOMPARE(dirty["file"].toString(), "dirty.xml");
@@ -244,20 +250,23 @@ private slots:
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
         QTest::addColumn<QByteArrayList>("repaired");
-        QTest::newRow("not UTF-8") << QByteArrayList{"bad\xFF.xml"} << 0
-                                   << "bad\\xFF.xml: Done! Click back on Vectorworks and let it process the .xml file.\n"
-                                   << "" << QByteArrayList{"bad\xFF.xml"};
+        QTest::newRow("not UTF-8")
+            << QByteArrayList{"bad\xFF.xml"} << 0
+            << "bad\\xFF.xml: Done! Click back on Vectorworks and let it process the .xml file.\n"
+            << "" << QByteArrayList{"bad\xFF.xml"};
         QTest::newRow("folder, not UTF-8") << QByteArrayList{"dir\xFF.xml"} << 2
                                            << "dir\\xFF.xml: Sorry! An error occurred. (it is a folder, not a file)\n"
                                            << "" << QByteArrayList{};
-        QTest::newRow("escape sequence") << QByteArrayList{"esc\x1B[2J\\.xml"} << 0
-                                         << "esc\\x1B[2J\\\\.xml: Done! Click back on Vectorworks and let it process the .xml file.\n"
-                                         << "" << QByteArrayList{"esc\x1B[2J\\.xml"};
+        QTest::newRow("escape sequence")
+            << QByteArrayList{"esc\x1B[2J\\.xml"} << 0
+            << "esc\\x1B[2J\\\\.xml: Done! Click back on Vectorworks and let it process the .xml file.\n"
+            << "" << QByteArrayList{"esc\x1B[2J\\.xml"};
         QTest::newRow("C1 control, missing") << QByteArrayList{"c1\xC2\x9B.xml"} << 2 << ""
-                                             << "c1\\xC2\\x9B.xml: it does not exist\n" << QByteArrayList{};
+                                             << "c1\\xC2\\x9B.xml: it does not exist\n"
+                                             << QByteArrayList{};
         QTest::newRow("check, JSON") << QByteArrayList{"--check", "--json", "bad\xFF.xml"} << 3
-                                     << "626164ff2e786d6c 626164ff20284f726967696e616c292e786d6c" << ""
-                                     << QByteArrayList{};
+                                     << "626164ff2e786d6c 626164ff20284f726967696e616c292e786d6c"
+                                     << "" << QByteArrayList{};
     }
     void namesAsTheSystemSpellsThem()
     {
@@ -350,7 +359,8 @@ private slots:
             }
             for (QProcess* process : runs) {
                 QVERIFY(process->waitForFinished(60000));
-                QCOMPARE(process->readAllStandardOutput().replace("\r\n", "\n").right(30), QByteArray("let it process the .xml file.\n"));
+                QCOMPARE(process->readAllStandardOutput().replace("\r\n", "\n").right(30),
+                         QByteArray("let it process the .xml file.\n"));
                 QCOMPARE(process->exitCode(), 0);
                 delete process;
             }

@@ -12,11 +12,10 @@ void PieceQueue::give(QByteArrayView piece, const TextPlace& from)
     if (piece.isEmpty())
         return;
     // Copied before the wait: the copy is the giver's work, not the taker's.
-    TextPiece copy {piece.toByteArray(), from};
+    TextPiece copy{piece.toByteArray(), from};
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [&] {
-        return m_stopped || m_pieces.empty() || m_waitingBytes + copy.bytes.size() <= m_maxWaitingBytes;
-    });
+    m_changed.wait(
+        lock, [&] { return m_stopped || m_pieces.empty() || m_waitingBytes + copy.bytes.size() <= m_maxWaitingBytes; });
     if (m_stopped)
         return;
     m_waitingBytes += copy.bytes.size();

@@ -10,7 +10,6 @@
 
 #include <QTest>
 
-
 using namespace quillmend;
 using namespace quillmend::tests;
 using Place = engine::SurveyReport::Place;
@@ -64,29 +63,31 @@ private slots:
         const QByteArray macRomanDeclared
             = "<?xml version=\"1.0\" encoding=\"macintosh\"?>\n" + kMarker + kStamp + "Fr\x9Fhling\x01\n";
         QTest::newRow("UTF-8 export") << sampleExport() << false << true << "UTF-8" << false << done << false;
-        QTest::newRow("repaired export") << repairedSampleExport() << false << true << "UTF-8" << false << unchanged << false;
-        QTest::newRow("no marker") << QByteArray(kStamp + "\x01") << false << true << "UTF-8" << false << notExport << false;
-        QTest::newRow("marker split by a control")
-            << QByteArray("<Action>Entire\x01 Plot</Action>" + kStamp) << false << true << "UTF-8" << false << notExport
-            << false;
-        QTest::newRow("entry split by a control")
-            << QByteArray(kMarker + "<AppStamp>Vector\x1Fworks</AppStamp>") << false << true << "UTF-8" << false << done
-            << false;
-        QTest::newRow("Mac Roman, declared") << macRomanDeclared << false << true << "Mac Roman" << false << done << true;
+        QTest::newRow("repaired export") << repairedSampleExport() << false << true << "UTF-8" << false << unchanged
+                                         << false;
+        QTest::newRow("no marker") << QByteArray(kStamp + "\x01") << false << true << "UTF-8" << false << notExport
+                                   << false;
+        QTest::newRow("marker split by a control") << QByteArray("<Action>Entire\x01 Plot</Action>" + kStamp) << false
+                                                   << true << "UTF-8" << false << notExport << false;
+        QTest::newRow("entry split by a control") << QByteArray(kMarker + "<AppStamp>Vector\x1Fworks</AppStamp>")
+                                                  << false << true << "UTF-8" << false << done << false;
+        QTest::newRow("Mac Roman, declared")
+            << macRomanDeclared << false << true << "Mac Roman" << false << done << true;
         QTest::newRow("stray byte in UTF-8")
             << QByteArray(kMarker + "Fr\xC3\xBChling \x9F") << false << true << "UTF-8" << true << done << false;
-        QTest::newRow("UTF-16 export") << utf16LittleEndianWithMark(QString::fromLatin1(kMarker + kStamp) + QChar(0x1B) + QChar(0xE9))
+        QTest::newRow("UTF-16 export") << utf16LittleEndianWithMark(QString::fromLatin1(kMarker + kStamp) + QChar(0x1B)
+                                                                    + QChar(0xE9))
                                        << false << true << "UTF-16" << false << done << false;
-        QTest::newRow("UTF-16, no marker") << utf16LittleEndianWithMark("<a/>") << false << true << "UTF-16" << false << notExport
-                                           << false;
-        QTest::newRow("UTF-16 mark alone") << QByteArray("\xFE\xFF") << false << true << "UTF-16" << false << empty
-                                           << false;
-        QTest::newRow("any file, tabs kept") << QByteArray("a\tb\r\n") << true << false << "UTF-8" << false << unchanged
-                                             << false;
-        QTest::newRow("any file, tabs removed") << QByteArray("a\tb\r\n") << true << true << "UTF-8" << false << done
-                                                << false;
-        QTest::newRow("any file leaves entries") << QByteArray(kStamp) << true << true << "UTF-8" << false << unchanged
-                                                 << false;
+        QTest::newRow("UTF-16, no marker")
+            << utf16LittleEndianWithMark("<a/>") << false << true << "UTF-16" << false << notExport << false;
+        QTest::newRow("UTF-16 mark alone")
+            << QByteArray("\xFE\xFF") << false << true << "UTF-16" << false << empty << false;
+        QTest::newRow("any file, tabs kept")
+            << QByteArray("a\tb\r\n") << true << false << "UTF-8" << false << unchanged << false;
+        QTest::newRow("any file, tabs removed")
+            << QByteArray("a\tb\r\n") << true << true << "UTF-8" << false << done << false;
+        QTest::newRow("any file leaves entries")
+            << QByteArray(kStamp) << true << true << "UTF-8" << false << unchanged << false;
         QTest::newRow("UTF-8 declared otherwise, clean")
             << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + kMarker) << false << true << "UTF-8"
             << false << unchanged << false;
@@ -122,11 +123,11 @@ private slots:
         QCOMPARE(report.keptCopyName.units(), anyFile ? QByteArray() : QByteArray("show (Original 2).xml"));
         if (!anyFile)
             QCOMPARE(readFile(m_dir.filePath(report.keptCopyName.toText())), bytes);
-        QCOMPARE(qlonglong(count(repaired, engine::kMarlowbrookAppStamp) - count(decoded, engine::kMarlowbrookAppStamp)),
-                 qlonglong(report.appStampsToRewrite));
-        const qsizetype declarationGrowth = report.declarationChanges
-            ? qsizetype(sizeof "UTF-8") - qsizetype(sizeof "macintosh")
-            : 0;
+        QCOMPARE(
+            qlonglong(count(repaired, engine::kMarlowbrookAppStamp) - count(decoded, engine::kMarlowbrookAppStamp)),
+            qlonglong(report.appStampsToRewrite));
+        const qsizetype declarationGrowth
+            = report.declarationChanges ? qsizetype(sizeof "UTF-8") - qsizetype(sizeof "macintosh") : 0;
         QCOMPARE(qlonglong(decoded.size() + declarationGrowth - repaired.size()),
                  qlonglong(report.controlCharacterCount()));
     }
@@ -145,18 +146,19 @@ private slots:
         QTest::newRow("LF CR is two") << QByteArray("a\n\rb\x02") << 2 << 1LL << QList<Place>{{3, 2}};
         QTest::newRow("accented letters are one column each")
             << QByteArray("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xAD\x03") << 3 << 1LL << QList<Place>{{1, 4}};
-        QTest::newRow("controls take a column") << QByteArray("\x04\x04\x04") << 4 << 3LL
-                                                << QList<Place>{{1, 1}, {1, 2}, {1, 3}};
+        QTest::newRow("controls take a column")
+            << QByteArray("\x04\x04\x04") << 4 << 3LL << QList<Place>{{1, 1}, {1, 2}, {1, 3}};
         QTest::newRow("first five places only") << QByteArray("\x1B\n\x1B\n\x1B\n\x1B\n\x1B\n\x1B\n\x1B") << 27 << 7LL
                                                 << QList<Place>{{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}};
         QTest::newRow("tab") << QByteArray("a\tb\t") << 9 << 2LL << QList<Place>{{1, 2}, {1, 4}};
         QTest::newRow("long line of accented letters")
             << QByteArray("\xC3\xA9").repeated(37) + "\x10" << 16 << 1LL << QList<Place>{{1, 38}};
-        QTest::newRow("line ends of each kind in one block")
-            << QByteArray("a\rb\r\nc\n\rd\xC3\xA9" "efghijk\x05") << 5 << 1LL << QList<Place>{{5, 10}};
-        QTest::newRow("long lines, CR LF cut between blocks")
-            << QByteArray(15, 'a') + "\r\n" + QByteArray(40, 'b') + "\x11\r" + QByteArray(33, '\xE2').replace('\xE2', "\xE2\x82\xAC") + "\x11"
-            << 17 << 2LL << QList<Place>{{2, 41}, {3, 34}};
+        QTest::newRow("line ends of each kind in one block") << QByteArray("a\rb\r\nc\n\rd\xC3\xA9"
+                                                                           "efghijk\x05")
+                                                             << 5 << 1LL << QList<Place>{{5, 10}};
+        QTest::newRow("long lines, CR LF cut between blocks") << QByteArray(15, 'a') + "\r\n" + QByteArray(40, 'b')
+                + "\x11\r" + QByteArray(33, '\xE2').replace('\xE2', "\xE2\x82\xAC")
+                + "\x11" << 17 << 2LL << QList<Place>{{2, 41}, {3, 34}};
     }
     void places()
     {

@@ -115,8 +115,7 @@ private slots:
         writeFile(mountPoint + "/show.xml", big);
         QFile filler(mountPoint + "/filler");
         QVERIFY(filler.open(QIODevice::WriteOnly));
-        while (filler.write(QByteArray(4096, 'f')) > 0 && filler.flush()) {
-        }
+        while (filler.write(QByteArray(4096, 'f')) > 0 && filler.flush()) {}
         filler.close();
         const engine::ResultCode code = repair(mountPoint + "/show.xml");
         const QByteArray after = readFile(mountPoint + "/show.xml");
@@ -142,8 +141,8 @@ private slots:
         QTest::newRow("read-only folder") << 0755u << 0u << 0u << 0666u << false << false << QString();
         QTest::newRow("sticky folder, another's file") << 01777u << 2000u << 0u << 0666u << false << false << QString();
         QTest::newRow("link into a read-only folder") << 0777u << 0u << 0u << 0666u << false << true << QString();
-        QTest::newRow("group kept by a member") << 0777u << 65534u << 4000u << 0660u << true << false
-                                                << "65534:4000 660";
+        QTest::newRow("group kept by a member")
+            << 0777u << 65534u << 4000u << 0660u << true << false << "65534:4000 660";
         QTest::newRow("group not kept") << 0777u << 65534u << 4000u << 0660u << false << false << "65534:65534 600";
     }
     void unprivilegedUser()
@@ -176,9 +175,10 @@ private slots:
         }
         const auto runAsOther = [&](const QStringList& arguments) {
             QProcess cli;
-            cli.start(setpriv, QStringList{"--reuid=65534", "--regid=65534"}
-                                   + (memberOfGroup ? QStringList{"--groups=4000"} : QStringList{"--clear-groups"})
-                                   + QStringList{QStringLiteral(QUILLMEND_CLI)} + arguments);
+            cli.start(setpriv,
+                      QStringList{"--reuid=65534", "--regid=65534"}
+                          + (memberOfGroup ? QStringList{"--groups=4000"} : QStringList{"--clear-groups"})
+                          + QStringList{QStringLiteral(QUILLMEND_CLI)} + arguments);
             cli.waitForFinished(30000);
             return std::make_pair(cli.exitCode(), QString::fromUtf8(cli.readAllStandardOutput()));
         };

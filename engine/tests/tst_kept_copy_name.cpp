@@ -24,12 +24,14 @@ private slots:
         QTest::addColumn<int>("attempt");
         QTest::addColumn<QByteArray>("expected");
         QTest::newRow("show.xml") << QByteArray("show.xml") << false << 1 << QByteArray("show (Original).xml");
-        QTest::newRow("show.final.xml") << QByteArray("show.final.xml") << false << 1 << QByteArray("show.final (Original).xml");
+        QTest::newRow("show.final.xml") << QByteArray("show.final.xml") << false << 1
+                                        << QByteArray("show.final (Original).xml");
         QTest::newRow("show.") << QByteArray("show.") << false << 1 << QByteArray("show (Original).");
         QTest::newRow(".xml") << QByteArray(".xml") << false << 1 << QByteArray(" (Original).xml");
         QTest::newRow("show") << QByteArray("show") << false << 1 << QByteArray("show (Original).");
         QTest::newRow("show.xml, taken") << QByteArray("show.xml") << false << 2 << QByteArray("show (Original 2).xml");
-        QTest::newRow("show.xml, taken twice") << QByteArray("show.xml") << false << 3 << QByteArray("show (Original 3).xml");
+        QTest::newRow("show.xml, taken twice")
+            << QByteArray("show.xml") << false << 3 << QByteArray("show (Original 3).xml");
         QTest::newRow("any: show.xml") << QByteArray("show.xml") << true << 1 << QByteArray();
         QTest::newRow("any: show.final.xml") << QByteArray("show.final.xml") << true << 1 << QByteArray();
         QTest::newRow("any: show.") << QByteArray("show.") << true << 1 << QByteArray();

@@ -33,7 +33,8 @@ private slots:
         QTest::addColumn<bool>("anyFile");
         QTest::addColumn<Contents>("before");
         QTest::addColumn<Contents>("after");
-        const QByteArray anyDirty("a\x01" "b\tc\r\n");
+        const QByteArray anyDirty("a\x01"
+                                  "b\tc\r\n");
         const QByteArray anyClean("abc\r\n");
         QTest::newRow("show.xml") << "show.xml" << false << Contents{{"show.xml", kDirty}}
                                   << Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}};
@@ -45,10 +46,20 @@ private slots:
                               << Contents{{".xml", kClean}, {" (Original).xml", kDirty}};
 #ifdef Q_OS_WIN
         // Windows drops a name's final ".", and "show." would be "show" itself.
-        QTest::newRow("show") << "show" << false << Contents{{"show", kDirty}}
-                              << Contents{{"show", kClean}, {"show (Original)", kDirty}};
-        QTest::newRow("any: show") << "show" << true << Contents{{"show", anyDirty}}
-                                   << Contents{{"show", anyClean}, {"show 2", anyDirty}};
+        QTest::newRow("show") << "show" << false << Contents{{
+            "show",
+            kDirty
+        }}
+                              << Contents{{"show", kClean},
+                                          { "show (Original)",
+                                            kDirty }};
+        QTest::newRow("any: show") << "show" << true << Contents{{
+            "show",
+            anyDirty
+        }}
+                                   << Contents{{"show", anyClean},
+                                               { "show 2",
+                                                 anyDirty }};
 #else
         QTest::newRow("show") << "show" << false << Contents{{"show", kDirty}}
                               << Contents{{"show", kClean}, {"show (Original).", kDirty}};
@@ -57,29 +68,32 @@ private slots:
 #endif
         QTest::newRow("kept name taken") << "show.xml" << false
                                          << Contents{{"show.xml", kDirty}, {"show (Original).xml", "older"}}
-                                         << Contents{{"show.xml", kClean}, {"show (Original).xml", "older"},
+                                         << Contents{{"show.xml", kClean},
+                                                     {"show (Original).xml", "older"},
                                                      {"show (Original 2).xml", kDirty}};
         QTest::newRow("two kept names taken")
             << "show.xml" << false
             << Contents{{"show.xml", kDirty}, {"show (Original).xml", "1"}, {"show (Original 2).xml", "2"}}
-            << Contents{{"show.xml", kClean}, {"show (Original).xml", "1"}, {"show (Original 2).xml", "2"},
+            << Contents{{"show.xml", kClean},
+                        {"show (Original).xml", "1"},
+                        {"show (Original 2).xml", "2"},
                         {"show (Original 3).xml", kDirty}};
-        QTest::newRow("any: show.xml in place") << "show.xml" << true << Contents{{"show.xml", anyDirty}}
-                                                << Contents{{"show.xml", anyClean}};
-        QTest::newRow("any: show.final.xml in place") << "show.final.xml" << true
-                                                      << Contents{{"show.final.xml", anyDirty}}
-                                                      << Contents{{"show.final.xml", anyClean}};
-        QTest::newRow("any: show. in place") << "show." << true << Contents{{"show.", anyDirty}}
-                                             << Contents{{"show.", anyClean}};
-        QTest::newRow("any: .xml in place") << ".xml" << true << Contents{{".xml", anyDirty}}
-                                            << Contents{{".xml", anyClean}};
+        QTest::newRow("any: show.xml in place")
+            << "show.xml" << true << Contents{{"show.xml", anyDirty}} << Contents{{"show.xml", anyClean}};
+        QTest::newRow("any: show.final.xml in place")
+            << "show.final.xml" << true << Contents{{"show.final.xml", anyDirty}}
+            << Contents{{"show.final.xml", anyClean}};
+        QTest::newRow("any: show. in place")
+            << "show." << true << Contents{{"show.", anyDirty}} << Contents{{"show.", anyClean}};
+        QTest::newRow("any: .xml in place")
+            << ".xml" << true << Contents{{".xml", anyDirty}} << Contents{{".xml", anyClean}};
         QTest::newRow("any: show, show. taken") << "show" << true << Contents{{"show", anyDirty}, {"show.", "x"}}
                                                 << Contents{{"show", anyClean}, {"show.", "x"}, {"show 2.", anyDirty}};
         QTest::newRow("any: AppStamp kept, no marker needed")
             << "a.xml" << true << Contents{{"a.xml", "<AppStamp>Vectorworks</AppStamp>\x01"}}
             << Contents{{"a.xml", "<AppStamp>Vectorworks</AppStamp>"}};
-        QTest::newRow("any: only control characters") << "c.txt" << true << Contents{{"c.txt", "\x01\x02\x03"}}
-                                                      << Contents{{"c.txt", ""}};
+        QTest::newRow("any: only control characters")
+            << "c.txt" << true << Contents{{"c.txt", "\x01\x02\x03"}} << Contents{{"c.txt", ""}};
     }
     void namesAndKeptCopies()
     {
@@ -105,8 +119,8 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("anyFile");
         QTest::addColumn<engine::ResultCode>("code");
-        QTest::newRow("no marker, though dirty") << QByteArray("<AppStamp>Vectorworks</AppStamp>\x01") << false
-                                                 << engine::kResultNotFullExport;
+        QTest::newRow("no marker, though dirty")
+            << QByteArray("<AppStamp>Vectorworks</AppStamp>\x01") << false << engine::kResultNotFullExport;
         QTest::newRow("marker broken by a control character")
             << QByteArray("<Action>Entire\x01 Plot</Action>") << false << engine::kResultNotFullExport;
         QTest::newRow("clean export") << kClean << false << engine::kResultUnchanged;
@@ -148,7 +162,8 @@ private slots:
             << QByteArray("<?xml version=\"1.0\" encoding=\"macintosh\"?><Action>Entire Plot</Action>\x8E\x9F\x01")
             << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Action>Entire Plot</Action>\xC3\xA9\xC3\xBC");
         QTest::newRow("UTF-16 with byte-order mark")
-            << utf16LittleEndianWithMark(QString::fromUtf8("<?xml encoding='UTF-16'?><Action>Entire Plot</Action>\u00E9"))
+            << utf16LittleEndianWithMark(
+                   QString::fromUtf8("<?xml encoding='UTF-16'?><Action>Entire Plot</Action>\u00E9"))
             << QByteArray("<?xml encoding='UTF-8'?><Action>Entire Plot</Action>\xC3\xA9");
     }
     void legacyEncodingsAreWrittenAsUtf8()
@@ -296,8 +311,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("late");
         QTest::addColumn<engine::ResultCode>("code");
-        QTest::newRow("marker only in a later slice") << QByteArray(engine::kFullExportMarker) + "\x01"
-                                                      << engine::kResultDone;
+        QTest::newRow("marker only in a later slice")
+            << QByteArray(engine::kFullExportMarker) + "\x01" << engine::kResultDone;
         QTest::newRow("only an entry to rewrite, in a later slice")
             << QByteArray(engine::kFullExportMarker) + engine::kVectorworksAppStamp << engine::kResultDone;
         QTest::newRow("nothing to repair") << QByteArray(engine::kFullExportMarker) << engine::kResultUnchanged;
@@ -313,7 +328,6 @@ private slots:
         if (code != engine::kResultDone)
             QCOMPARE(folderContents(m_dir.path()).keys(), QStringList{"late.xml"});
     }
-
 };
 
 QTEST_GUILESS_MAIN(RepairPassTest)

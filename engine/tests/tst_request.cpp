@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-
 using namespace quillmend;
 using namespace quillmend::tests;
 
@@ -54,14 +53,14 @@ private slots:
         QTest::addColumn<bool>("readOnlyFolder");
         QTest::addColumn<QStringList>("events");
         QTest::newRow("read-only") << QByteArray("x") << true << false << QStringList{"message: " + kNoPermission};
-        QTest::newRow("read-only and empty") << QByteArray() << true << false
-                                             << QStringList{"message: " + kNoPermission};
+        QTest::newRow("read-only and empty")
+            << QByteArray() << true << false << QStringList{"message: " + kNoPermission};
         QTest::newRow("empty") << QByteArray() << false << false << QStringList{"message: " + kEmptyMessage};
 #ifndef Q_OS_WIN
         // Windows has no read-only folders: their read-only mark only tells
         // Explorer that they are customised.
-        QTest::newRow("read-only folder") << QByteArray("x") << false << true
-                                          << QStringList{"message: " + kNoPermission};
+        QTest::newRow("read-only folder")
+            << QByteArray("x") << false << true << QStringList{"message: " + kNoPermission};
 #endif
     }
     void refusals()
@@ -97,9 +96,9 @@ private slots:
     void missingFileThrows()
     {
         RecordingSink sink;
-        QVERIFY_THROWS_EXCEPTION(platform::FileError,
-                                 engine::DoIt(platform::FileRef(m_dir.filePath("missing.xml")), false, false, sink, {},
-                                              countingPass(1)));
+        QVERIFY_THROWS_EXCEPTION(
+            platform::FileError,
+            engine::DoIt(platform::FileRef(m_dir.filePath("missing.xml")), false, false, sink, {}, countingPass(1)));
         QVERIFY(sink.events.isEmpty());
     }
 
@@ -140,7 +139,8 @@ private slots:
         QTest::addColumn<QString>("finalText");
         QTest::newRow("-1") << engine::ResultCode(-1) << "The file is not a 'full export on exit', please try again.";
         QTest::newRow("0") << engine::ResultCode(0) << "The file is empty.";
-        QTest::newRow("1") << engine::ResultCode(1) << "Done! Click back on Vectorworks and let it process the .xml file.";
+        QTest::newRow("1") << engine::ResultCode(1)
+                           << "Done! Click back on Vectorworks and let it process the .xml file.";
         QTest::newRow("2") << engine::ResultCode(2) << "The data in the file is OK, no changes were made.";
         QTest::newRow("666") << engine::ResultCode(666) << "Sorry! An error occurred.";
         QTest::newRow("3") << engine::ResultCode(3) << QString();
@@ -170,8 +170,9 @@ private slots:
         int yields = 0;
         const auto outcome = engine::DoIt(platform::FileRef(file), false, false, sink, [&] { ++yields; });
         QCOMPARE(outcome.code, engine::kResultDone);
-        QCOMPARE(sink.events, (QStringList{"status: " + kProcessing, "redraw",
-                                            "status: Done! Click back on Vectorworks and let it process the .xml file."}));
+        QCOMPARE(sink.events,
+                 (QStringList{"status: " + kProcessing, "redraw",
+                              "status: Done! Click back on Vectorworks and let it process the .xml file."}));
         QCOMPARE(readFile(file), repairedSampleExport());
         QVERIFY(yields >= 1);
     }

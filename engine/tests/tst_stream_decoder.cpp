@@ -26,15 +26,14 @@ private slots:
         const QByteArray macRoman = "<?xml version=\"1.0\" encoding=\"macintosh\"?>\x8E";
         const QByteArray declaredUtf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\xC3\xA9";
         const qsizetype fill = cut - macRoman.size() - 10;
-        QTest::newRow("Mac Roman, marker across the cut")
-            << macRoman + QByteArray(fill, 'x') + marker + "\x9F\x01"
-            << declaredUtf8 + QByteArray(fill, 'x') + marker + "\xC3\xBC";
+        QTest::newRow("Mac Roman, marker across the cut") << macRoman + QByteArray(fill, 'x') + marker + "\x9F\x01"
+                                                          << declaredUtf8 + QByteArray(fill, 'x') + marker + "\xC3\xBC";
         const qsizetype letters = cut - macRoman.size() - 40;
         QTest::newRow("Mac Roman, entry and letters across the cut")
             << macRoman + marker + QByteArray(letters, '\x8E') + engine::kVectorworksAppStamp + QByteArray(100, '\xD0')
-                   + "\x02"
+                + "\x02"
             << declaredUtf8 + marker + QByteArray("\xC3\xA9").repeated(letters) + engine::kMarlowbrookAppStamp
-                   + QByteArray("\xE2\x80\x93").repeated(100);
+                + QByteArray("\xE2\x80\x93").repeated(100);
         QTest::newRow("a UTF-8 sequence only in a later slice: stray bytes in UTF-8")
             << marker + "\x8E" + QByteArray(2 * cut, 'x') + "\xC3\xA9\x01"
             << marker + "\xC3\xA9" + QByteArray(2 * cut, 'x') + "\xC3\xA9";
@@ -52,13 +51,15 @@ private slots:
             const qsizetype units = (cut + offset - 2) / 2 - marker.size();
             const QString head = QString::fromLatin1(marker) + QString(units, QLatin1Char('x'));
             QTest::addRow("UTF-16, a surrogate pair at %d", offset)
-                << utf16LittleEndianWithMark(head + emoji + QString::fromLatin1("\x01<AppStamp>Vectorworks</AppStamp>z"))
+                << utf16LittleEndianWithMark(head + emoji
+                                             + QString::fromLatin1("\x01<AppStamp>Vectorworks</AppStamp>z"))
                 << marker + QByteArray(units, 'x') + "\xF0\x9F\x98\x80" + engine::kMarlowbrookAppStamp + "z";
         }
         QStringEncoder bigEndian(QStringConverter::Utf16BE);
         QTest::newRow("UTF-16 big-endian, across two cuts")
             << QByteArray("\xFE\xFF")
-                   + QByteArray(bigEndian(QStringLiteral("<Action>") + QString(cut, QChar(0xE9)) + QStringLiteral("</Action>\x01")))
+                + QByteArray(
+                    bigEndian(QStringLiteral("<Action>") + QString(cut, QChar(0xE9)) + QStringLiteral("</Action>\x01")))
             << QByteArray("<Action>") + QByteArray("\xC3\xA9").repeated(cut) + "</Action>";
     }
 

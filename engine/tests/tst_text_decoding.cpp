@@ -97,10 +97,23 @@ private slots:
         QTest::addColumn<bool>("valid");
         QTest::newRow("ASCII accepts 7-bit") << QByteArray("US-ASCII") << QByteArray("abc\x7F") << true;
         QTest::newRow("ASCII refuses 8-bit") << QByteArray("US-ASCII") << QByteArray("abc\x80") << false;
-        QTest::newRow("Mac Roman accepts every byte") << QByteArray("macintosh") << QByteArray("\x80\xDB\xF0\xFF") << true;
-        QTest::newRow("UTF-16 even length") << QByteArray("UTF-16") << QByteArray("\xFF\xFE" "a\0", 4) << true;
-        QTest::newRow("UTF-16 odd length") << QByteArray("UTF-16") << QByteArray("\xFF\xFE" "a", 3) << false;
-        QTest::newRow("UTF-16 lone surrogate") << QByteArray("UTF-16") << QByteArray("\xFF\xFE\x00\xD8" "a\0", 6) << false;
+        QTest::newRow("Mac Roman accepts every byte")
+            << QByteArray("macintosh") << QByteArray("\x80\xDB\xF0\xFF") << true;
+        QTest::newRow("UTF-16 even length") << QByteArray("UTF-16")
+                                            << QByteArray("\xFF\xFE"
+                                                          "a\0",
+                                                          4)
+                                            << true;
+        QTest::newRow("UTF-16 odd length") << QByteArray("UTF-16")
+                                           << QByteArray("\xFF\xFE"
+                                                         "a",
+                                                         3)
+                                           << false;
+        QTest::newRow("UTF-16 lone surrogate") << QByteArray("UTF-16")
+                                               << QByteArray("\xFF\xFE\x00\xD8"
+                                                             "a\0",
+                                                             6)
+                                               << false;
     }
     void validity()
     {
@@ -115,29 +128,31 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QByteArray>("label");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("valid UTF-8 unchanged") << QByteArray("Caf\xC3\xA9 \xE2\x82\xAC") << QByteArray()
-                                               << QByteArray("Caf\xC3\xA9 \xE2\x82\xAC");
+        QTest::newRow("valid UTF-8 unchanged")
+            << QByteArray("Caf\xC3\xA9 \xE2\x82\xAC") << QByteArray() << QByteArray("Caf\xC3\xA9 \xE2\x82\xAC");
         QTest::newRow("ASCII is UTF-8") << QByteArray("plain") << QByteArray() << QByteArray("plain");
         QTest::newRow("empty") << QByteArray() << QByteArray() << QByteArray();
         // 0x8E is é in Mac Roman, Ž in Windows Latin 1: Mac Roman is tried first.
-        QTest::newRow("Mac Roman before Windows Latin 1") << QByteArray("Caf\x8E") << QByteArray()
-                                                          << QByteArray("Caf\xC3\xA9");
-        QTest::newRow("Mac Roman accented letters") << QByteArray("\x80\x8A\x9F\xA7") << QByteArray()
-                                                    << QByteArray("\xC3\x84\xC3\xA4\xC3\xBC\xC3\x9F");
-        QTest::newRow("labelled Windows Latin 1 is not tested") << QByteArray("Caf\xE9 \x80") << QByteArray("windows-1252")
-                                                                << QByteArray("Caf\xC3\xA9 \xE2\x82\xAC");
-        QTest::newRow("labelled UTF-8 keeps its bytes") << QByteArray("\xC3\xA9") << QByteArray("UTF-8")
-                                                        << QByteArray("\xC3\xA9");
-        QTest::newRow("labelled UTF-16 little-endian") << QByteArray("\xFF\xFE" "A\0\xE9\0", 6) << QByteArray("UTF-16")
-                                                       << QByteArray("A\xC3\xA9");
-        QTest::newRow("labelled UTF-16 big-endian") << QByteArray("\xFE\xFF\0A\x20\xAC", 6) << QByteArray("UTF-16")
-                                                    << QByteArray("A\xE2\x82\xAC");
+        QTest::newRow("Mac Roman before Windows Latin 1")
+            << QByteArray("Caf\x8E") << QByteArray() << QByteArray("Caf\xC3\xA9");
+        QTest::newRow("Mac Roman accented letters")
+            << QByteArray("\x80\x8A\x9F\xA7") << QByteArray() << QByteArray("\xC3\x84\xC3\xA4\xC3\xBC\xC3\x9F");
+        QTest::newRow("labelled Windows Latin 1 is not tested")
+            << QByteArray("Caf\xE9 \x80") << QByteArray("windows-1252") << QByteArray("Caf\xC3\xA9 \xE2\x82\xAC");
+        QTest::newRow("labelled UTF-8 keeps its bytes")
+            << QByteArray("\xC3\xA9") << QByteArray("UTF-8") << QByteArray("\xC3\xA9");
+        QTest::newRow("labelled UTF-16 little-endian") << QByteArray("\xFF\xFE"
+                                                                     "A\0\xE9\0",
+                                                                     6)
+                                                       << QByteArray("UTF-16") << QByteArray("A\xC3\xA9");
+        QTest::newRow("labelled UTF-16 big-endian")
+            << QByteArray("\xFE\xFF\0A\x20\xAC", 6) << QByteArray("UTF-16") << QByteArray("A\xE2\x82\xAC");
         // A UTF-8 export with one stray Mac Roman byte: the letters that were
         // right stay right, only the stray byte is read as Mac Roman.
         QTest::newRow("UTF-8 with a stray byte") << QByteArray("Caf\xC3\xA9 \x8E \xE2\x82\xAC") << QByteArray()
                                                  << QByteArray("Caf\xC3\xA9 \xC3\xA9 \xE2\x82\xAC");
-        QTest::newRow("UTF-8 with a truncated sequence at the end") << QByteArray("\xC3\xA9\xE2\x82") << QByteArray()
-                                                                    << QByteArray("\xC3\xA9\xE2\x80\x9A\xC3\x87");
+        QTest::newRow("UTF-8 with a truncated sequence at the end")
+            << QByteArray("\xC3\xA9\xE2\x82") << QByteArray() << QByteArray("\xC3\xA9\xE2\x80\x9A\xC3\x87");
     }
     void makeUtf8()
     {
@@ -167,8 +182,8 @@ private slots:
                     bytes[length - 1] = '\xD0';
                 QByteArray expected;
                 platform::AppendSingleByteAsUtf8(bytes, Encodings::MacRoman, expected);
-                const Text converted = platform::ConvertEncoding(Text{QByteArray(bytes.constData(), bytes.size()), Encodings::MacRoman},
-                                                                 Encodings::UTF8);
+                const Text converted = platform::ConvertEncoding(
+                    Text{QByteArray(bytes.constData(), bytes.size()), Encodings::MacRoman}, Encodings::UTF8);
                 QCOMPARE(converted.bytes, expected);
             }
         }

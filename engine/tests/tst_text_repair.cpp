@@ -37,12 +37,16 @@ private slots:
         QByteArray allControls;
         for (int code = 0; code < 32; ++code)
             allControls += char(code);
-        QTest::newRow("codes 0 and 31 go") << QByteArray("a\x00" "b\x1F" "c", 5) << true << QByteArray("abc");
+        QTest::newRow("codes 0 and 31 go") << QByteArray("a\x00"
+                                                         "b\x1F"
+                                                         "c",
+                                                         5)
+                                           << true << QByteArray("abc");
         QTest::newRow("LF and CR stay") << QByteArray("a\r\nb\nc\rd") << true << QByteArray("a\r\nb\nc\rd");
         QTest::newRow("tab removed") << QByteArray("a\tb") << true << QByteArray("ab");
         QTest::newRow("tab kept") << QByteArray("a\tb\x02") << false << QByteArray("a\tb");
-        QTest::newRow("DEL and non-ASCII stay") << QByteArray("\x7F\xC3\xA9\xE2\x82\xAC") << true
-                                                << QByteArray("\x7F\xC3\xA9\xE2\x82\xAC");
+        QTest::newRow("DEL and non-ASCII stay")
+            << QByteArray("\x7F\xC3\xA9\xE2\x82\xAC") << true << QByteArray("\x7F\xC3\xA9\xE2\x82\xAC");
         QTest::newRow("all 32 codes, tabs removed") << allControls << true << QByteArray("\n\r");
         QTest::newRow("all 32 codes, tabs kept") << allControls << false << QByteArray("\t\n\r");
         QTest::newRow("only removable codes") << QByteArray("\x01\x02\x03\x1B") << true << QByteArray();
@@ -83,8 +87,8 @@ private slots:
                                   << 2;
         QTest::newRow("other app") << QByteArray("<AppStamp>Other</AppStamp>")
                                    << QByteArray("<AppStamp>Other</AppStamp>") << 0;
-        QTest::newRow("other letter case") << QByteArray("<AppStamp>vectorworks</AppStamp>")
-                                           << QByteArray("<AppStamp>vectorworks</AppStamp>") << 0;
+        QTest::newRow("other letter case")
+            << QByteArray("<AppStamp>vectorworks</AppStamp>") << QByteArray("<AppStamp>vectorworks</AppStamp>") << 0;
     }
     void appStamps()
     {
@@ -128,10 +132,12 @@ private slots:
         QTest::addColumn<QByteArray>("expected");
         QTest::newRow("macintosh") << QByteArray("<?xml version=\"1.0\" encoding=\"macintosh\"?><a/>")
                                    << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?><a/>");
-        QTest::newRow("single quotes, spaces") << QByteArray("<?xml version='1.0' encoding = 'UTF-16' standalone='yes'?>")
-                                               << QByteArray("<?xml version='1.0' encoding = 'UTF-8' standalone='yes'?>");
-        QTest::newRow("after byte-order mark") << QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"windows-1252\"?>")
-                                               << QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+        QTest::newRow("single quotes, spaces")
+            << QByteArray("<?xml version='1.0' encoding = 'UTF-16' standalone='yes'?>")
+            << QByteArray("<?xml version='1.0' encoding = 'UTF-8' standalone='yes'?>");
+        QTest::newRow("after byte-order mark")
+            << QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"windows-1252\"?>")
+            << QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
         QTest::newRow("already utf-8") << QByteArray("<?xml version=\"1.0\" encoding=\"utf-8\"?>")
                                        << QByteArray("<?xml version=\"1.0\" encoding=\"utf-8\"?>");
         QTest::newRow("no encoding") << QByteArray("<?xml version=\"1.0\"?><a encoding=\"x\"/>")
@@ -139,7 +145,8 @@ private slots:
         QTest::newRow("not at start") << QByteArray(" <?xml version=\"1.0\" encoding=\"latin1\"?>")
                                       << QByteArray(" <?xml version=\"1.0\" encoding=\"latin1\"?>");
         QTest::newRow("processing instruction, not a declaration")
-            << QByteArray("<?xml-stylesheet encoding=\"latin1\"?>") << QByteArray("<?xml-stylesheet encoding=\"latin1\"?>");
+            << QByteArray("<?xml-stylesheet encoding=\"latin1\"?>")
+            << QByteArray("<?xml-stylesheet encoding=\"latin1\"?>");
         QTest::newRow("not an encoding's name") << QByteArray("<?xml version=\"1.0\" encoding=\"ma\rcintosh\"?>")
                                                 << QByteArray("<?xml version=\"1.0\" encoding=\"ma\rcintosh\"?>");
         QTest::newRow("unterminated") << QByteArray("<?xml version=\"1.0\" encoding=\"latin1\"")
@@ -177,13 +184,13 @@ private slots:
         QFETCH(QString, test);
         QFETCH(unsigned, mask);
         const char* at = block.constData();
-        const unsigned got = test == "high"                       ? scan::highMask(at)
-            : test == "removable"                                 ? scan::removableMask(at, false)
-            : test == "removable keeping tabs"                    ? scan::removableMask(at, true)
-            : test == "control"                                   ? scan::controlMask(at)
-            : test == "continuation"                              ? scan::continuationMask(at)
-            : test == "carriage return"                           ? scan::byteMask(at, '\r')
-                                                                  : scan::pairMask(at, 1, 'V', 2, 'k');
+        const unsigned got = test == "high"    ? scan::highMask(at)
+            : test == "removable"              ? scan::removableMask(at, false)
+            : test == "removable keeping tabs" ? scan::removableMask(at, true)
+            : test == "control"                ? scan::controlMask(at)
+            : test == "continuation"           ? scan::continuationMask(at)
+            : test == "carriage return"        ? scan::byteMask(at, '\r')
+                                               : scan::pairMask(at, 1, 'V', 2, 'k');
         QCOMPARE(got, mask);
 #ifdef QUILLMEND_PORTABLE_SCAN
         QVERIFY(scan::isPortable());

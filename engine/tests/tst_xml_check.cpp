@@ -52,12 +52,14 @@ private slots:
             << QByteArray("<?xml version=\"1.0\"?>\r\n<!DOCTYPE Export [<!ENTITY co \"Tallow &amp; Co\">]>\r\n"
                           "<Export><Action>Entire Plot</Action><Maker>&co;</Maker></Export>\r\n")
             << none;
-        QTest::newRow("cut inside an element")
-            << kHead + "<Fixture><Purpose>wash\x01" << std::optional(at(4, 22, "the file ends inside <Purpose>: the "
-                                                                               "export is incomplete, export it again"));
-        QTest::newRow("cut inside a tag")
-            << kHead + "<Fixture Unit=\"4" << std::optional(at(4, 16, "the file ends inside <Export>: the export is "
-                                                                      "incomplete, export it again"));
+        QTest::newRow("cut inside an element") << kHead + "<Fixture><Purpose>wash\x01"
+                                               << std::optional(at(4, 22,
+                                                                   "the file ends inside <Purpose>: the "
+                                                                   "export is incomplete, export it again"));
+        QTest::newRow("cut inside a tag") << kHead + "<Fixture Unit=\"4"
+                                          << std::optional(at(4, 16,
+                                                              "the file ends inside <Export>: the export is "
+                                                              "incomplete, export it again"));
         QTest::newRow("stray &")
             << kHead + "<Note>Tom & Jerry\x02</Note>\r\n</Export>\r\n"
             << std::optional(at(4, 11, "an & that starts no character reference (an & in text is written &amp;)"));
@@ -67,8 +69,9 @@ private slots:
                                             << std::optional(at(4, 8, "an end tag that does not close <Note>"));
         QTest::newRow("second root element")
             << kHead + "</Export>\r\n<Export/>\r\n"
-            << std::optional(at(5, 1, "more after the end of the root element <Export>: a second root element, or "
-                                      "text"));
+            << std::optional(at(5, 1,
+                                "more after the end of the root element <Export>: a second root element, or "
+                                "text"));
         // 40 000 lines of 100 bytes: past the first slice of 4 MiB.
         QByteArray long_ = kHead;
         for (int line = 0; line < 40000; ++line)

@@ -3,7 +3,6 @@
 #include "platform/files/file_reader.h"
 #include "platform/system/system_calls.h"
 
-
 #include <cerrno>
 #include <utility>
 

@@ -3,7 +3,6 @@
 #include "platform/files/file_error.h"
 #include "platform/system/system_calls.h"
 
-
 #include <algorithm>
 #include <cerrno>
 #include <utility>

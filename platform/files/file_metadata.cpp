@@ -1,8 +1,8 @@
 #include "platform/files/file_metadata.h"
 
 #include "platform/files/file_error.h"
-#include "platform/system/system_calls.h"
 #include "platform/files/temporary_file.h"
+#include "platform/system/system_calls.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -37,7 +37,8 @@ bool meansNotHeld(int error)
 // file whose group, or whose list of who may do what, could not be kept.
 std::uint32_t groupNoMoreThanOthers(std::uint32_t mode)
 {
-    return (mode & ~std::uint32_t(FileMode::kGroupAll | FileMode::kSetGroupId)) | (mode & FileMode::kGroupAll & ((mode & FileMode::kOthersAll) << 3));
+    return (mode & ~std::uint32_t(FileMode::kGroupAll | FileMode::kSetGroupId))
+        | (mode & FileMode::kGroupAll & ((mode & FileMode::kOthersAll) << 3));
 }
 
 std::uint32_t applyOwnerAndMode(int fd, const NativeName& path, const FileIdentity& expected)

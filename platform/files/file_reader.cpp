@@ -3,8 +3,6 @@
 #include "platform/files/file_error.h"
 #include "platform/system/system_calls.h"
 
-
-
 #include <cerrno>
 
 namespace quillmend::platform {
@@ -25,8 +23,9 @@ FileReader::FileReader(const FileRef& file)
     if (SystemCalls::current().stat(m_file.path().system(), &before) < 0)
         throw FileError(m_file.path(), errno);
     if (!before.isRegular())
-        throw FileError(m_file.path(), before.isFolder() ? QStringLiteral("it is a folder, not a file")
-                                                                : QStringLiteral("it is not a regular file"));
+        throw FileError(m_file.path(),
+                        before.isFolder() ? QStringLiteral("it is a folder, not a file")
+                                          : QStringLiteral("it is not a regular file"));
 
     // Non-blocking, so that a FIFO put in the file's place since the check
     // above cannot hang the program; the identity check below then refuses it.

@@ -6,7 +6,6 @@
 
 #include <QList>
 
-
 #include <cerrno>
 #include <cstdlib>
 #include <limits>

@@ -4,9 +4,8 @@
 #include "platform/files/file_error.h"
 #include "platform/files/file_metadata.h"
 #include "platform/files/interrupt_cleanup.h"
-#include "platform/system/system_calls.h"
 #include "platform/files/temporary_file.h"
-
+#include "platform/system/system_calls.h"
 
 #include <cerrno>
 #include <chrono>
@@ -40,8 +39,9 @@ void FileReplacer::begin()
     // Before anything is written: a folder that lets files be added but not
     // replaced would collect a temporary file and a kept copy on every try.
     if (!m_file.mayReplaceName())
-        throw FileError(m_file.path(),
-                        QStringLiteral("its folder or the file itself is locked against changes (append-only or immutable)"));
+        throw FileError(
+            m_file.path(),
+            QStringLiteral("its folder or the file itself is locked against changes (append-only or immutable)"));
     m_watch.claim();
     TemporaryFile::removeStrays(m_folder, m_watch.expected());
     m_temporary = TemporaryFile::create(m_folder);

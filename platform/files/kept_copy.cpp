@@ -4,10 +4,9 @@
 #include "platform/files/file_error.h"
 #include "platform/files/file_metadata.h"
 #include "platform/files/file_reader.h"
-#include "platform/files/interrupt_cleanup.h"
 #include "platform/files/internal/change_watch.h"
+#include "platform/files/interrupt_cleanup.h"
 #include "platform/system/system_calls.h"
-
 
 #include <QCryptographicHash>
 
@@ -209,7 +208,9 @@ KeptCopy::Attempt KeptCopy::moveCopyToFreeName(const FileRef& kept)
     makeCompleteCopy();
     SystemCalls& system = SystemCalls::current();
     const auto create = [&] {
-        return system.open(kept.path().system(), OpenFlag::Write | OpenFlag::Create | OpenFlag::Exclusive | OpenFlag::NoFollow, FileMode::kOwnerOnly);
+        return system.open(kept.path().system(),
+                           OpenFlag::Write | OpenFlag::Create | OpenFlag::Exclusive | OpenFlag::NoFollow,
+                           FileMode::kOwnerOnly);
     };
     FileDescriptor claim;
     noteName(kept, true);

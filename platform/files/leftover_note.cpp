@@ -9,7 +9,6 @@
 #include <QCryptographicHash>
 #include <QList>
 
-
 #include <cerrno>
 
 namespace quillmend::platform::internal {
@@ -111,10 +110,9 @@ void LeftoverNote::write(const FileRef& file, const NativeName& copyName, const 
     m_note = TemporaryFile::create(file.parent());
     m_note.giveName();
     const QByteArray text = kHeader + nameField(copyName) + '\n' + nameField(file.name()) + '\n'
-        + QByteArray::number(qulonglong(original.device)) + '\n' + QByteArray::number(qulonglong(original.inode))
-        + '\n' + QByteArray::number(qlonglong(original.size)) + '\n'
-        + QByteArray::number(qlonglong(original.modified.tv_sec)) + '\n'
-        + QByteArray::number(qlonglong(original.modified.tv_nsec)) + '\n' + digest.toHex() + '\n'
+        + QByteArray::number(qulonglong(original.device)) + '\n' + QByteArray::number(qulonglong(original.inode)) + '\n'
+        + QByteArray::number(qlonglong(original.size)) + '\n' + QByteArray::number(qlonglong(original.modified.tv_sec))
+        + '\n' + QByteArray::number(qlonglong(original.modified.tv_nsec)) + '\n' + digest.toHex() + '\n'
         + (meantime ? "1" : "0") + '\n';
     m_note.descriptor().writeFully(text.constData(), std::size_t(text.size()));
 }
@@ -138,8 +136,7 @@ void LeftoverNote::settle(const FileRef& folder, int fd) noexcept
         if (!parse(text.left(qsizetype(got)), note))
             return;
         const FileRef copy = folder.child(note.copy);
-        FileDescriptor held(system.open(copy.path().system(), OpenFlag::NoFollow | OpenFlag::NonBlocking),
-                            copy.path());
+        FileDescriptor held(system.open(copy.path().system(), OpenFlag::NoFollow | OpenFlag::NonBlocking), copy.path());
         FileStatus status;
         if (!held.isOpen() || system.fstat(held.get(), &status) < 0 || !status.isRegular())
             return;

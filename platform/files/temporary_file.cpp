@@ -7,7 +7,6 @@
 
 #include <QRandomGenerator>
 
-
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -151,8 +150,9 @@ void TemporaryFile::takeTemporaryName(bool unnamed)
             }
         } else {
             try {
-                m_descriptor
-                    = FileDescriptor::open(candidate, OpenFlag::Write | OpenFlag::Create | OpenFlag::Exclusive | OpenFlag::NoFollow, FileMode::kOwnerOnly);
+                m_descriptor = FileDescriptor::open(
+                    candidate, OpenFlag::Write | OpenFlag::Create | OpenFlag::Exclusive | OpenFlag::NoFollow,
+                    FileMode::kOwnerOnly);
             } catch (const FileError& error) {
                 if (error.errorCode() == EEXIST)
                     continue;
@@ -293,7 +293,8 @@ void TemporaryFile::removeStrays(const FileRef& folder, const FileIdentity& keep
         std::uint32_t maker = 0;
         const bool stray = system.fstat(fd, &status) == 0 && status.isRegular()
             && !(status.device == keep.device && status.inode == keep.inode) && markedMaker(fd, name, maker)
-            && system.processRuns(maker) == 0 && system.lock(fd, LockMode::TryExclusive) == 0 && namesOpenFile(path, fd) == 1;
+            && system.processRuns(maker) == 0 && system.lock(fd, LockMode::TryExclusive) == 0
+            && namesOpenFile(path, fd) == 1;
         if (stray) {
             internal::LeftoverNote::settle(folder, fd);
             system.unlink(path.system());

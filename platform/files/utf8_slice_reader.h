@@ -26,7 +26,7 @@ public:
 
 private:
     FileReader& m_reader;
-    char m_cutOff[4] {};
+    char m_cutOff[4]{};
     qsizetype m_cutOffSize = 0;
 };
 

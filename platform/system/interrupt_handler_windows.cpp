@@ -30,9 +30,7 @@ void InstallInterruptHandler(InterruptArrivedFunction arrived)
     std::call_once(installed, [] { SetConsoleCtrlHandler(onConsoleEvent, TRUE); });
 }
 
-void DeliverInterrupt(int) noexcept
-{
-}
+void DeliverInterrupt(int) noexcept {}
 
 void RemoveNameNow(const NativeChar* path) noexcept
 {

@@ -1,7 +1,6 @@
-// Open files: opening, reading, writing, flushing, locking, leasing, on Windows. Paths are UTF-16 throughout (the ...W calls),
-// never the ANSI code page; a descriptor is the C runtime's number for a
-// Windows handle, so that the rest of the platform layer keeps one shape on
-// every desktop.
+// Open files: opening, reading, writing, flushing, locking, leasing, on Windows. Paths are UTF-16 throughout (the ...W
+// calls), never the ANSI code page; a descriptor is the C runtime's number for a Windows handle, so that the rest of
+// the platform layer keeps one shape on every desktop.
 #include "platform/system/internal/system_backend.h"
 #include "platform/system/internal/windows_support.h"
 
@@ -40,8 +39,9 @@ int internal::backend::open(const NativeChar* path, OpenMode mode, std::uint32_t
         attributes |= FILE_FLAG_OPEN_REPARSE_POINT;
     // Others may read, write and rename or delete while the file is open, as
     // on POSIX; the repair's own temporary files are kept by a lock instead.
-    const HANDLE handle = CreateFileW(longForm(path).c_str(), desired, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      disposition, attributes, nullptr);
+    const HANDLE handle
+        = CreateFileW(longForm(path).c_str(), desired, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      disposition, attributes, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return failWith(GetLastError());
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), writing ? 0 : _O_RDONLY);
@@ -92,7 +92,7 @@ int internal::backend::lock(int fd, LockMode mode)
     // process's own included. So the lock is on one byte far past any file's
     // end: another process cannot take it while this one holds it, and the
     // file's bytes stay free to read.
-    OVERLAPPED farByte {};
+    OVERLAPPED farByte{};
     farByte.Offset = 0xFFFFFFFE;
     farByte.OffsetHigh = 0x7FFFFFFF;
     if (mode == LockMode::Release)

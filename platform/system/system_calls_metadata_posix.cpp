@@ -1,4 +1,5 @@
-// What a file is: its status, flags, attributes, access list and owner, and the room left on its volume, on Linux and macOS.
+// What a file is: its status, flags, attributes, access list and owner, and the room left on its volume, on Linux and
+// macOS.
 #include "platform/system/internal/system_backend.h"
 
 #include <fcntl.h>

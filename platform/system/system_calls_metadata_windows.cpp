@@ -1,5 +1,5 @@
-// What a file is: its status, flags, attributes, access list and owner, and the room left on its volume, on Windows. Paths are UTF-16 throughout (the ...W calls),
-// never the ANSI code page; a descriptor is the C runtime's number for a
+// What a file is: its status, flags, attributes, access list and owner, and the room left on its volume, on Windows.
+// Paths are UTF-16 throughout (the ...W calls), never the ANSI code page; a descriptor is the C runtime's number for a
 // Windows handle, so that the rest of the platform layer keeps one shape on
 // every desktop.
 #include "platform/system/internal/system_backend.h"
@@ -129,7 +129,7 @@ std::int64_t internal::backend::freeSpace(int fd)
         return failWith(GetLastError());
     path.resize(length);
     path.resize(path.find_last_of(L'\\') + 1);
-    ULARGE_INTEGER available {};
+    ULARGE_INTEGER available{};
     if (!GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr))
         return failWith(GetLastError());
     return std::int64_t(available.QuadPart);

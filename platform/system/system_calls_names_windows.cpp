@@ -1,7 +1,6 @@
-// Names in folders: links, renames, removals, listings, and paths made whole, on Windows. Paths are UTF-16 throughout (the ...W calls),
-// never the ANSI code page; a descriptor is the C runtime's number for a
-// Windows handle, so that the rest of the platform layer keeps one shape on
-// every desktop.
+// Names in folders: links, renames, removals, listings, and paths made whole, on Windows. Paths are UTF-16 throughout
+// (the ...W calls), never the ANSI code page; a descriptor is the C runtime's number for a Windows handle, so that the
+// rest of the platform layer keeps one shape on every desktop.
 #include "platform/system/internal/system_backend.h"
 #include "platform/system/internal/windows_support.h"
 
@@ -29,9 +28,9 @@ bool isSharingError(DWORD error)
 // ("rf*.tmp") in the folder each time it does; asked first, nothing is left.
 DWORD replaceBlocker(const NativeChar* path)
 {
-    const HANDLE handle = CreateFileW(longForm(path).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                      nullptr);
+    const HANDLE handle
+        = CreateFileW(longForm(path).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
         CloseHandle(handle);
         return 0;
@@ -45,7 +44,8 @@ DWORD replaceBlocker(const NativeChar* path)
 int internal::backend::link(const NativeChar* existing, const NativeChar* newPath)
 {
     // Never replaces: an existing name fails with ERROR_ALREADY_EXISTS.
-    return CreateHardLinkW(longForm(newPath).c_str(), longForm(existing).c_str(), nullptr) ? 0 : failWith(GetLastError());
+    return CreateHardLinkW(longForm(newPath).c_str(), longForm(existing).c_str(), nullptr) ? 0
+                                                                                           : failWith(GetLastError());
 }
 
 int internal::backend::rename(const NativeChar* from, const NativeChar* to)
@@ -56,7 +56,8 @@ int internal::backend::rename(const NativeChar* from, const NativeChar* to)
     // does not support it), one move that writes through.
     if (const DWORD blocked = replaceBlocker(to))
         return failWith(blocked);
-    if (ReplaceFileW(longForm(to).c_str(), longForm(from).c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+    if (ReplaceFileW(longForm(to).c_str(), longForm(from).c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                     nullptr))
         return 0;
     const DWORD error = GetLastError();
     if (isSharingError(error) || error == ERROR_UNABLE_TO_REMOVE_REPLACED)
@@ -74,7 +75,8 @@ int internal::backend::unlink(const NativeChar* path)
 int internal::backend::renameNoReplace(const NativeChar* from, const NativeChar* to)
 {
     // Without MOVEFILE_REPLACE_EXISTING a move never replaces.
-    return MoveFileExW(longForm(from).c_str(), longForm(to).c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : failWith(GetLastError());
+    return MoveFileExW(longForm(from).c_str(), longForm(to).c_str(), MOVEFILE_WRITE_THROUGH) ? 0
+                                                                                             : failWith(GetLastError());
 }
 
 int internal::backend::exchange(const NativeChar*, const NativeChar*)

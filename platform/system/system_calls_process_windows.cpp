@@ -1,7 +1,6 @@
-// The process and its peers: who runs, as whom, with which arguments, on Windows. Paths are UTF-16 throughout (the ...W calls),
-// never the ANSI code page; a descriptor is the C runtime's number for a
-// Windows handle, so that the rest of the platform layer keeps one shape on
-// every desktop.
+// The process and its peers: who runs, as whom, with which arguments, on Windows. Paths are UTF-16 throughout (the ...W
+// calls), never the ANSI code page; a descriptor is the C runtime's number for a Windows handle, so that the rest of
+// the platform layer keeps one shape on every desktop.
 #include "platform/system/internal/system_backend.h"
 #include "platform/system/internal/windows_support.h"
 

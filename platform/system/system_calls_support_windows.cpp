@@ -106,7 +106,7 @@ int statusOfHandle(HANDLE handle, FileStatus* status)
     const DWORD type = GetFileType(handle);
     if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE)
         return deviceStatus(status, type == FILE_TYPE_PIPE);
-    BY_HANDLE_FILE_INFORMATION info {};
+    BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(handle, &info))
         return failWith(GetLastError());
     FileStatus result;
@@ -146,9 +146,9 @@ NativeString longForm(const NativeChar* path)
 
 HANDLE openForQuery(const NativeChar* path, bool followLinks)
 {
-    return CreateFileW(longForm(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
-                       nullptr);
+    return CreateFileW(longForm(path).c_str(), FILE_READ_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr);
 }
 
 } // namespace quillmend::platform::internal::windows

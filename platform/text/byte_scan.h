@@ -86,14 +86,13 @@ inline unsigned removableMask(const char* at, bool keepTab)
 #if QUILLMEND_SCAN_SSE2
     const __m128i bytes = detail::load(at);
     const __m128i tab = _mm_set1_epi8(keepTab ? '\t' : '\n');
-    const __m128i kept = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
-                                                   _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))),
-                                      _mm_cmpeq_epi8(bytes, tab));
+    const __m128i kept = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))),
+        _mm_cmpeq_epi8(bytes, tab));
     return unsigned(_mm_movemask_epi8(_mm_andnot_si128(kept, detail::controls(bytes))));
 #else
-    return detail::maskOf(at, [keepTab](unsigned char c) {
-        return c < 0x20 && c != '\n' && c != '\r' && !(keepTab && c == '\t');
-    });
+    return detail::maskOf(
+        at, [keepTab](unsigned char c) { return c < 0x20 && c != '\n' && c != '\r' && !(keepTab && c == '\t'); });
 #endif
 }
 
@@ -128,8 +127,9 @@ inline unsigned byteMask(const char* at, char c)
 inline unsigned pairMask(const char* at, int firstOffset, char first, int secondOffset, char second)
 {
 #if QUILLMEND_SCAN_SSE2
-    return unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(detail::load(at + firstOffset), _mm_set1_epi8(first)),
-                                                    _mm_cmpeq_epi8(detail::load(at + secondOffset), _mm_set1_epi8(second)))));
+    return unsigned(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(detail::load(at + firstOffset), _mm_set1_epi8(first)),
+                                        _mm_cmpeq_epi8(detail::load(at + secondOffset), _mm_set1_epi8(second)))));
 #else
     unsigned mask = 0;
     for (int i = 0; i < kBlock; ++i)

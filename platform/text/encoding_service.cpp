@@ -18,7 +18,6 @@
 #include <mutex>
 #include <utility>
 
-
 namespace quillmend::platform {
 
 namespace {
@@ -46,8 +45,8 @@ std::shared_ptr<const SingleByteTable> makeSingleByteTable(const TextEncoding& e
     for (int byte = 0; byte < 256; ++byte) {
         const char16_t character = ascii ? (byte < 0x80 ? char16_t(byte) : char16_t(0xFFFF)) : characters[byte];
         table->valid[byte] = character != 0xFFFF;
-        const QByteArray asUtf8 = table->valid[byte] ? QString(QChar(character)).toUtf8()
-                                                     : QByteArrayLiteral("\xEF\xBF\xBD");
+        const QByteArray asUtf8
+            = table->valid[byte] ? QString(QChar(character)).toUtf8() : QByteArrayLiteral("\xEF\xBF\xBD");
         table->utf8Length[byte] = static_cast<unsigned char>(asUtf8.size());
         std::copy(asUtf8.begin(), asUtf8.end(), table->utf8[byte].begin());
     }

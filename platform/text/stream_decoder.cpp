@@ -93,8 +93,8 @@ void StreamDecoder::decodeUtf16(QByteArrayView bytes, bool last, QByteArray& out
     const bool little = *m_littleEndian;
     const auto byteAt = [&](qsizetype i) { return char16_t(static_cast<unsigned char>(bytes[i])); };
     for (; at + 1 < bytes.size(); at += 2) {
-        const char16_t unit = little ? char16_t(byteAt(at) | byteAt(at + 1) << 8)
-                                     : char16_t(byteAt(at) << 8 | byteAt(at + 1));
+        const char16_t unit
+            = little ? char16_t(byteAt(at) | byteAt(at + 1) << 8) : char16_t(byteAt(at) << 8 | byteAt(at + 1));
         if (m_highSurrogate) {
             const char16_t high = std::exchange(m_highSurrogate, 0);
             if (isLowSurrogate(unit)) {

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 
-
 namespace quillmend::platform::utf8 {
 
 namespace {

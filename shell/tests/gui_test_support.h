@@ -20,9 +20,8 @@ namespace quillmend::tests {
 inline double ContrastRatio(const QColor& first, const QColor& second)
 {
     const auto luminance = [](const QColor& colour) {
-        const auto channel = [](double value) {
-            return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
-        };
+        const auto channel
+            = [](double value) { return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4); };
         return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) + 0.0722 * channel(colour.blueF());
     };
     const double a = luminance(first);
@@ -44,7 +43,10 @@ inline QList<shell::AboutWnd*> aboutWindows()
 /// Answers the windows' dialogs as a test scripts them, and records them.
 class ScriptedDialogs : public shell::Dialogs {
 public:
-    ScriptedDialogs() : m_previous(shell::Dialogs::install(this)) {}
+    ScriptedDialogs()
+        : m_previous(shell::Dialogs::install(this))
+    {
+    }
     ~ScriptedDialogs() override { shell::Dialogs::install(m_previous); }
 
     QStringList messages;
@@ -65,11 +67,11 @@ private:
 } // namespace quillmend::tests
 
 /// A main() that starts the program's own application object, as the program does.
-#define QUILLMEND_GUI_TEST_MAIN(TestClass) \
-    int main(int argc, char* argv[]) \
-    { \
-        quillmend::shell::FileTypeXML::Initialize(); \
-        quillmend::shell::App app(argc, argv); \
-        TestClass test; \
-        return QTest::qExec(&test, argc, argv); \
+#define QUILLMEND_GUI_TEST_MAIN(TestClass)                                                                             \
+    int main(int argc, char* argv[])                                                                                   \
+    {                                                                                                                  \
+        quillmend::shell::FileTypeXML::Initialize();                                                                   \
+        quillmend::shell::App app(argc, argv);                                                                         \
+        TestClass test;                                                                                                \
+        return QTest::qExec(&test, argc, argv);                                                                        \
     }

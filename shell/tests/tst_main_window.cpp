@@ -1,12 +1,12 @@
 // The main window, the About window and start-up, against the real windows.
 #include "engine/request.h"
-#include "shell/tests/gui_test_support.h"
+#include "quillmend/version.h"
 #include "shell/about_window.h"
 #include "shell/desktop_session.h"
 #include "shell/main_window.h"
 #include "shell/menu_bar.h"
+#include "shell/tests/gui_test_support.h"
 #include "tests/support/test_files.h"
-#include "quillmend/version.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -30,7 +30,11 @@ const QString kDone = QStringLiteral("Done! Click back on Vectorworks and let it
 // Counts the paints of a widget, and what it showed at the last one.
 class PaintCounter : public QObject {
 public:
-    explicit PaintCounter(QLabel* label) : m_label(label) { label->installEventFilter(this); }
+    explicit PaintCounter(QLabel* label)
+        : m_label(label)
+    {
+        label->installEventFilter(this);
+    }
     int paints = 0;
     QString lastPaintedText;
     bool eventFilter(QObject*, QEvent* event) override
@@ -134,8 +138,9 @@ private slots:
         QCOMPARE(window()->minimumSize(), window()->maximumSize());
         const Qt::WindowFlags flags = window()->windowFlags();
         QVERIFY(flags & Qt::CustomizeWindowHint);
-        QVERIFY(!(flags & (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint
-                           | Qt::WindowFullscreenButtonHint)));
+        QVERIFY(!(flags
+                  & (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint
+                     | Qt::WindowFullscreenButtonHint)));
         if (shell::MainMenuBar::place() == shell::MenuBarPlace::InWindow)
             QCOMPARE(window()->menuBar(), shell::MainMenuBar::instance());
         QVERIFY(window()->acceptDrops());
@@ -197,8 +202,8 @@ private slots:
         QStringList names;
         for (const QObject* child : content()->children())
             names << child->objectName();
-        QCOMPARE(names, (QStringList{"InstructLabel", "ResultsLabel", "NotJustVWBtn", "Label1", "PreserveTabsBtn",
-                                     "Label2"}));
+        QCOMPARE(names,
+                 (QStringList{"InstructLabel", "ResultsLabel", "NotJustVWBtn", "Label1", "PreserveTabsBtn", "Label2"}));
     }
 
     void instructionsAreThreeParagraphs()
@@ -209,10 +214,12 @@ private slots:
         QVERIFY(paragraphs[0].startsWith("This utility processes a Vectorworks .xml file"));
         QVERIFY(paragraphs[0].endsWith("changing the AppStamp entries to \"Marlowbrook\", which forces Vectorworks to "
                                        "import the clean data."));
-        QCOMPARE(paragraphs[1], QStringLiteral("To begin, do a \"Full Export on Exit\" in Vectorworks' Document "
-                                               "Preferences/Marlowbrook Data Exchange, which creates an .xml file."));
-        QCOMPARE(paragraphs[2], QStringLiteral("In this app, choose File/Open to select the .xml file, or drag and "
-                                               "drop the .xml file onto this window."));
+        QCOMPARE(paragraphs[1],
+                 QStringLiteral("To begin, do a \"Full Export on Exit\" in Vectorworks' Document "
+                                "Preferences/Marlowbrook Data Exchange, which creates an .xml file."));
+        QCOMPARE(paragraphs[2],
+                 QStringLiteral("In this app, choose File/Open to select the .xml file, or drag and "
+                                "drop the .xml file onto this window."));
     }
 
     void dropOfOtherFilesIsRefused()
@@ -425,8 +432,8 @@ private slots:
         QTest::addColumn<bool>("keptCopy");
         const QByteArray stamped = "<AppStamp>Marlowbrook</AppStamp>";
         QTest::newRow("neither") << false << false << QByteArray("<Action>Entire Plot</Action>ab") + stamped << true;
-        QTest::newRow("only preserve tabs") << false << true << QByteArray("<Action>Entire Plot</Action>ab") + stamped
-                                            << true;
+        QTest::newRow("only preserve tabs")
+            << false << true << QByteArray("<Action>Entire Plot</Action>ab") + stamped << true;
         QTest::newRow("only any file") << true << false
                                        << QByteArray("<Action>Entire Plot</Action>ab<AppStamp>Vectorworks</AppStamp>")
                                        << false;
@@ -465,8 +472,10 @@ private slots:
         QVERIFY(about->windowFlags() & Qt::WindowCloseButtonHint);
         QVERIFY(!(about->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         const QString text = about->AboutLabel()->text();
-        QVERIFY(text.startsWith(QStringLiteral("64 bit Version %1, requires Marlowbrook 5 or later and Vectorworks 2009 "
-                                               "or later.\n\nSystem Requirements: macOS 10.10.5 or later or Windows 7 SP1 or later.").arg(kShortVersion)));
+        QVERIFY(text.startsWith(
+            QStringLiteral("64 bit Version %1, requires Marlowbrook 5 or later and Vectorworks 2009 "
+                           "or later.\n\nSystem Requirements: macOS 10.10.5 or later or Windows 7 SP1 or later.")
+                .arg(kShortVersion)));
         QVERIFY(!text.contains("xxxx") && !text.contains('\r'));
         QVERIFY(text.contains("copies  and pastes"));
         QVERIFY(text.contains("\n \nThe legal part:\n\n"));

@@ -1,6 +1,6 @@
 // The menu bar and the XML file type.
-#include "shell/tests/gui_test_support.h"
 #include "shell/menu_bar.h"
+#include "shell/tests/gui_test_support.h"
 
 #include <QMenu>
 #include <QRegularExpression>
@@ -25,7 +25,8 @@ private slots:
         // application's, at the top of the screen; in a window it would be
         // a blank patch, and stays out.
         const bool fourth = shell::MainMenuBar::place() == shell::MenuBarPlace::TopOfScreen;
-        QCOMPARE(names, (QStringList{"FileMenu", "EditMenu", "HelpMenu"} + (fourth ? QStringList{"Menu"} : QStringList())));
+        QCOMPARE(names,
+                 (QStringList{"FileMenu", "EditMenu", "HelpMenu"} + (fourth ? QStringList{"Menu"} : QStringList())));
         QCOMPARE(captions, (QStringList{"&File", "&Edit", "Help"} + (fourth ? QStringList{""} : QStringList())));
         QVERIFY(shell::MainMenuBar::instance()->item("Menu")->menu()->actions().isEmpty());
         QCOMPARE(shell::MainMenuBar::instance()->item("Menu")->text(), QString());
@@ -39,19 +40,54 @@ private slots:
         QTest::addColumn<QString>("shortcut");
         QTest::addColumn<int>("role");
         const int none = QAction::NoRole;
-        QTest::newRow("FileOpenItem") << "FileMenu" << "FileOpenItem" << "Open..." << "" << none;
-        QTest::newRow("UntitledSeparator") << "FileMenu" << "UntitledSeparator" << "-" << "" << none;
-        QTest::newRow("FileQuit") << "FileMenu" << "FileQuit" << "&Quit" << "Ctrl+Q" << int(QAction::QuitRole);
-        QTest::newRow("EditUndo") << "EditMenu" << "EditUndo" << "&Undo" << "Ctrl+Z" << none;
-        QTest::newRow("EditSeparator1") << "EditMenu" << "EditSeparator1" << "-" << "" << none;
-        QTest::newRow("EditCut") << "EditMenu" << "EditCut" << "Cu&t" << "Ctrl+X" << none;
-        QTest::newRow("EditCopy") << "EditMenu" << "EditCopy" << "&Copy" << "Ctrl+C" << none;
-        QTest::newRow("EditPaste") << "EditMenu" << "EditPaste" << "&Paste" << "Ctrl+V" << none;
-        QTest::newRow("EditClear") << "EditMenu" << "EditClear" << "&Delete" << "" << none;
-        QTest::newRow("EditSeparator2") << "EditMenu" << "EditSeparator2" << "-" << "" << none;
-        QTest::newRow("EditSelectAll") << "EditMenu" << "EditSelectAll" << "Select &All" << "Ctrl+A" << none;
-        QTest::newRow("AboutThisApplication") << "HelpMenu" << "AboutThisApplication" << "About Quillmend..." << ""
-                                              << int(QAction::AboutRole);
+        QTest::newRow("FileOpenItem") << "FileMenu"
+                                      << "FileOpenItem"
+                                      << "Open..."
+                                      << "" << none;
+        QTest::newRow("UntitledSeparator") << "FileMenu"
+                                           << "UntitledSeparator"
+                                           << "-"
+                                           << "" << none;
+        QTest::newRow("FileQuit") << "FileMenu"
+                                  << "FileQuit"
+                                  << "&Quit"
+                                  << "Ctrl+Q" << int(QAction::QuitRole);
+        QTest::newRow("EditUndo") << "EditMenu"
+                                  << "EditUndo"
+                                  << "&Undo"
+                                  << "Ctrl+Z" << none;
+        QTest::newRow("EditSeparator1") << "EditMenu"
+                                        << "EditSeparator1"
+                                        << "-"
+                                        << "" << none;
+        QTest::newRow("EditCut") << "EditMenu"
+                                 << "EditCut"
+                                 << "Cu&t"
+                                 << "Ctrl+X" << none;
+        QTest::newRow("EditCopy") << "EditMenu"
+                                  << "EditCopy"
+                                  << "&Copy"
+                                  << "Ctrl+C" << none;
+        QTest::newRow("EditPaste") << "EditMenu"
+                                   << "EditPaste"
+                                   << "&Paste"
+                                   << "Ctrl+V" << none;
+        QTest::newRow("EditClear") << "EditMenu"
+                                   << "EditClear"
+                                   << "&Delete"
+                                   << "" << none;
+        QTest::newRow("EditSeparator2") << "EditMenu"
+                                        << "EditSeparator2"
+                                        << "-"
+                                        << "" << none;
+        QTest::newRow("EditSelectAll") << "EditMenu"
+                                       << "EditSelectAll"
+                                       << "Select &All"
+                                       << "Ctrl+A" << none;
+        QTest::newRow("AboutThisApplication") << "HelpMenu"
+                                              << "AboutThisApplication"
+                                              << "About Quillmend..."
+                                              << "" << int(QAction::AboutRole);
     }
     void items()
     {
@@ -77,9 +113,10 @@ private slots:
             for (const QAction* action : shell::MainMenuBar::instance()->item(menu)->menu()->actions())
                 names << action->objectName();
         }
-        QCOMPARE(names, (QStringList{"FileOpenItem", "UntitledSeparator", "FileQuit", "EditUndo", "EditSeparator1",
-                                     "EditCut", "EditCopy", "EditPaste", "EditClear", "EditSeparator2",
-                                     "EditSelectAll", "AboutThisApplication"}));
+        QCOMPARE(names,
+                 (QStringList{"FileOpenItem", "UntitledSeparator", "FileQuit", "EditUndo", "EditSeparator1", "EditCut",
+                              "EditCopy", "EditPaste", "EditClear", "EditSeparator2", "EditSelectAll",
+                              "AboutThisApplication"}));
     }
 
     void sharedInstance() { QCOMPARE(shell::MainMenuBar::instance(), shell::MainMenuBar::instance()); }
@@ -119,8 +156,7 @@ private slots:
         // The open dialog's filter takes the same names, also where the
         // dialog matches its patterns case-sensitively (GTK's).
         const QString filter = shell::FileTypeXML::XML().nameFilter();
-        const QStringList patterns
-            = filter.mid(filter.indexOf('(') + 1).chopped(1).split(' ', Qt::SkipEmptyParts);
+        const QStringList patterns = filter.mid(filter.indexOf('(') + 1).chopped(1).split(' ', Qt::SkipEmptyParts);
         const bool dialogMatches = std::any_of(patterns.cbegin(), patterns.cend(), [&](const QString& pattern) {
             return QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern)).match(name).hasMatch();
         });

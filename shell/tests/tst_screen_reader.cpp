@@ -45,7 +45,7 @@ private slots:
                 return;
             QAccessibleInterface* said = event->accessibleInterface();
             heard << (event->object()->inherits("QMessageBox") ? QStringLiteral("message box")
-                                                                : said->text(QAccessible::Name));
+                                                               : said->text(QAccessible::Name));
         });
         writeFile(m_dir.filePath("show.xml"), sampleExport());
         QMimeData dropped;
@@ -57,10 +57,12 @@ private slots:
         });
         window()->ShowModalMessage(QStringLiteral("A message"));
         QAccessible::installUpdateHandler(nullptr);
-        QCOMPARE(heard, (QStringList{"Processing the file data...", QStringLiteral("Done! Click back on Vectorworks and let it process the .xml file."), "message box"}));
+        QCOMPARE(heard,
+                 (QStringList{"Processing the file data...",
+                              QStringLiteral("Done! Click back on Vectorworks and let it process the .xml file."),
+                              "message box"}));
 
-        QAccessibleInterface* dropArea
-            = QAccessible::queryAccessibleInterface(window()->centralWidget());
+        QAccessibleInterface* dropArea = QAccessible::queryAccessibleInterface(window()->centralWidget());
         QCOMPARE(dropArea->text(QAccessible::Name), QStringLiteral("Drop area"));
         QCOMPARE(dropArea->text(QAccessible::Description), QStringLiteral("Drop an .xml file here"));
         QList<QObject*> labelled;

@@ -23,8 +23,9 @@ QStringList cutTexts(const QWidget* content)
     const QList<QWidget*> controls = content->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     for (const QWidget* control : controls) {
         const auto* label = qobject_cast<const QLabel*>(control);
-        const QSize needed = label && label->wordWrap() ? QSize(control->width(), label->heightForWidth(control->width()))
-                                                        : control->sizeHint();
+        const QSize needed = label && label->wordWrap()
+            ? QSize(control->width(), label->heightForWidth(control->width()))
+            : control->sizeHint();
         if (needed.width() > control->width() || needed.height() > control->height())
             faults << QStringLiteral("%1 needs %2x%3, has %4x%5")
                           .arg(control->objectName())
@@ -101,8 +102,8 @@ private slots:
         QCoreApplication::processEvents();
         const QStringList faults = cutTexts(shell::gMyWnd->findChild<QWidget*>("Content"))
             + cutTexts(about->findChild<QWidget*>("AboutContent")) + offScreen(shell::gMyWnd) + offScreen(about);
-        qInfo("main window %dx%d, About window %dx%d", shell::gMyWnd->width(), shell::gMyWnd->height(),
-              about->width(), about->height());
+        qInfo("main window %dx%d, About window %dx%d", shell::gMyWnd->width(), shell::gMyWnd->height(), about->width(),
+              about->height());
         about->close();
         QApplication::setFont(before);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join("; ")));

@@ -1,8 +1,8 @@
 // What each window is called on a real X server: the title that the window
 // system is given, which Qt may have changed from the widget's own.
-#include "shell/tests/gui_test_support.h"
 #include "shell/about_window.h"
 #include "shell/main_window.h"
+#include "shell/tests/gui_test_support.h"
 
 #include <QFileDialog>
 #include <QGuiApplication>

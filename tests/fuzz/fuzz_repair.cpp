@@ -8,8 +8,8 @@
 #include "engine/text_decoding.h"
 #include "engine/text_repair.h"
 #include "engine/text_survey.h"
-#include "platform/text/encodings.h"
 #include "platform/files/file_ref.h"
+#include "platform/text/encodings.h"
 #include "platform/text/stream_decoder.h"
 #include "platform/text/utf8.h"
 

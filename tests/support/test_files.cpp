@@ -1,8 +1,8 @@
 #include "tests/support/test_files.h"
 
 #include "engine/repair_pass.h"
-#include "platform/text/encodings.h"
 #include "platform/files/file_ref.h"
+#include "platform/text/encodings.h"
 
 #include <QDir>
 #include <QFile>
@@ -145,16 +145,18 @@ void makeReadOnly(const QString& path)
 
 void makeWritable(const QString& path)
 {
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser
-                              | QFile::WriteUser | QFile::ExeUser | QFile::ReadGroup | QFile::ExeGroup
-                              | QFile::ReadOther | QFile::ExeOther);
+    QFile::setPermissions(path,
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser
+                              | QFile::ExeUser | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
+                              | QFile::ExeOther);
 }
 
 Contents folderContents(const QString& folder)
 {
     Contents contents;
     const QDir dir(folder);
-    for (const QFileInfo& entry : dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+    for (const QFileInfo& entry :
+         dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
         contents.insert(entry.fileName(), entry.isFile() ? readFile(entry.filePath()) : QByteArray());
     return contents;
 }
@@ -182,12 +184,13 @@ QByteArray utf16LittleEndianWithMark(const QString& text)
 
 QByteArray sampleExport()
 {
-    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-                      "<Export>\r\n"
-                      "<Action>Entire Plot</Action>\r\n"
-                      "<Fixture><AppStamp>Vectorworks</AppStamp><Purpose>Fr\xC3\xBChling\x0B wash</Purpose></Fixture>\r\n"
-                      "<Fixture><AppStamp>Vector\x02works</AppStamp><Note>gel\tR02\x1F</Note></Fixture>\r\n"
-                      "</Export>\r\n");
+    return QByteArray(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+        "<Export>\r\n"
+        "<Action>Entire Plot</Action>\r\n"
+        "<Fixture><AppStamp>Vectorworks</AppStamp><Purpose>Fr\xC3\xBChling\x0B wash</Purpose></Fixture>\r\n"
+        "<Fixture><AppStamp>Vector\x02works</AppStamp><Note>gel\tR02\x1F</Note></Fixture>\r\n"
+        "</Export>\r\n");
 }
 
 QByteArray repairedSampleExport()

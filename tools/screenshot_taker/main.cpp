@@ -88,10 +88,12 @@ int main(int argc, char* argv[])
     desktop.show();
     gMyWnd->raise();
     QTest::qWait(300);
-    if (!gMyWnd->screen()->grabWindow(0, around.x(), around.y(), around.width(), around.height())
+    if (!gMyWnd->screen()
+             ->grabWindow(0, around.x(), around.y(), around.width(), around.height())
              .save(output.filePath(QStringLiteral("main-window-dark-desktop.png"))))
         return 1;
-    std::printf("saved main-window.png, about-window.png, their 14 pt pictures and main-window-dark-desktop.png in %s\n",
-                qPrintable(output.absolutePath()));
+    std::printf(
+        "saved main-window.png, about-window.png, their 14 pt pictures and main-window-dark-desktop.png in %s\n",
+        qPrintable(output.absolutePath()));
     return 0;
 }

@@ -35,8 +35,8 @@ public:
     /// copy of its bytes, whose digest is `digest` (FileReader::contentDigest;
     /// empty where unknown), kept only `meantime`, or for the user. Throws
     /// FileError.
-    void write(const FileRef& file, const NativeName& copyName, const FileIdentity& original,
-               const QByteArray& digest, bool meantime);
+    void write(const FileRef& file, const NativeName& copyName, const FileIdentity& original, const QByteArray& digest,
+               bool meantime);
     /// Removes the note, where it names nothing that is still to go.
     void remove() noexcept { m_note.discard(); }
 
