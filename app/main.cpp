@@ -1,3 +1,4 @@
+// The program's start: the window application.
 #include "shell/app.h"
 
 int main(int argc, char* argv[])

@@ -1,3 +1,4 @@
+// The command-line tool: options, repairs and checks of each file named, and what it prints.
 #include "cli/command_line_tool.h"
 
 #include "cli/survey_format.h"

@@ -1,3 +1,4 @@
+// The command-line tool, quillmend-cli, for scripts and for users of a terminal.
 #pragma once
 
 #include "platform/files/native_name.h"

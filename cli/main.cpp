@@ -1,3 +1,4 @@
+// The command-line tool's start: the arguments as the system spells them.
 #include "cli/command_line_tool.h"
 #include "platform/files/native_name.h"
 #include "platform/system/system_calls.h"

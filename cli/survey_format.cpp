@@ -1,3 +1,4 @@
+// A survey (--check) as lines for a person or as JSON for a script.
 #include "cli/survey_format.h"
 
 #include <QJsonArray>

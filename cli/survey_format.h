@@ -1,3 +1,4 @@
+// How the command-line tool writes a survey of a file (--check).
 #pragma once
 
 #include "engine/survey_report.h"

@@ -1,3 +1,4 @@
+// DecodedTextReader: a file's text, slice by slice, decoded to UTF-8.
 #include "engine/decoded_text_reader.h"
 
 #include "platform/files/file_ref.h"

@@ -1,3 +1,4 @@
+// Reads a file as UTF-8 text in slices, whatever its encoding.
 #pragma once
 
 #include "engine/text_decoding.h"

@@ -1,3 +1,4 @@
+// FailureReason: the plain words for why a repair failed.
 #include "engine/failure_reason.h"
 
 #include "platform/files/file_error.h"

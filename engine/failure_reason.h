@@ -1,3 +1,4 @@
+// The plain reason of a failed repair, for the user.
 #pragma once
 
 #include <QString>

@@ -1,3 +1,4 @@
+// SurveyTheFile: what a repair would do to a file, without changing it.
 #include "engine/file_survey.h"
 
 #include "engine/decoded_text_reader.h"

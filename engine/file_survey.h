@@ -1,3 +1,4 @@
+// A survey of a file: what a repair would change, and what it would keep.
 #pragma once
 
 #include "engine/survey_report.h"

@@ -1,3 +1,4 @@
+// FullExportWatch: the full-export marker, looked for across slices.
 #include "engine/full_export_watch.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Watches a text, slice by slice, for the full-export marker.
 #pragma once
 
 #include "engine/text_repair.h"

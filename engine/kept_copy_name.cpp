@@ -1,3 +1,4 @@
+// KeptCopyName and its namers: the name the original is kept under.
 #include "engine/kept_copy_name.h"
 
 #include "platform/files/file_error.h"

@@ -1,3 +1,4 @@
+// The kept copy's name ("name (Original).xml"), the one rule for it.
 #pragma once
 
 #include "platform/files/file_ref.h"

@@ -1,3 +1,4 @@
+// RepairTheFile: one repair, with its failures caught and told.
 #include "engine/repair_pass.h"
 
 #include "engine/failure_reason.h"

@@ -1,5 +1,3 @@
-#pragma once
-
 // One repair, in the order a file passes through its pieces:
 //
 //   DoIt (request.h)           refuses a file without write permission or an
@@ -34,6 +32,7 @@
 // of the next slice, so an entry or the marker that stands across the cut is
 // whole there. Slices are cut between UTF-8 sequences, and a character that a
 // cut splits in another encoding is completed by the decoder's own state.
+#pragma once
 
 #include "engine/result_code.h"
 #include "engine/xml_check.h"

@@ -1,3 +1,4 @@
+// DoIt: a request to repair a file, its refusals and the text it shows.
 #include "engine/request.h"
 
 namespace quillmend::engine {

@@ -1,3 +1,4 @@
+// A user's request to repair a file, as the window and the tool make it.
 #pragma once
 
 #include "engine/repair_pass.h"

@@ -1,3 +1,4 @@
+// Where a request shows its progress and outcome: the window or the tool.
 #pragma once
 
 #include <QString>

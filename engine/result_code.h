@@ -1,3 +1,4 @@
+// The repair's result codes, and the one rule that picks among them.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// StreamRepair: the repair as the text streams through, slice by slice.
 #include "engine/stream_repair.h"
 
 #include "engine/decoded_text_reader.h"

@@ -1,3 +1,4 @@
+// Repairs a file of any size as its text streams through a small buffer.
 #pragma once
 
 #include "engine/result_code.h"

@@ -1,3 +1,4 @@
+// What a survey of a file found, for the tool to print.
 #pragma once
 
 #include "engine/request.h"

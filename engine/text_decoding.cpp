@@ -1,3 +1,4 @@
+// How a file's bytes are told apart and decoded to UTF-8.
 #include "engine/text_decoding.h"
 
 #include "platform/text/encoding_service.h"

@@ -1,3 +1,4 @@
+// Which encoding a file is in, and its decoding to UTF-8.
 #pragma once
 
 #include "platform/text/text.h"

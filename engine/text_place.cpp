@@ -1,3 +1,4 @@
+// TextPlace: a line and column in the repaired text.
 #include "engine/text_place.h"
 
 #include "platform/text/byte_scan.h"

@@ -1,3 +1,4 @@
+// A place in the repaired text, as a line and column a user can find.
 #pragma once
 
 #include <QByteArrayView>

@@ -1,3 +1,4 @@
+// The text's repair: control characters, AppStamp entries, the XML declaration.
 #include "engine/text_repair.h"
 
 #include "platform/text/byte_scan.h"

@@ -1,3 +1,4 @@
+// The repair of a text in memory: which characters go, what is rewritten.
 #pragma once
 
 #include "engine/yield_callback.h"

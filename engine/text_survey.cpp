@@ -1,3 +1,4 @@
+// TextSurvey: what a repair would change in a text, counted.
 #include "engine/text_survey.h"
 
 #include "engine/text_repair.h"

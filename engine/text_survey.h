@@ -1,3 +1,4 @@
+// Counts, slice by slice, what a repair would change in a text.
 #pragma once
 
 #include "engine/full_export_watch.h"

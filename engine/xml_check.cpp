@@ -1,3 +1,4 @@
+// The XML check: libxml2 reading the repaired text on a thread of its own.
 #include "engine/xml_check.h"
 
 #include "engine/internal/piece_queue.h"

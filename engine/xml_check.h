@@ -1,3 +1,4 @@
+// Whether the repaired text is well-formed XML, and where not.
 #pragma once
 
 #include <QByteArrayView>

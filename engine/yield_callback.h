@@ -1,3 +1,4 @@
+// The call a long repair makes now and then, so that a window can be drawn.
 #pragma once
 
 #include <functional>

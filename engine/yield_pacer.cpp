@@ -1,3 +1,4 @@
+// YieldPacer: yields let through by the clock.
 #include "engine/yield_pacer.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// Lets a repair's yields through at most every so often, so the window is drawn and the repair not slowed.
 #pragma once
 
 #include "engine/yield_callback.h"

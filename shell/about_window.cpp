@@ -1,3 +1,4 @@
+// The About window: its text, its look, its one button.
 #include "shell/about_window.h"
 
 #include "quillmend/legal_terms.h"

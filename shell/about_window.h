@@ -1,3 +1,4 @@
+// The About window.
 #pragma once
 
 #include <QWidget>

@@ -1,3 +1,4 @@
+// GroupLabel: one label, several controls, as assistive technology sees them.
 #include "shell/accessible_label.h"
 
 #include <QAccessibleWidget>

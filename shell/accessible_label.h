@@ -1,3 +1,4 @@
+// A label that names a group of controls for a screen reader.
 #pragma once
 
 #include <QLabel>

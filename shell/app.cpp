@@ -1,3 +1,4 @@
+// App: the application, its start, its files opened by the desktop.
 #include "shell/app.h"
 
 #include "quillmend/version.h"

@@ -1,3 +1,4 @@
+// The window application.
 #pragma once
 
 #include "shell/version_record.h"

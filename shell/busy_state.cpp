@@ -1,3 +1,4 @@
+// BusyState: a busy cursor, and the user's input discarded meanwhile.
 #include "shell/busy_state.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// The window's busy state during a repair.
 #pragma once
 
 #include <QObject>

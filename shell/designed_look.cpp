@@ -1,3 +1,4 @@
+// The windows' designed look, on light and dark desktops.
 #include "shell/designed_look.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// The windows' colours and fonts as designed, on any desktop.
 #pragma once
 
 #include <QPalette>

@@ -1,3 +1,4 @@
+// The windows' texts as designed, with their carriage returns made line feeds.
 #pragma once
 
 #include <QString>

@@ -1,3 +1,4 @@
+// DesktopSessionGuard: a start without a display, told in plain words.
 #include "shell/desktop_session.h"
 
 #include <QList>

@@ -1,3 +1,4 @@
+// Starting without a desktop: a plain message rather than a crash.
 #pragma once
 
 #include <QString>

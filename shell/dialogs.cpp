@@ -1,3 +1,4 @@
+// Dialogs: file choice and messages, the desktop's own.
 #include "shell/dialogs.h"
 
 #include <QFileDialog>

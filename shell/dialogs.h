@@ -1,3 +1,4 @@
+// The dialogs the window shows, replaceable for tests.
 #pragma once
 
 #include <QString>

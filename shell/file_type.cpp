@@ -1,3 +1,4 @@
+// FileType: a file type the program opens, as desktops register it.
 #include "shell/file_type.h"
 
 #include "quillmend/version.h"

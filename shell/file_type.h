@@ -1,3 +1,4 @@
+// A file type the program opens.
 #pragma once
 
 #include <QString>

@@ -1,3 +1,4 @@
+// FileTypeXML: the XML type, set up and registered once.
 #include "shell/file_types.h"
 
 #include "quillmend/version.h"

@@ -1,3 +1,4 @@
+// The program's set of file types: the XML type alone.
 #pragma once
 
 #include "shell/file_type.h"

@@ -1,3 +1,4 @@
+// Window1: the main window, its options, drops and repairs.
 #include "shell/main_window.h"
 
 #include "engine/repair_pass.h"

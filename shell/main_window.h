@@ -1,3 +1,4 @@
+// The main window.
 #pragma once
 
 #include "engine/request_sink.h"

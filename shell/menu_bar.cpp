@@ -1,3 +1,4 @@
+// MenuBar: the menus and their shortcuts.
 #include "shell/menu_bar.h"
 
 #include <QCoreApplication>

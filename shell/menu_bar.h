@@ -1,3 +1,4 @@
+// The menu bar.
 #pragma once
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// The version record, as the About window and the desktop show it.
 #pragma once
 
 #include <QString>

@@ -1,3 +1,4 @@
+// Window fit: a window kept whole on the screen, with its frame.
 #include "shell/window_fit.h"
 
 #include <QGuiApplication>

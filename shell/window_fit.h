@@ -1,3 +1,4 @@
+// Keeps a window whole on its screen, whatever the fonts and the screen's size.
 #pragma once
 
 #include <QSize>

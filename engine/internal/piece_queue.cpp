@@ -1,3 +1,4 @@
+// PieceQueue: repaired text handed from the repair to the XML check's thread.
 #include "engine/internal/piece_queue.h"
 
 namespace quillmend::engine {

@@ -1,3 +1,4 @@
+// The queue that carries repaired text to the XML check on its own thread.
 #pragma once
 
 #include "engine/text_place.h"

@@ -1,3 +1,4 @@
+// ChangeWatch: another program's change, seen up to the last step.
 #include "platform/files/internal/change_watch.h"
 
 #include "platform/files/file_reader.h"

@@ -1,3 +1,4 @@
+// FileDescriptor: an open file, read and written whole, closed on every path.
 #include "platform/files/file_descriptor.h"
 
 #include "platform/files/file_error.h"

@@ -1,3 +1,4 @@
+// An open file that closes itself, with whole reads and writes.
 #pragma once
 
 #include "platform/files/native_name.h"

@@ -1,3 +1,4 @@
+// FileError: a failure with its file and its plain reason.
 #include "platform/files/file_error.h"
 
 #include "platform/system/system_calls.h"

@@ -1,3 +1,4 @@
+// The failure of a file operation: the path, and the reason in plain words.
 #pragma once
 
 #include "platform/files/native_name.h"

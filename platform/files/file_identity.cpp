@@ -1,3 +1,4 @@
+// FileIdentity: the same file with the same content, as far as the system tells.
 #include "platform/files/file_identity.h"
 
 namespace quillmend::platform {

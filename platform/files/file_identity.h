@@ -1,3 +1,4 @@
+// What the system said of a file when it was read.
 #pragma once
 
 #include "platform/system/system_types.h"

@@ -1,3 +1,4 @@
+// CopyMetadata: the original's permissions, owner and attributes on the new file.
 #include "platform/files/file_metadata.h"
 
 #include "platform/files/file_error.h"

@@ -1,3 +1,4 @@
+// Gives a new file the original's permissions, owner and attributes, and nothing more.
 #pragma once
 
 #include "platform/files/file_identity.h"

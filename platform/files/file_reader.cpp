@@ -1,3 +1,4 @@
+// FileReader: a file read once, with its identity and, where needed, its digest.
 #include "platform/files/file_reader.h"
 
 #include "platform/files/file_error.h"

@@ -1,3 +1,4 @@
+// Reads a regular file from its start, with what the system said of it.
 #pragma once
 
 #include "platform/files/file_descriptor.h"

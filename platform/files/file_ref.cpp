@@ -1,3 +1,4 @@
+// FileRef: paths, their folders, and what may be done with them.
 #include "platform/files/file_ref.h"
 
 #include "platform/files/file_descriptor.h"

@@ -1,3 +1,4 @@
+// A file by its path, as the system spells it.
 #pragma once
 
 #include "platform/files/file_identity.h"

@@ -1,3 +1,4 @@
+// FileReplacer: the steps of a replacement, and their undoing.
 #include "platform/files/file_replacer.h"
 
 #include "platform/files/file_descriptor.h"

@@ -1,3 +1,4 @@
+// Replaces a file's content durably, keeping the original where asked.
 #pragma once
 
 #include "platform/files/file_descriptor.h"

@@ -1,3 +1,4 @@
+// InterruptCleanup: held names, removed as an interrupt ends the program.
 #include "platform/files/interrupt_cleanup.h"
 
 #include "platform/files/file_error.h"

@@ -1,3 +1,4 @@
+// The names a repair made, which Ctrl-C and its kind remove.
 #pragma once
 
 #include "platform/files/native_name.h"

@@ -1,3 +1,4 @@
+// KeptCopy: a hard link, or a complete copy moved onto a claimed name.
 #include "platform/files/internal/kept_copy.h"
 
 #include "platform/files/file_descriptor.h"

@@ -1,3 +1,4 @@
+// LeftoverNote: written before a name is taken, settled by the next repair.
 #include "platform/files/internal/leftover_note.h"
 
 #include "platform/files/file_descriptor.h"

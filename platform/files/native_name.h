@@ -1,3 +1,4 @@
+// A file's name or path exactly as the system spells it.
 #pragma once
 
 #include "platform/system/system_types.h"

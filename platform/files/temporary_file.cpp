@@ -1,3 +1,4 @@
+// TemporaryFile: nameless, or named, marked and locked; strays removed on proof.
 #include "platform/files/temporary_file.h"
 
 #include "platform/files/file_error.h"

@@ -1,3 +1,4 @@
+// A new file for content that is not ready yet, never taken for the user's.
 #pragma once
 
 #include "platform/files/file_descriptor.h"

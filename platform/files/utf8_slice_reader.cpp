@@ -1,3 +1,4 @@
+// Utf8SliceReader: slices cut between UTF-8 sequences.
 #include "platform/files/utf8_slice_reader.h"
 
 #include "platform/text/utf8.h"

@@ -1,3 +1,4 @@
+// Reads UTF-8 in slices that never cut a character.
 #pragma once
 
 #include "platform/files/file_reader.h"

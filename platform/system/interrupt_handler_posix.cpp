@@ -1,3 +1,4 @@
+// Interrupts on Linux and macOS: signal handlers.
 #include "platform/system/interrupts.h"
 
 #include <csignal>

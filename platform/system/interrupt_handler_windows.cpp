@@ -1,3 +1,4 @@
+// Interrupts on Windows: the console's control handler.
 #include "platform/system/interrupts.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SystemCalls: each call asks once whether a test makes it fail, then reaches its backend.
 #include "platform/system/system_calls.h"
 
 #include "platform/system/internal/system_backend.h"

@@ -1,3 +1,4 @@
+// The seam: every operating-system call of the program, behind one hook for faults.
 #pragma once
 
 #include "platform/system/system_types.h"

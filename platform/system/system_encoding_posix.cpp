@@ -1,3 +1,4 @@
+// The system's own encoding on Linux and macOS: UTF-8.
 #include "platform/system/system_encoding.h"
 
 namespace quillmend::platform {

@@ -1,3 +1,4 @@
+// The system's own encoding on Windows: its ANSI code page.
 #include "platform/system/system_encoding.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Sixteen bytes at a time: the scans that find what a repair looks for.
 #pragma once
 
 #if defined(__SSE2__) && !defined(QUILLMEND_PORTABLE_SCAN)

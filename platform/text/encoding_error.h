@@ -1,3 +1,4 @@
+// The failure to decode a text, with where it failed.
 #pragma once
 
 #include <stdexcept>

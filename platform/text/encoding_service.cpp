@@ -1,3 +1,4 @@
+// EncodingService: decoding and encoding by name, through the tables.
 #include "platform/text/encoding_service.h"
 
 #include "platform/text/byte_scan.h"

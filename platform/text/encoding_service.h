@@ -1,3 +1,4 @@
+// Text encodings by name: decoding to UTF-8 and back.
 #pragma once
 
 #include "platform/text/text.h"

@@ -1,3 +1,4 @@
+// The encodings a repair tells apart, and their common names.
 #pragma once
 
 #include "platform/text/text_encoding.h"

@@ -1,3 +1,4 @@
+// The single-byte encodings' tables, generated and checked against ICU.
 #pragma once
 
 namespace quillmend::platform {

@@ -1,3 +1,4 @@
+// StreamDecoder: decoding that carries a split character across slices.
 #include "platform/text/stream_decoder.h"
 
 #include "platform/text/encoding_error.h"

@@ -1,3 +1,4 @@
+// Decodes a text to UTF-8 in slices, whatever the cuts.
 #pragma once
 
 #include "platform/text/text_encoding.h"

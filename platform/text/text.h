@@ -1,3 +1,4 @@
+// Text in a known encoding.
 #pragma once
 
 #include "platform/text/text_encoding.h"

@@ -1,3 +1,4 @@
+// TextEncoding: an encoding's name, and how it is shown.
 #include "platform/text/text_encoding.h"
 
 #include "platform/system/system_encoding.h"

@@ -1,3 +1,4 @@
+// An encoding by name, the system's own among them.
 #pragma once
 
 #include <QByteArray>

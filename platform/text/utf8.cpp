@@ -1,3 +1,4 @@
+// UTF-8: sequences, their validity, and where a slice may be cut.
 #include "platform/text/utf8.h"
 
 #include "platform/text/byte_scan.h"

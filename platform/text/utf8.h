@@ -1,3 +1,4 @@
+// UTF-8 sequences: their lengths, validity and whole prefixes.
 #pragma once
 
 #include <QByteArrayView>

@@ -1,3 +1,4 @@
+// Sees whether another program changed a file since it was read.
 #pragma once
 
 #include "platform/files/file_descriptor.h"

@@ -1,7 +1,6 @@
-#pragma once
-
 // Shared by the two spellings of names (native_name_posix.cpp,
 // native_name_windows.cpp).
+#pragma once
 
 #include <QByteArray>
 

@@ -1,3 +1,4 @@
+// The former content of a file, kept under a name of its own.
 #pragma once
 
 #include "platform/files/file_error.h"

@@ -1,3 +1,4 @@
+// The note of a name a repair is about to take, for the next repair after a kill.
 #pragma once
 
 #include "platform/files/file_identity.h"

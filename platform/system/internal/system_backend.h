@@ -1,10 +1,9 @@
-#pragma once
-
 // The system's own calls, one backend a system (system_calls_*_posix.cpp,
 // system_calls_*_windows.cpp, four files by kind of call), chosen by the
 // build. Only SystemCalls calls them, after it has asked whether a test
 // injects a fault: each behaves as the SystemCalls method of its name,
 // without that question.
+#pragma once
 
 #include "platform/system/system_calls.h"
 

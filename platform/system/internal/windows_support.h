@@ -1,8 +1,7 @@
-#pragma once
-
 // What the Windows backend's files share: Windows' errors told as errno
 // values, handles behind the C runtime's descriptors, paths at any length,
 // and the status of an open handle.
+#pragma once
 
 #include "platform/system/system_types.h"
 
