@@ -78,7 +78,9 @@ QString SurveyAsText(const platform::NativeName& path, const SurveyReport& repor
     add(QStringLiteral("a repair would give"), resultText(report));
     if (report.xmlChecked) {
         add(QStringLiteral("well-formed XML after repair"),
-            report.xmlError ? QStringLiteral("no, ") + engine::XmlErrorText(*report.xmlError) : QStringLiteral("yes"));
+            !report.xmlError               ? QStringLiteral("yes")
+                : report.xmlError->checked ? QStringLiteral("no, ") + engine::XmlErrorText(*report.xmlError)
+                                           : engine::XmlErrorText(*report.xmlError));
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
@@ -123,7 +125,9 @@ QByteArray SurveyAsJson(const platform::NativeName& path, const SurveyReport& re
         object[QLatin1String("resultCode")] = QJsonValue::Null;
         object[QLatin1String("status")] = QJsonValue::Null;
     }
-    object[QLatin1String("wellFormed")] = report.xmlChecked ? QJsonValue(!report.xmlError) : QJsonValue::Null;
+    // Null where nothing was checked, or the check met a limit of its own.
+    const bool judged = report.xmlChecked && (!report.xmlError || report.xmlError->checked);
+    object[QLatin1String("wellFormed")] = judged ? QJsonValue(!report.xmlError) : QJsonValue::Null;
     if (report.xmlError) {
         object[QLatin1String("xmlError")] = QJsonObject{
             {QLatin1String("line"), report.xmlError->line},

@@ -10,6 +10,8 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -30,6 +32,50 @@ QString nameOf(const std::pair<const xmlChar*, const xmlChar*>& prefixAndName)
     if (prefixAndName.first == nullptr)
         return local;
     return QString::fromUtf8(reinterpret_cast<const char*>(prefixAndName.first)) + QLatin1Char(':') + local;
+}
+
+// libxml2's own words as a sentence for the user: without the name of the
+// routine that found the error ("xmlParseCharRef: invalid xmlChar value
+// 11", "xmlParseDocTypeDecl : no DOCTYPE name !"), its first letter lowered
+// unless a capital follows ("XML declaration", "DOCTYPE", "PEReference"),
+// and with a sentence of its own where libxml2 has no words.
+QString plainWords(const QString& message, int code)
+{
+    static const QRegularExpression routine(
+        QStringLiteral("^(SAX\\.)?[A-Za-z][a-z]+[A-Z]\\w*(\\([^)]*\\)\\s*|\\s*:\\s*)"));
+    static const QRegularExpression trailing(QStringLiteral("(\\s*[!.])+$"));
+    QString said = message.trimmed();
+    said.remove(routine);
+    said.remove(trailing);
+    static const QRegularExpression unclosed(QStringLiteral("^Premature end of data in tag (\\S+) line \\d+$"));
+    const QRegularExpressionMatch open = unclosed.match(said);
+    if (open.hasMatch())
+        return QStringLiteral("the element <%1> is not closed").arg(open.captured(1));
+    static const QRegularExpression expected(QStringLiteral("^(.*\\S)\\s+expected$"));
+    const QRegularExpressionMatch wanted = expected.match(said);
+    if (wanted.hasMatch())
+        return QStringLiteral("expected %1").arg(wanted.captured(1));
+    if (said.isEmpty() || said.startsWith(QLatin1String("unregistered error message")))
+        return QStringLiteral("the text is not XML as the standard defines it here (the XML reader's error %1)")
+            .arg(code);
+    if (said.size() == 1 || !said[1].isUpper())
+        said[0] = said[0].toLower();
+    return said;
+}
+
+// Where libxml2 stops at a limit of its own rather than at a fault: the
+// text is then not judged, and the user is told which limit.
+std::optional<QString> limitMet(const QString& message)
+{
+    if (message.contains(QLatin1String("Excessive depth"), Qt::CaseInsensitive))
+        return QStringLiteral("its elements are nested deeper than the check reads (256 levels)");
+    if (message.contains(QLatin1String("Name too long"), Qt::CaseInsensitive))
+        return QStringLiteral("a name is longer than the check reads (50,000 characters)");
+    static const QRegularExpression size(QStringLiteral("huge|too long|too big"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    if (size.match(message).hasMatch())
+        return QStringLiteral("a value, text, section or comment is longer than the check reads (10 MB)");
+    return std::nullopt;
 }
 
 QString endsTooSoon(const QString& where)
@@ -80,6 +126,7 @@ private:
         bool atEnd = false; // found once the whole text was given
         QString innermost; // the element open there
         bool afterRoot = false; // the root element closed before
+        bool inEntity = false; // in the text of an entity, found at its reference
     };
 
     void read();
@@ -90,12 +137,15 @@ private:
     /// The offset of the last `c` before `offset` among the kept pieces, or
     /// `offset` where there is none.
     qint64 lastBefore(char c, qint64 offset) const;
+    /// The name of the reference at `offset` ("&name;"), from the kept pieces.
+    QString referenceAt(qint64 offset) const;
     QString reasonFor(const Found& found, bool tooSoon, char startedBy) const;
 
     static void started(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar*, int,
                         const xmlChar**, int, int, const xmlChar**);
     static void ended(void* context, const xmlChar*, const xmlChar*, const xmlChar*);
     static void failed(void* context, xmlErrorPtr error);
+    static xmlEntityPtr entityNamed(void* context, const xmlChar* name);
 
     PieceQueue m_queue;
     std::thread m_thread;
@@ -130,8 +180,12 @@ void XmlCheck::Reading::read()
     handler.startDocument = xmlSAX2StartDocument;
     handler.internalSubset = xmlSAX2InternalSubset;
     handler.entityDecl = xmlSAX2EntityDecl;
-    handler.getEntity = xmlSAX2GetEntity;
+    handler.getEntity = entityNamed;
     handler.getParameterEntity = xmlSAX2GetParameterEntity;
+    handler.reference = [](void*, const xmlChar*) {};
+    // A notation without an identifier is found by its declaration's
+    // handler alone.
+    handler.notationDecl = xmlSAX2NotationDecl;
     // libxml2 pulls the text through readMore() rather than being pushed
     // pieces: its push parser looks ahead for the end of every tag again and
     // again, which costs a seventh of the reading.
@@ -213,7 +267,9 @@ XmlError XmlCheck::Reading::describe(const Found& found)
     // it, and said at the & or <.
     char startedBy = 0;
     if (!tooSoon) {
-        if (found.code == XML_ERR_TAG_NAME_MISMATCH)
+        if (found.inEntity)
+            startedBy = '&';
+        else if (found.code == XML_ERR_TAG_NAME_MISMATCH)
             startedBy = '<';
         else if (found.code == XML_ERR_ENTITYREF_SEMICOL_MISSING || found.code == XML_ERR_UNDECLARED_ENTITY)
             startedBy = '&';
@@ -224,6 +280,10 @@ XmlError XmlCheck::Reading::describe(const Found& found)
     }
     if (startedBy != 0)
         offset = lastBefore(startedBy, offset);
+    const std::optional<QString> limit = limitMet(found.message);
+    QString reason = limit ? *limit : reasonFor(found, tooSoon, startedBy);
+    if (found.inEntity)
+        reason = QStringLiteral("in the text of the entity &%1;: %2").arg(referenceAt(offset), reason);
     TextPlace place;
     qint64 pieceFrom = m_keptFrom;
     for (const TextPiece& piece : m_kept) {
@@ -235,7 +295,22 @@ XmlError XmlCheck::Reading::describe(const Found& found)
         }
         pieceFrom += piece.bytes.size();
     }
-    return {place.line(), place.column(), reasonFor(found, tooSoon, startedBy)};
+    return {place.line(), place.column(), reason, !limit};
+}
+
+QString XmlCheck::Reading::referenceAt(qint64 offset) const
+{
+    QByteArray name;
+    qint64 pieceFrom = m_keptFrom;
+    for (const TextPiece& piece : m_kept) {
+        for (qsizetype at = std::max<qint64>(0, offset + 1 - pieceFrom); at < piece.bytes.size(); ++at) {
+            if (piece.bytes[at] == ';' || name.size() > 200)
+                return QString::fromUtf8(name);
+            name += piece.bytes[at];
+        }
+        pieceFrom += piece.bytes.size();
+    }
+    return QString::fromUtf8(name);
 }
 
 qint64 XmlCheck::Reading::lastBefore(char c, qint64 offset) const
@@ -267,7 +342,7 @@ QString XmlCheck::Reading::reasonFor(const Found& found, bool tooSoon, char star
     // libxml2 tells its errors in English words meant for programmers; the
     // common ones are put plainly for the user, with the element names that
     // only this check knows.
-    if (startedBy == '&')
+    if (startedBy == '&' && !found.inEntity)
         return found.code == XML_ERR_UNDECLARED_ENTITY
             ? QStringLiteral("an & that starts no known entity or character reference")
             : QStringLiteral("an & that starts no character reference (an & in text is written &amp;)");
@@ -278,18 +353,12 @@ QString XmlCheck::Reading::reasonFor(const Found& found, bool tooSoon, char star
     if (found.code == XML_ERR_DOCUMENT_END)
         return QStringLiteral("more after the end of the root element <%1>: a second root element, or text")
             .arg(m_root);
-    if (found.code == XML_ERR_INTERNAL_ERROR)
-        return QStringLiteral("a part too large to read as XML: over 10 MB in one tag, text or comment, or "
-                              "elements nested over 256 deep");
-    // Otherwise libxml2's own words, less the name of the routine that found
-    // the error ("xmlParseCharRef: invalid xmlChar value 11").
-    QString said = found.message.trimmed();
-    const qsizetype colon = said.indexOf(QLatin1String(": "));
-    if (said.startsWith(QLatin1String("xml")) && colon > 0 && !said.left(colon).contains(QLatin1Char(' ')))
-        said = said.mid(colon + 2);
-    if (said.endsWith(QLatin1Char('.')))
-        said.chop(1);
-    return said.left(1).toLower() + said.mid(1);
+    if (found.code == XML_ERR_NOTATION_PROCESSING) {
+        static const QRegularExpression named(QStringLiteral("\\(([^)]*)\\)"));
+        return QStringLiteral("the notation %1 is declared without a public or system identifier")
+            .arg(named.match(found.message).captured(1));
+    }
+    return plainWords(found.message, found.code);
 }
 
 void XmlCheck::Reading::started(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar*, int,
@@ -320,7 +389,10 @@ void XmlCheck::Reading::failed(void* context, xmlErrorPtr error)
     Found found;
     found.code = error->code;
     found.message = QString::fromUtf8(error->message);
-    found.offset = xmlByteConsumed(parser);
+    // An entity's text is read by a parser of its own: the user can find
+    // only the reference, where the document's parser stands.
+    found.inEntity = parser != self->m_parser;
+    found.offset = xmlByteConsumed(self->m_parser);
     found.atEnd = self->m_atEnd;
     if (!self->m_open.empty())
         found.innermost = nameOf(self->m_open.back());
@@ -328,6 +400,28 @@ void XmlCheck::Reading::failed(void* context, xmlErrorPtr error)
     self->m_found = std::move(found);
     // The repair goes on without waiting for the reader any more.
     self->m_queue.stop();
+}
+
+xmlEntityPtr XmlCheck::Reading::entityNamed(void* context, const xmlChar* name)
+{
+    xmlEntityPtr entity = xmlSAX2GetEntity(context, name);
+    // An entity's text is judged at its first reference. libxml2 reads it
+    // again at every later one, where nothing holds what it made of it: a
+    // file of a few MB could then hold the repair for minutes. Given
+    // something made of it, libxml2 tells of each later reference instead
+    // (the reference callback), and the work stays within the file's size.
+    if (entity != nullptr && entity->etype == XML_INTERNAL_GENERAL_ENTITY && entity->checked != 0
+        && entity->children == nullptr) {
+        xmlNodePtr judged = xmlNewText(reinterpret_cast<const xmlChar*>(""));
+        if (judged != nullptr) {
+            // Freed with the entity, as its own.
+            judged->parent = reinterpret_cast<xmlNodePtr>(entity);
+            entity->children = judged;
+            entity->last = judged;
+            entity->owner = 1;
+        }
+    }
+    return entity;
 }
 
 XmlCheck::XmlCheck() = default;
@@ -356,11 +450,14 @@ std::optional<XmlError> XmlCheck::finish()
 
 QString XmlErrorText(const XmlError& error)
 {
-    return QStringLiteral("line %1 column %2: %3").arg(error.line).arg(error.column).arg(error.reason);
+    const QString place = QStringLiteral("line %1 column %2: %3").arg(error.line).arg(error.column).arg(error.reason);
+    return error.checked ? place : QStringLiteral("could not be checked past ") + place;
 }
 
 QString XmlNote(const XmlError& error)
 {
+    if (!error.checked)
+        return QStringLiteral("the repaired file could not be checked as XML: ") + XmlErrorText(error);
     return QStringLiteral("the repaired file is still not well-formed XML at ") + XmlErrorText(error);
 }
 

@@ -12,14 +12,18 @@ namespace quillmend::engine {
 /// The first place where a text is not well-formed XML 1.0, and why, in
 /// plain words. Lines and columns are counted as TextPlace counts them; the
 /// place is that of the character at which the error was found, or of the
-/// last character where the text ends too soon.
+/// last character where the text ends too soon, or of the reference to an
+/// entity whose text holds it. Where the check met a limit of its own there
+/// (`checked` false), the text could not be checked, which says nothing of
+/// it, and the reason names the limit.
 struct XmlError {
     qint64 line = 0;
     qint64 column = 0;
     QString reason;
+    bool checked = true;
     bool operator==(const XmlError& other) const
     {
-        return line == other.line && column == other.column && reason == other.reason;
+        return line == other.line && column == other.column && reason == other.reason && checked == other.checked;
     }
 };
 
@@ -53,12 +57,13 @@ private:
     std::optional<std::optional<XmlError>> m_result;
 };
 
-/// Where and why, as every report of `error` says it: "line 3 column 7: ...".
+/// Where and why, as every report of `error` says it: "line 3 column 7: ...",
+/// or "could not be checked past line 3 column 7: ...".
 QString XmlErrorText(const XmlError& error);
 
 /// The plain sentence that tells of `error`: "the repaired file is still not
-/// well-formed XML at line 3 column 7: ...". The command-line tool and the
-/// window both say it.
+/// well-formed XML at line 3 column 7: ...", or "the repaired file could not
+/// be checked as XML: ...". The command-line tool and the window both say it.
 QString XmlNote(const XmlError& error);
 
 } // namespace quillmend::engine

@@ -305,9 +305,11 @@ void Window1::repair(const platform::FileRef& file)
     if (xmlError) {
         QString note = engine::XmlNote(*xmlError);
         note[0] = note[0].toUpper();
-        ShowModalMessage(note
-                         + QStringLiteral(".\n\nMarlowbrook cannot read it as it is: export the file again from "
-                                          "Vectorworks, with a \"Full Export on Exit\"."));
+        // Only a text found faulty is one that Marlowbrook cannot read.
+        if (xmlError->checked)
+            note += QStringLiteral(".\n\nMarlowbrook cannot read it as it is: export the file again from "
+                                   "Vectorworks, with a \"Full Export on Exit\"");
+        ShowModalMessage(note + QLatin1Char('.'));
     }
 }
 

@@ -82,6 +82,23 @@ private slots:
         QTest::newRow("UTF-16, counted in the repaired text")
             << utf16LittleEndianWithMark(QString::fromUtf8(kHead + "<Note>Fr\xC3\xBChling \x1B&</Note>"))
             << std::optional(at(4, 16, "an & that starts no character reference (an & in text is written &amp;)"));
+        QTest::newRow("in an entity's text, at its reference")
+            << QByteArray("<?xml version=\"1.0\"?>\r\n<!DOCTYPE Export [<!ENTITY e \"<foo>\">]>\r\n"
+                          "<Export><Action>Entire Plot</Action>\r\n<Note>&e;</Note></Export>\r\n")
+            << std::optional(at(4, 7, "in the text of the entity &e;: the element <foo> is not closed"));
+        QTest::newRow("notation without an identifier")
+            << QByteArray("<?xml version=\"1.0\"?>\r\n<!DOCTYPE Export [<!NOTATION JPG >]>\r\n"
+                          "<Export><Action>Entire Plot</Action></Export>\r\n")
+            << std::optional(at(2, 35, "the notation JPG is declared without a public or system identifier"));
+        QTest::newRow("libxml2's routine name and capitals")
+            << QByteArray("<?xml version=\"1.0\"?>\r\n<!DOCTYPE>\r\n<Export><Action>Entire Plot</Action></Export>\r\n")
+            << std::optional(at(2, 10, "no DOCTYPE name"));
+        engine::XmlError tooDeep = at(3, 769, "its elements are nested deeper than the check reads (256 levels)");
+        tooDeep.checked = false;
+        QTest::newRow("a limit of the check's own")
+            << QByteArray("<?xml version=\"1.0\"?>\r\n<Export><Action>Entire Plot</Action>\r\n"
+                          + QByteArray("<e>").repeated(300) + QByteArray("</e>").repeated(300) + "</Export>\r\n")
+            << std::optional(tooDeep);
         QTest::newRow("Mac Roman, counted in the repaired text")
             << QByteArray("<?xml version=\"1.0\" encoding=\"macintosh\"?>\r\n<Export>\r\n<Action>Entire "
                           "Plot</Action>\r\n<Note>Fr\x9Fhling\x01</Nope>")
