@@ -5,6 +5,9 @@
 #include "platform/text/encoding_service.h"
 #include "platform/text/encodings.h"
 
+#include <QtEndian>
+
+#include <algorithm>
 #include <utility>
 
 namespace quillmend::platform {
@@ -92,6 +95,23 @@ void StreamDecoder::decodeUtf16(QByteArrayView bytes, bool last, QByteArray& out
             at = 2;
     }
     const bool little = *m_littleEndian;
+    // Most texts hold no surrogate at all: their units go to UTF-8 whole,
+    // through Qt's vectorised encoder. A slice with any surrogate, paired or
+    // not, takes the careful road below, which keeps the exact rules.
+    if (!m_highSurrogate) {
+        const qsizetype units = (bytes.size() - at) / 2;
+        m_units.resize(std::size_t(units));
+        if (little)
+            qFromLittleEndian<char16_t>(bytes.data() + at, units, m_units.data());
+        else
+            qFromBigEndian<char16_t>(bytes.data() + at, units, m_units.data());
+        const bool noSurrogate
+            = std::none_of(m_units.cbegin(), m_units.cend(), [](char16_t unit) { return (unit & 0xF800) == 0xD800; });
+        if (noSurrogate) {
+            out += QStringView(m_units.data(), units).toUtf8();
+            at += units * 2;
+        }
+    }
     const auto byteAt = [&](qsizetype i) { return char16_t(static_cast<unsigned char>(bytes[i])); };
     for (; at + 1 < bytes.size(); at += 2) {
         const char16_t unit

@@ -9,6 +9,7 @@
 #include <QStringDecoder>
 
 #include <optional>
+#include <vector>
 
 namespace quillmend::platform {
 
@@ -46,6 +47,7 @@ private:
     std::optional<bool> m_littleEndian;
     QByteArray m_oddByte;
     char16_t m_highSurrogate = 0;
+    std::vector<char16_t> m_units; // a slice's UTF-16 units, in this machine's order
 };
 
 } // namespace quillmend::platform
