@@ -10,8 +10,6 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
-#include <QRegularExpression>
-
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -34,27 +32,60 @@ QString nameOf(const std::pair<const xmlChar*, const xmlChar*>& prefixAndName)
     return QString::fromUtf8(reinterpret_cast<const char*>(prefixAndName.first)) + QLatin1Char(':') + local;
 }
 
+// The length of the name of the libxml2 routine that `said` opens with, and
+// what follows it up to its own words ("xmlParseCharRef: ", "xmlParseDocTypeDecl
+// : ", "SAX.xmlSAX2NotationDecl(name) "), then a colon or a parenthesis. 0 where there is none. (Plain string work:
+// this runs on the reader's own thread, where Qt's regular expressions have
+// crashed under Windows.)
+qsizetype routineLength(const QString& said)
+{
+    qsizetype at = said.startsWith(QLatin1String("SAX.")) ? 4 : 0;
+    const qsizetype start = at;
+    // A capital after a small letter: "xmlParseCharRef", never "ATTLIST" or
+    // "PEReference", which are the grammar's words.
+    bool innerCapital = false;
+    while (at < said.size() && (said[at].isLetterOrNumber() || said[at] == QLatin1Char('_'))) {
+        innerCapital = innerCapital || (at > start && said[at].isUpper() && said[at - 1].isLower());
+        ++at;
+    }
+    if (!innerCapital || at == start)
+        return 0;
+    if (at < said.size() && said[at] == QLatin1Char('(')) {
+        const qsizetype close = said.indexOf(QLatin1Char(')'), at);
+        if (close < 0)
+            return 0;
+        at = close + 1;
+    } else {
+        while (at < said.size() && said[at] == QLatin1Char(' '))
+            ++at;
+        if (at == said.size() || said[at] != QLatin1Char(':'))
+            return 0;
+        ++at;
+    }
+    while (at < said.size() && said[at] == QLatin1Char(' '))
+        ++at;
+    return at;
+}
+
 // libxml2's own words as a sentence for the user: without the name of the
-// routine that found the error ("xmlParseCharRef: invalid xmlChar value
-// 11", "xmlParseDocTypeDecl : no DOCTYPE name !"), its first letter lowered
-// unless a capital follows ("XML declaration", "DOCTYPE", "PEReference"),
-// and with a sentence of its own where libxml2 has no words.
+// routine that found the error, its first letter lowered unless a capital
+// follows ("XML declaration", "DOCTYPE", "PEReference"), and with a sentence
+// of its own where libxml2 has no words.
 QString plainWords(const QString& message, int code)
 {
-    static const QRegularExpression routine(
-        QStringLiteral("^(SAX\\.)?[A-Za-z][a-z]+[A-Z]\\w*(\\([^)]*\\)\\s*|\\s*:\\s*)"));
-    static const QRegularExpression trailing(QStringLiteral("(\\s*[!.])+$"));
     QString said = message.trimmed();
-    said.remove(routine);
-    said.remove(trailing);
-    static const QRegularExpression unclosed(QStringLiteral("^Premature end of data in tag (\\S+) line \\d+$"));
-    const QRegularExpressionMatch open = unclosed.match(said);
-    if (open.hasMatch())
-        return QStringLiteral("the element <%1> is not closed").arg(open.captured(1));
-    static const QRegularExpression expected(QStringLiteral("^(.*\\S)\\s+expected$"));
-    const QRegularExpressionMatch wanted = expected.match(said);
-    if (wanted.hasMatch())
-        return QStringLiteral("expected %1").arg(wanted.captured(1));
+    said.remove(0, routineLength(said));
+    while (!said.isEmpty()
+           && (said.endsWith(QLatin1Char('!')) || said.endsWith(QLatin1Char('.')) || said.endsWith(QLatin1Char(' '))))
+        said.chop(1);
+    const QLatin1String unclosed("Premature end of data in tag ");
+    if (said.startsWith(unclosed)) {
+        const QString rest = said.mid(unclosed.size());
+        return QStringLiteral("the element <%1> is not closed").arg(rest.left(rest.indexOf(QLatin1Char(' '))));
+    }
+    const QLatin1String expected(" expected");
+    if (said.endsWith(expected) && said.size() > expected.size())
+        return QStringLiteral("expected %1").arg(said.chopped(expected.size()).trimmed());
     if (said.isEmpty() || said.startsWith(QLatin1String("unregistered error message")))
         return QStringLiteral("the text is not XML as the standard defines it here (the XML reader's error %1)")
             .arg(code);
@@ -71,10 +102,10 @@ std::optional<QString> limitMet(const QString& message)
         return QStringLiteral("its elements are nested deeper than the check reads (256 levels)");
     if (message.contains(QLatin1String("Name too long"), Qt::CaseInsensitive))
         return QStringLiteral("a name is longer than the check reads (50,000 characters)");
-    static const QRegularExpression size(QStringLiteral("huge|too long|too big"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    if (size.match(message).hasMatch())
-        return QStringLiteral("a value, text, section or comment is longer than the check reads (10 MB)");
+    for (const char* size : {"huge", "too long", "too big"}) {
+        if (message.contains(QLatin1String(size), Qt::CaseInsensitive))
+            return QStringLiteral("a value, text, section or comment is longer than the check reads (10 MB)");
+    }
     return std::nullopt;
 }
 
@@ -354,9 +385,10 @@ QString XmlCheck::Reading::reasonFor(const Found& found, bool tooSoon, char star
         return QStringLiteral("more after the end of the root element <%1>: a second root element, or text")
             .arg(m_root);
     if (found.code == XML_ERR_NOTATION_PROCESSING) {
-        static const QRegularExpression named(QStringLiteral("\\(([^)]*)\\)"));
+        const qsizetype open = found.message.indexOf(QLatin1Char('('));
+        const qsizetype close = found.message.indexOf(QLatin1Char(')'), open);
         return QStringLiteral("the notation %1 is declared without a public or system identifier")
-            .arg(named.match(found.message).captured(1));
+            .arg(open >= 0 && close > open ? found.message.mid(open + 1, close - open - 1) : QString());
     }
     return plainWords(found.message, found.code);
 }
