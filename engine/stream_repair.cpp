@@ -5,6 +5,7 @@
 #include "engine/full_export_watch.h"
 #include "engine/text_repair.h"
 #include "platform/files/file_error.h"
+#include "platform/text/utf8.h"
 
 #include <QByteArray>
 
@@ -60,6 +61,9 @@ ResultCode StreamRepair::run(const platform::FileRef& target, const platform::Fi
     };
     bool repairs = false;
     bool empty = true;
+    // A declaration that names another encoding than the text's own.
+    QByteArray declaredBefore;
+    bool beyondAscii = false;
     // The working text: the repaired end of the slice before, which may hold
     // the start of an entry, then the next slice, decoded, in which it is
     // repaired where it stands.
@@ -75,8 +79,13 @@ ResultCode StreamRepair::run(const platform::FileRef& target, const platform::Fi
         if (!m_anyFile)
             fullExport.add(slice);
         const TextChanges changes = RepairText(work, m_anyFile, m_removeTabs, empty);
+        if (empty)
+            declaredBefore = changes.declaredBefore;
         empty = false;
         repairs = repairs || changes.controlCharactersRemoved > 0 || changes.appStampsRewritten > 0;
+        if (!declaredBefore.isEmpty() && !beyondAscii)
+            beyondAscii = platform::utf8::containsMultiByteSequence(work);
+        repairs = repairs || (!declaredBefore.isEmpty() && DeclarationMisleads(declaredBefore, beyondAscii));
         if (m_yield)
             m_yield();
         const qsizetype finished = work.size() - std::min(work.size(), kEntryOverlap);

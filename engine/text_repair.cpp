@@ -156,7 +156,7 @@ qsizetype RewriteAppStamps(QByteArray& text)
     return count;
 }
 
-bool DeclareUtf8(QByteArray& text)
+bool DeclareUtf8(QByteArray& text, QByteArray* declared)
 {
     const qsizetype start = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     const QByteArrayView view(text);
@@ -188,8 +188,22 @@ bool DeclareUtf8(QByteArray& text)
         const QByteArrayView value = declaration.sliced(valueFrom, valueTo - valueFrom);
         if (!isEncodingName(value) || namesUtf8(value))
             return false;
+        if (declared)
+            *declared = value.toByteArray();
         text.replace(start + valueFrom, valueTo - valueFrom, "UTF-8");
         return true;
+    }
+    return false;
+}
+
+bool DeclarationMisleads(QByteArrayView declared, bool beyondAscii)
+{
+    if (beyondAscii)
+        return true;
+    for (const char* wide : {"UTF-16", "UTF16", "UCS-2", "UCS2", "UTF-32", "UTF32", "UCS-4", "UCS4"}) {
+        if (declared.size() >= qsizetype(std::strlen(wide))
+            && declared.first(qsizetype(std::strlen(wide))).compare(wide, Qt::CaseInsensitive) == 0)
+            return true;
     }
     return false;
 }
@@ -201,7 +215,7 @@ TextChanges RepairText(QByteArray& text, bool anyFile, bool removeTabs, bool atS
     if (!anyFile)
         changes.appStampsRewritten = RewriteAppStamps(text);
     if (atStart)
-        changes.declarationChanged = DeclareUtf8(text);
+        changes.declarationChanged = DeclareUtf8(text, &changes.declaredBefore);
     return changes;
 }
 

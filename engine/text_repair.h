@@ -54,14 +54,25 @@ qsizetype RewriteAppStamps(QByteArray& text);
 
 /// When `text` (after an optional UTF-8 byte-order mark) begins with an XML
 /// declaration whose encoding is not UTF-8, makes the declaration say UTF-8,
-/// changing nothing else. Returns whether it changed the text.
-bool DeclareUtf8(QByteArray& text);
+/// changing nothing else. Returns whether it changed the text; `declared`,
+/// when given, then receives the name it said before.
+bool DeclareUtf8(QByteArray& text, QByteArray* declared = nullptr);
+
+/// Whether a UTF-8 text's declaration of `declared` (which DeclareUtf8
+/// changes) misleads a reader that trusts it: where the text holds any
+/// character beyond ASCII (`beyondAscii`), which that reader takes for other
+/// characters, or where it names a wide encoding (UTF-16, UCS-2, UTF-32),
+/// which no 8-bit text can be. Such a declaration is a fault to repair, even
+/// in a text that needs nothing else.
+bool DeclarationMisleads(QByteArrayView declared, bool beyondAscii);
 
 /// What RepairText changed.
 struct TextChanges {
     qsizetype controlCharactersRemoved = 0;
     qsizetype appStampsRewritten = 0;
     bool declarationChanged = false;
+    /// The encoding that the declaration named before it was changed.
+    QByteArray declaredBefore;
 };
 
 /// Repairs the UTF-8 `text` in place: removes its control characters, then

@@ -2,6 +2,7 @@
 #include "engine/text_survey.h"
 
 #include "engine/text_repair.h"
+#include "platform/text/utf8.h"
 
 #include <QByteArray>
 
@@ -32,8 +33,12 @@ void TextSurvey::add(QByteArrayView piece)
     m_work.append(piece);
     const TextChanges changes = RepairText(m_work, m_anyFile, m_removeTabs, atStart);
     m_appStamps += changes.appStampsRewritten;
-    if (atStart)
+    if (atStart) {
         m_declarationChanges = changes.declarationChanged;
+        m_declaredBefore = changes.declaredBefore;
+    }
+    if (m_declarationChanges && !m_beyondAscii)
+        m_beyondAscii = platform::utf8::containsMultiByteSequence(piece);
     // What no later piece can change any more is read as XML.
     if (!m_anyFile)
         m_xml.add(QByteArrayView(m_work).first(m_work.size() - std::min(m_work.size(), kEntryOverlap)));
@@ -49,7 +54,7 @@ std::optional<XmlError> TextSurvey::finishXml()
 
 bool TextSurvey::findsChanges() const
 {
-    if (m_appStamps > 0)
+    if (m_appStamps > 0 || (m_declarationChanges && DeclarationMisleads(m_declaredBefore, m_beyondAscii)))
         return true;
     for (const SurveyReport::ControlCharacter& control : m_controls) {
         if (control.count > 0)

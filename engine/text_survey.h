@@ -50,6 +50,8 @@ private:
     FullExportWatch m_fullExport;
     qint64 m_appStamps = 0;
     bool m_declarationChanges = false;
+    QByteArray m_declaredBefore; // what the declaration named, where it changes
+    bool m_beyondAscii = false;
     std::array<SurveyReport::ControlCharacter, 32> m_controls{};
     TextPlace m_next; // the place of the next character
     XmlCheck m_xml;

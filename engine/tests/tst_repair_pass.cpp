@@ -126,6 +126,10 @@ private slots:
         QTest::newRow("clean export") << kClean << false << engine::kResultUnchanged;
         QTest::newRow("clean any file") << QByteArray("abc\r\n\x7F") << true << engine::kResultUnchanged;
         QTest::newRow("UTF-16 byte-order mark only") << QByteArray("\xFF\xFE") << true << engine::kResultEmpty;
+        // Read alike as Latin-1 and as UTF-8: the declaration misleads nobody.
+        QTest::newRow("ASCII, declared Latin-1")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Action>Entire Plot</Action>") << false
+            << engine::kResultUnchanged;
     }
     void untouched()
     {
@@ -161,6 +165,13 @@ private slots:
         QTest::newRow("Mac Roman, declared")
             << QByteArray("<?xml version=\"1.0\" encoding=\"macintosh\"?><Action>Entire Plot</Action>\x8E\x9F\x01")
             << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Action>Entire Plot</Action>\xC3\xA9\xC3\xBC");
+        // A reader that trusts the declaration would read other characters.
+        QTest::newRow("UTF-8, declared Latin-1")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Action>Entire Plot</Action>\xC5\xBF")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Action>Entire Plot</Action>\xC5\xBF");
+        QTest::newRow("ASCII, declared UTF-16")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-16\"?><Action>Entire Plot</Action>")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Action>Entire Plot</Action>");
         QTest::newRow("UTF-16 with byte-order mark")
             << utf16LittleEndianWithMark(
                    QString::fromUtf8("<?xml encoding='UTF-16'?><Action>Entire Plot</Action>\u00E9"))
