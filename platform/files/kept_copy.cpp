@@ -110,6 +110,8 @@ void KeptCopy::make(const Namer& name, bool meantime)
         }
         if (result == Attempt::Made)
             return;
+        // The name is another's: no note may point at it.
+        m_note.remove();
     }
     throw namesTaken(m_file.path());
 }
