@@ -98,8 +98,8 @@ void StreamDecoder::decodeUtf16(QByteArrayView bytes, bool last, QByteArray& out
     // Most texts hold no surrogate at all: their units go to UTF-8 whole,
     // through Qt's vectorised encoder. A slice with any surrogate, paired or
     // not, takes the careful road below, which keeps the exact rules.
-    if (!m_highSurrogate) {
-        const qsizetype units = (bytes.size() - at) / 2;
+    const qsizetype units = (bytes.size() - at) / 2;
+    if (!m_highSurrogate && units > 0) {
         m_units.resize(std::size_t(units));
         if (little)
             qFromLittleEndian<char16_t>(bytes.data() + at, units, m_units.data());
