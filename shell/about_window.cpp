@@ -2,7 +2,9 @@
 #include "shell/about_window.h"
 
 #include "quillmend/legal_terms.h"
+#include "shell/accessibility.h"
 #include "shell/designed_text.h"
+#include "shell/window_controls.h"
 #include "shell/window_fit.h"
 
 #include <QGuiApplication>
@@ -42,9 +44,15 @@ AboutWnd::AboutWnd()
 {
     setObjectName(QStringLiteral("AboutWnd"));
     setAttribute(Qt::WA_DeleteOnClose);
+    LimitWindowActions(this, Closing::Offered);
     Layout();
     CreateControls();
     m_body = MakeBody(this, m_content);
+    // A screen reader meets a dialog named by its title, with a heading, and
+    // the focus on the text it scrolls through.
+    SetAccessibleRole(this, QAccessible::Dialog);
+    SetAccessibleRole(m_aboutLabelHeading, QAccessible::Heading);
+    m_body->setAccessibleName(windowTitle());
     fitToTextAndScreen();
     RefitWhenNeeded(this, [this] { fitToTextAndScreen(); });
 }

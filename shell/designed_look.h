@@ -11,8 +11,9 @@ namespace quillmend::shell {
 /// The palette the windows are drawn with on a desktop whose own is
 /// `desktop`: the desktop's own where it is light, as the windows were
 /// designed on it (their dark blue and red text stay exactly as designed);
-/// Qt's standard light palette where it is dark, since the designed colours
-/// would be unreadable on a dark background.
+/// where it is dark, a light grey palette of fixed colours that no style or
+/// platform theme can change, since the designed colours would be
+/// unreadable on a dark background.
 QPalette DesignedPalette(const QPalette& desktop);
 
 /// The desktop's style, except that the keyboard focus is always shown, as a

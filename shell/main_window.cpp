@@ -7,13 +7,14 @@
 #include "platform/files/file_error.h"
 #include "platform/files/file_ref.h"
 #include "shell/about_window.h"
-#include "shell/accessible_label.h"
+#include "shell/accessibility.h"
 #include "shell/app.h"
 #include "shell/busy_state.h"
 #include "shell/designed_text.h"
 #include "shell/dialogs.h"
 #include "shell/file_types.h"
 #include "shell/menu_bar.h"
+#include "shell/window_controls.h"
 #include "shell/window_fit.h"
 
 #include <QAccessible>
@@ -87,6 +88,7 @@ Window1::Window1()
         setMenuBar(MainMenuBar::instance());
     setWindowTitle(QStringLiteral("Tallowick"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
+    LimitWindowActions(this, Closing::Refused);
 
     m_content = new QWidget;
     m_content->setObjectName(QStringLiteral("Content"));
@@ -96,6 +98,10 @@ Window1::Window1()
     // The whole window takes a drop; a screen reader says so.
     m_body->setAccessibleName(QStringLiteral("Drop area"));
     m_body->setAccessibleDescription(QStringLiteral("Drop an .xml file here"));
+    // The tab order starts at the first option, and the focus is there from
+    // the start: the body scrolls with its bars and the mouse wheel only.
+    m_body->setFocusPolicy(Qt::NoFocus);
+    m_notJustVWBtn->setFocus(Qt::OtherFocusReason);
     setCentralWidget(m_body);
     fitToTextAndScreen();
     RefitWhenNeeded(this, [this] { fitToTextAndScreen(); });
@@ -109,6 +115,7 @@ void Window1::CreateControls(QWidget* content)
     m_instructLabel = makeLabel(content, "InstructLabel", DesignedText(QString::fromUtf8(kInstructions)),
                                 QRect(20, 20, 560, 185), QColor(13, 24, 34), true);
     m_resultsLabel = makeLabel(content, "ResultsLabel", QString(), QRect(20, 345, 560, 40), QColor(194, 0, 9), true);
+    SetAccessibleRole(m_resultsLabel, QAccessible::Notification);
     QFont bold = m_resultsLabel->font();
     bold.setBold(true);
     m_resultsLabel->setFont(bold);
@@ -164,12 +171,7 @@ void Window1::Event_Open()
 
 void Window1::SetStatusText(const QString& text)
 {
-    m_resultsLabel->setText(text);
-    // Said at once by a screen reader, as a sighted user sees it at once.
-    if (!text.isEmpty()) {
-        QAccessibleEvent announcement(m_resultsLabel, QAccessible::Alert);
-        QAccessible::updateAccessibility(&announcement);
-    }
+    ShowNotification(m_resultsLabel, text);
 }
 
 void Window1::RedrawStatusNow()

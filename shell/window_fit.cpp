@@ -111,6 +111,7 @@ class Refitter : public QObject {
 public:
     Refitter(QWidget* window, std::function<void()> fit)
         : QObject(window)
+        , m_window(window)
         , m_fit(std::move(fit))
     {
         window->installEventFilter(this);
@@ -121,14 +122,27 @@ protected:
     {
         // Later, not now: the window's controls may not have their new font
         // yet (on Windows the change reaches them after the window), and a
-        // new window has no frame yet.
-        if (event->type() == QEvent::FontChange || event->type() == QEvent::Show)
-            QTimer::singleShot(0, this, m_fit);
+        // new window has no frame yet. The window manager frames it after
+        // it is shown, and moves it by as much: then it is fitted again,
+        // with its frame.
+        // Not while minimised, maximised or full screen (some window managers
+        // offer it whatever the window asks), when the frame is not the one
+        // it will have again.
+        const bool newFrame = (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+            && m_window->isVisible() && m_window->windowState() == Qt::WindowNoState
+            && frameOf(m_window) != m_fittedFrame;
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::Show || newFrame)
+            QTimer::singleShot(0, this, [this] {
+                m_fittedFrame = frameOf(m_window);
+                m_fit();
+            });
         return false;
     }
 
 private:
+    QWidget* m_window;
     std::function<void()> m_fit;
+    QMargins m_fittedFrame;
 };
 
 } // namespace

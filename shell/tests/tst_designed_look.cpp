@@ -28,6 +28,21 @@ private slots:
     }
     void cleanup() { QApplication::setPalette(m_lightDesktop); }
 
+    // The keyboard focus starts on the first option and Tab goes from option
+    // to option, never to the window's body, which shows no focus.
+    void focusStartsOnTheFirstOption()
+    {
+        shell::Window1* window = shell::gMyWnd;
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QList<QWidget*> stops{QApplication::focusWidget()};
+        for (int tab = 0; tab < 2; ++tab) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            stops << QApplication::focusWidget();
+        }
+        QCOMPARE(stops, (QList<QWidget*>{window->NotJustVWBtn(), window->PreserveTabsBtn(), window->NotJustVWBtn()}));
+    }
+
     void textIsReadable_data()
     {
         QTest::addColumn<QPalette>("desktop");

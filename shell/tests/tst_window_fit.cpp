@@ -102,8 +102,8 @@ private slots:
         QCoreApplication::processEvents();
         const QStringList faults = cutTexts(shell::gMyWnd->findChild<QWidget*>("Content"))
             + cutTexts(about->findChild<QWidget*>("AboutContent")) + offScreen(shell::gMyWnd) + offScreen(about);
-        qInfo("main window %dx%d, About window %dx%d", shell::gMyWnd->width(), shell::gMyWnd->height(), about->width(),
-              about->height());
+        qInfo("main window %dx%d, About window %dx%d, at %g device pixels to the pixel", shell::gMyWnd->width(),
+              shell::gMyWnd->height(), about->width(), about->height(), about->devicePixelRatio());
         about->close();
         QApplication::setFont(before);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join("; ")));

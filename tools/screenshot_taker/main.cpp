@@ -1,7 +1,9 @@
 // Takes pictures of the program's real windows: the main window after a
 // repair of a copy of the sample export, and an About window; the same at a
-// 14 pt desktop font; and the main window on a dark desktop. Meant to run
-// under a virtual X server (tools/screenshots); exits by itself.
+// 14 pt desktop font; and the main window on a dark desktop. With --screen,
+// instead, the whole screen with the main window, then with an About window
+// over it. Meant to run under a
+// virtual X server (tools/screenshots); exits by itself.
 #include "engine/request.h"
 #include "platform/files/file_ref.h"
 #include "shell/about_window.h"
@@ -23,8 +25,9 @@ using namespace quillmend::shell;
 
 int main(int argc, char* argv[])
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: quillmend-screenshots SAMPLE_EXPORT OUTPUT_FOLDER\n");
+    const bool wholeScreen = argc == 4 && argv[3] == QByteArrayLiteral("--screen");
+    if (argc != 3 && !wholeScreen) {
+        std::fprintf(stderr, "usage: quillmend-screenshots SAMPLE_EXPORT OUTPUT_FOLDER [--screen]\n");
         return 64;
     }
     FileTypeXML::Initialize();
@@ -42,6 +45,8 @@ int main(int argc, char* argv[])
         return 1;
     quillmend::engine::DoIt(quillmend::platform::FileRef(copy), false, false, *gMyWnd);
     QTest::qWait(200);
+    if (wholeScreen && !gMyWnd->screen()->grabWindow(0).save(output.filePath(QStringLiteral("screen-main.png"))))
+        return 1;
     if (!gMyWnd->grab().save(output.filePath(QStringLiteral("main-window.png"))))
         return 1;
 
@@ -55,6 +60,13 @@ int main(int argc, char* argv[])
         return about;
     };
     AboutWnd* about = aboutWindow();
+    if (wholeScreen) {
+        // The About window over the main window, as they lie on the screen.
+        if (!about || !about->screen()->grabWindow(0).save(output.filePath(QStringLiteral("screen-about.png"))))
+            return 1;
+        std::printf("saved screen-main.png and screen-about.png in %s\n", qPrintable(output.absolutePath()));
+        return 0;
+    }
     if (!about || !about->grab().save(output.filePath(QStringLiteral("about-window.png"))))
         return 1;
     about->close();
