@@ -55,6 +55,7 @@ bool DecodedTextReader::appendNext(QByteArray& out)
     if (m_ended)
         return false;
     const qsizetype before = out.size();
+    bool raw = false; // the slice is in m_raw, not in out
     if (!m_chosen) {
         // The first slice shows a byte-order mark; where the choice needs a
         // first pass, the slice is read again after it.
@@ -64,22 +65,30 @@ bool DecodedTextReader::appendNext(QByteArray& out)
             m_slices.restart();
             m_slices.appendNext(out);
         }
+    } else if (m_decoder) {
+        // Read where the bytes to decode are kept, whose room stays from
+        // slice to slice: no fresh memory for each.
+        m_raw.truncate(0);
+        m_slices.appendNext(m_raw);
+        raw = true;
     } else {
         m_slices.appendNext(out);
     }
-    const bool atEnd = out.size() == before;
+    const bool atEnd = raw ? m_raw.isEmpty() : out.size() == before;
     if (m_yield)
         m_yield();
 
     if (m_decoder) {
-        m_raw = out.sliced(before);
-        out.truncate(before);
+        if (!raw) {
+            keepRaw(QByteArrayView(out).sliced(before));
+            out.truncate(before);
+        }
         m_decoder->decode(m_raw, atEnd, out);
     } else if (!atEnd) {
         const QByteArrayView slice = QByteArrayView(out).sliced(before);
         if (!platform::utf8::isValid(slice)) {
             m_strayBytes = true;
-            m_raw = slice.toByteArray();
+            keepRaw(slice);
             out.truncate(before);
             // Without a sequence of two or more bytes, every byte above ASCII
             // is a stray one: the slice is read as Mac Roman at table speed.
@@ -103,6 +112,12 @@ bool DecodedTextReader::appendNext(QByteArray& out)
         return out.size() != before;
     }
     return true;
+}
+
+void DecodedTextReader::keepRaw(QByteArrayView bytes)
+{
+    m_raw.truncate(0);
+    m_raw.append(bytes);
 }
 
 bool DecodedTextReader::changesBytes() const

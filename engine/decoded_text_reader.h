@@ -49,6 +49,8 @@ private:
     /// Chooses the decoding from the first slice; true when that took a
     /// first pass over the file, after which the first slice is read again.
     bool choose(QByteArrayView firstSlice);
+    /// Puts `bytes` in m_raw, in the room it already has.
+    void keepRaw(QByteArrayView bytes);
 
     platform::FileReader& m_reader;
     YieldCallback m_yield;
@@ -57,7 +59,7 @@ private:
     bool m_ended = false;
     Decoding m_plan{platform::TextEncoding(QByteArray())};
     std::unique_ptr<platform::StreamDecoder> m_decoder; // unless read as UTF-8
-    QByteArray m_raw;
+    QByteArray m_raw; // a slice before decoding; its room is kept
     bool m_strayBytes = false;
     bool m_multiByte = false;
 };

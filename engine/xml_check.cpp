@@ -191,6 +191,7 @@ void XmlCheck::Reading::forgetConsumed()
     const qint64 consumed = xmlByteConsumed(m_parser);
     while (m_kept.size() > 1 && m_keptFrom + m_kept.front().bytes.size() <= consumed) {
         m_keptFrom += m_kept.front().bytes.size();
+        m_queue.giveBack(std::move(m_kept.front().bytes));
         m_kept.pop_front();
     }
 }

@@ -1,6 +1,8 @@
 // PieceQueue: repaired text handed from the repair to the XML check's thread.
 #include "engine/internal/piece_queue.h"
 
+#include <cstring>
+
 namespace quillmend::engine {
 
 PieceQueue::PieceQueue(qsizetype maxWaitingBytes)
@@ -13,7 +15,16 @@ void PieceQueue::give(QByteArrayView piece, const TextPlace& from)
     if (piece.isEmpty())
         return;
     // Copied before the wait: the copy is the giver's work, not the taker's.
-    TextPiece copy{piece.toByteArray(), from};
+    TextPiece copy{{}, from};
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_spent.empty()) {
+            copy.bytes = std::move(m_spent.back());
+            m_spent.pop_back();
+        }
+    }
+    copy.bytes.resize(piece.size());
+    std::memcpy(copy.bytes.data(), piece.data(), std::size_t(piece.size()));
     std::unique_lock lock(m_mutex);
     m_changed.wait(
         lock, [&] { return m_stopped || m_pieces.empty() || m_waitingBytes + copy.bytes.size() <= m_maxWaitingBytes; });
@@ -22,6 +33,13 @@ void PieceQueue::give(QByteArrayView piece, const TextPlace& from)
     m_waitingBytes += copy.bytes.size();
     m_pieces.push_back(std::move(copy));
     m_changed.notify_all();
+}
+
+void PieceQueue::giveBack(QByteArray spent)
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_spent.size() < 2)
+        m_spent.push_back(std::move(spent));
 }
 
 void PieceQueue::close()

@@ -10,6 +10,7 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace quillmend::engine {
 
@@ -27,9 +28,14 @@ class PieceQueue {
 public:
     explicit PieceQueue(qsizetype maxWaitingBytes);
 
-    /// Queues a copy of `piece`, which starts at `from`. Dropped once the
-    /// taker has stopped.
+    /// Queues a copy of `piece`, which starts at `from`, made in the room of
+    /// a piece given back where there is one. Dropped once the taker has
+    /// stopped.
     void give(QByteArrayView piece, const TextPlace& from);
+    /// Takes back the bytes of a piece that the taker is done with, so that
+    /// their room carries the next piece: fresh memory for each piece costs
+    /// the system a page fault for every 4 KiB of text. At most two are kept.
+    void giveBack(QByteArray spent);
     /// No piece follows.
     void close();
     /// The next piece; nothing once the queue is closed and empty, or stopped.
@@ -43,6 +49,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<TextPiece> m_pieces;
+    std::vector<QByteArray> m_spent;
     qsizetype m_waitingBytes = 0;
     bool m_closed = false;
     bool m_stopped = false;

@@ -108,7 +108,12 @@ void StreamDecoder::decodeUtf16(QByteArrayView bytes, bool last, QByteArray& out
         const bool noSurrogate
             = std::none_of(m_units.cbegin(), m_units.cend(), [](char16_t unit) { return (unit & 0xF800) == 0xD800; });
         if (noSurrogate) {
-            out += QStringView(m_units.data(), units).toUtf8();
+            // Straight into the room reserved above: no slice-sized
+            // temporary to make, fill and copy.
+            const qsizetype from = out.size();
+            out.resize(from + m_toUtf8.requiredSpace(units));
+            const char* end = m_toUtf8.appendToBuffer(out.data() + from, QStringView(m_units.data(), units));
+            out.truncate(end - out.constData());
             at += units * 2;
         }
     }
