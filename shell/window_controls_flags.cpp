@@ -3,6 +3,6 @@
 
 namespace quillmend::shell::internal {
 
-void WriteWindowHints(QWidget*, Closing) { }
+void WriteWindowHints(QWidget*, Closing) {}
 
 } // namespace quillmend::shell::internal

@@ -36,16 +36,15 @@ void writeMotifHints(QWidget* window, Closing closing)
     xcb_connection_t* connection = x11->connection();
     static const char name[] = "_MOTIF_WM_HINTS";
     const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr),
-        &std::free);
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr), &std::free);
     if (!atom)
         return;
     const std::uint32_t functions = kFunctionMove | (closing == Closing::Offered ? kFunctionClose : 0u);
     // flags, functions, decorations, input mode, status
-    const std::array<std::uint32_t, 5> hints { kHintsFunctions | kHintsDecorations, functions,
-                                               kDecorBorder | kDecorTitle, 0, 0 };
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), atom->atom, atom->atom,
-                        32, hints.size(), hints.data());
+    const std::array<std::uint32_t, 5> hints{kHintsFunctions | kHintsDecorations, functions, kDecorBorder | kDecorTitle,
+                                             0, 0};
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), atom->atom, atom->atom, 32,
+                        hints.size(), hints.data());
     xcb_flush(connection);
 }
 

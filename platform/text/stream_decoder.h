@@ -49,7 +49,7 @@ private:
     QByteArray m_oddByte;
     char16_t m_highSurrogate = 0;
     std::vector<char16_t> m_units; // a slice's UTF-16 units, in this machine's order
-    QStringEncoder m_toUtf8 { QStringEncoder::Utf8, QStringConverter::Flag::Stateless };
+    QStringEncoder m_toUtf8{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
 };
 
 } // namespace quillmend::platform

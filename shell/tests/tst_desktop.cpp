@@ -34,7 +34,8 @@ using namespace quillmend::tests;
 
 namespace {
 
-template <typename Reply> using XReply = std::unique_ptr<Reply, decltype(&std::free)>;
+template <typename Reply>
+using XReply = std::unique_ptr<Reply, decltype(&std::free)>;
 
 xcb_connection_t* connection()
 {
@@ -59,9 +60,9 @@ QByteArray serverProperty(xcb_window_t window, const char* name)
 {
     xcb_flush(connection());
     const XReply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(connection(),
-                               xcb_get_property(connection(), 0, window, atom(name), XCB_GET_PROPERTY_TYPE_ANY, 0, 4096),
-                               nullptr),
+        xcb_get_property_reply(
+            connection(), xcb_get_property(connection(), 0, window, atom(name), XCB_GET_PROPERTY_TYPE_ANY, 0, 4096),
+            nullptr),
         &std::free);
     if (!reply)
         return {};
@@ -89,7 +90,10 @@ QStringList atomNames(const QByteArray& property)
     return names;
 }
 
-xcb_window_t native(QWidget* window) { return xcb_window_t(window->winId()); }
+xcb_window_t native(QWidget* window)
+{
+    return xcb_window_t(window->winId());
+}
 
 // The window with its frame, in the X server's pixels: where the user sees it.
 QRect frameOnTheServer(QWidget* window)
@@ -98,10 +102,11 @@ QRect frameOnTheServer(QWidget* window)
     const XReply<xcb_get_geometry_reply_t> geometry(
         xcb_get_geometry_reply(connection(), xcb_get_geometry(connection(), native(window)), nullptr), &std::free);
     const XReply<xcb_translate_coordinates_reply_t> origin(
-        xcb_translate_coordinates_reply(
-            connection(), xcb_translate_coordinates(connection(), native(window), root(), 0, 0), nullptr),
+        xcb_translate_coordinates_reply(connection(),
+                                        xcb_translate_coordinates(connection(), native(window), root(), 0, 0), nullptr),
         &std::free);
-    const QList<quint32> frame = numbers(serverProperty(native(window), "_NET_FRAME_EXTENTS")); // left, right, top, bottom
+    const QList<quint32> frame
+        = numbers(serverProperty(native(window), "_NET_FRAME_EXTENTS")); // left, right, top, bottom
     if (!geometry || !origin || frame.size() != 4)
         return {};
     return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height)
@@ -113,7 +118,7 @@ enum class Request { Minimise, FullScreen, Close };
 
 void ask(QWidget* window, Request request)
 {
-    xcb_client_message_event_t message {};
+    xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
     message.window = native(window);
@@ -131,8 +136,7 @@ void ask(QWidget* window, Request request)
         message.type = atom("_NET_CLOSE_WINDOW");
         break;
     }
-    xcb_send_event(connection(), 0, root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+    xcb_send_event(connection(), 0, root(), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&message));
     xcb_flush(connection());
 }
@@ -145,8 +149,8 @@ public:
     {
         QProcess client;
         client.start(QStringLiteral("/usr/bin/python3"),
-                     { QStringLiteral(QUILLMEND_ATSPI_CLIENT), QStringLiteral("tree"),
-                       QString::number(QCoreApplication::applicationPid()) });
+                     {QStringLiteral(QUILLMEND_ATSPI_CLIENT), QStringLiteral("tree"),
+                      QString::number(QCoreApplication::applicationPid())});
         // The client asks, the program answers: its event loop must run.
         if (!QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 20000) || client.exitCode() != 0)
             qWarning("%s", client.readAllStandardError().constData());
@@ -157,8 +161,8 @@ public:
     bool listen()
     {
         m_client.start(QStringLiteral("/usr/bin/python3"),
-                       { QStringLiteral(QUILLMEND_ATSPI_CLIENT), QStringLiteral("watch"),
-                         QString::number(QCoreApplication::applicationPid()) });
+                       {QStringLiteral(QUILLMEND_ATSPI_CLIENT), QStringLiteral("watch"),
+                        QString::number(QCoreApplication::applicationPid())});
         return QTest::qWaitFor([this] { return heard().contains(QLatin1String("ready")); }, 20000);
     }
     /// Every line heard so far: "event", type, detail, role and name, tab-separated.
@@ -313,7 +317,7 @@ private slots:
               qPrintable(atomNames(serverProperty(native(window), "_NET_WM_ALLOWED_ACTIONS")).join(QLatin1Char(' '))));
         const QRect framed = frameOnTheServer(window);
         // openbox offers these whatever the hints say: the window stays as it is.
-        for (Request request : { Request::Minimise, Request::FullScreen }) {
+        for (Request request : {Request::Minimise, Request::FullScreen}) {
             ask(window, request);
             QTest::qWait(300);
             QTRY_COMPARE(serverProperty(native(window), "_NET_WM_STATE"), QByteArray());
@@ -356,13 +360,14 @@ private slots:
         ScreenReader reader;
         QVERIFY(reader.listen());
         const auto heardShown = [&](const QString& role, const QString& name) {
-            return reader.heard().contains(QStringLiteral("event\tobject:state-changed:showing\t1\t%1\t%2").arg(role, name));
+            return reader.heard().contains(
+                QStringLiteral("event\tobject:state-changed:showing\t1\t%1\t%2").arg(role, name));
         };
         shell::gMyWnd->SetStatusText(QStringLiteral("Processing the file data..."));
         QTRY_VERIFY(heardShown(QStringLiteral("notification"), QStringLiteral("Processing the file data...")));
         writeFile(m_dir.filePath("show.xml"), sampleExport());
         QMimeData dropped;
-        dropped.setUrls({ QUrl::fromLocalFile(m_dir.filePath("show.xml")) });
+        dropped.setUrls({QUrl::fromLocalFile(m_dir.filePath("show.xml"))});
         shell::gMyWnd->Event_DropObject(&dropped);
         QTRY_VERIFY(heardShown(QStringLiteral("notification"),
                                QStringLiteral("Done! Click back on Vectorworks and let it process the .xml file.")));
