@@ -27,7 +27,7 @@ protected:
         auto* window = static_cast<QWidget*>(watched);
         if (event->type() == QEvent::Show)
             internal::WriteWindowHints(window, m_closing);
-        if (event->type() == QEvent::WindowStateChange
+        if (event->type() == QEvent::WindowStateChange && internal::WindowManagerMayOverride()
             && window->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
             // Later, not in the middle of the window system's own change.
             QTimer::singleShot(0, this, [window = QPointer<QWidget>(window)] {

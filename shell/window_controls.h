@@ -15,8 +15,8 @@ enum class Closing { Refused, Offered };
 /// The window system is asked first: on Windows and macOS through Qt's
 /// window flags (title and close button), on X11 through the window's Motif
 /// hints, which Qt would otherwise write as "every action" for a window with
-/// no minimise, maximise or close flag. Where a window manager offers an
-/// action all the same (openbox keeps minimise, close and full screen
+/// no minimise, maximise or close flag. Where an X11 window manager offers
+/// an action all the same (openbox keeps minimise, close and full screen
 /// whatever the hints say), the window returns to its normal state at once;
 /// a refused close is the window's own closeEvent() to turn down.
 void LimitWindowActions(QWidget* window, Closing closing);

@@ -5,4 +5,9 @@ namespace quillmend::shell::internal {
 
 void WriteWindowHints(QWidget*, Closing) {}
 
+bool WindowManagerMayOverride()
+{
+    return false;
+}
+
 } // namespace quillmend::shell::internal

@@ -61,6 +61,11 @@ void WriteWindowHints(QWidget* window, Closing closing)
     writeMotifHints(window, closing);
 }
 
+bool WindowManagerMayOverride()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
 } // namespace internal
 
 } // namespace quillmend::shell

@@ -123,17 +123,14 @@ protected:
         // Later, not now: the window's controls may not have their new font
         // yet (on Windows the change reaches them after the window), and a
         // new window has no frame yet. The window manager frames it after
-        // it is shown, and moves it by as much: then it is fitted again,
-        // with its frame.
-        // Not while minimised, maximised or full screen (some window managers
-        // offer it whatever the window asks), when the frame is not the one
-        // it will have again.
-        const bool newFrame = (event->type() == QEvent::Move || event->type() == QEvent::Resize)
-            && m_window->isVisible() && m_window->windowState() == Qt::WindowNoState
-            && frameOf(m_window) != m_fittedFrame;
-        if (event->type() == QEvent::FontChange || event->type() == QEvent::Show || newFrame)
+        // it is shown, and moves it as it does: then it is fitted again,
+        // with its frame, once. (A frame that comes and goes later, as the
+        // window manager takes it away for full screen, is none to fit to.)
+        const bool framed = !m_framed && (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+            && m_window->isVisible() && !frameOf(m_window).isNull();
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::Show || framed)
             QTimer::singleShot(0, this, [this] {
-                m_fittedFrame = frameOf(m_window);
+                m_framed = m_framed || !frameOf(m_window).isNull();
                 m_fit();
             });
         return false;
@@ -142,7 +139,7 @@ protected:
 private:
     QWidget* m_window;
     std::function<void()> m_fit;
-    QMargins m_fittedFrame;
+    bool m_framed = false; // fitted with the window manager's frame
 };
 
 } // namespace

@@ -34,10 +34,9 @@ QSize FitToText(QWidget* content, const QSize& designed, const NeededHeight& nee
 void FitOnScreen(QWidget* window, QScrollArea* body, const QSize& contentSize, int chrome = 0);
 
 /// Calls `fit` again whenever the desktop's font changes (the texts need
-/// more or less room), once `window` has been shown, and whenever the window
-/// manager gives it a new frame (which FitOnScreen() counts): a window is
-/// framed only after it is shown. Not while it is minimised, maximised or
-/// full screen.
+/// more or less room), once `window` has been shown, and once the window
+/// manager has framed it (FitOnScreen() counts the frame): a window is
+/// framed only after it is shown.
 void RefitWhenNeeded(QWidget* window, std::function<void()> fit);
 
 /// A frameless scroll area showing `content`, drawn as the window it lies in

@@ -13,4 +13,9 @@ namespace quillmend::shell::internal {
 /// window from its flags.
 void WriteWindowHints(QWidget* window, Closing closing);
 
+/// Whether the window manager may offer what the hints refuse: on X11 it
+/// may (openbox keeps minimise, close and full screen whatever they say);
+/// Windows and macOS follow a window's flags.
+bool WindowManagerMayOverride();
+
 } // namespace quillmend::shell::internal

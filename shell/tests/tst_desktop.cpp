@@ -234,6 +234,9 @@ private slots:
         if (QGuiApplication::platformName() != QLatin1String("xcb"))
             QSKIP("needs an X server (run by desktop.sh)");
         shell::App::instance()->Event_Open();
+        // A window manager may leave a new window unfocused until asked.
+        QVERIFY(QTest::qWaitForWindowExposed(shell::gMyWnd));
+        shell::gMyWnd->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(shell::gMyWnd));
         QVERIFY(settled(shell::gMyWnd));
     }
