@@ -13,6 +13,17 @@ namespace {
 const char kRole[] = "quillmendAccessibleRole";
 const char kGroupLabel[] = "quillmendGroupLabel";
 
+using Relations = QList<QPair<QAccessibleInterface*, QAccessible::Relation>>;
+
+// Adds `widget` to `related` as `relation`, where Qt does not relate it already.
+void relate(Relations& related, QWidget* widget, QAccessible::Relation relation)
+{
+    QAccessibleInterface* other = widget ? QAccessible::queryAccessibleInterface(widget) : nullptr;
+    if (other
+        && std::none_of(related.cbegin(), related.cend(), [&](const auto& known) { return known.first == other; }))
+        related.append({other, relation});
+}
+
 class GroupLabelInterface : public QAccessibleWidget {
 public:
     explicit GroupLabelInterface(GroupLabel* label)
@@ -27,14 +38,12 @@ public:
         return QAccessibleWidget::text(kind);
     }
 
-    QList<QPair<QAccessibleInterface*, QAccessible::Relation>> relations(QAccessible::Relation match) const override
+    Relations relations(QAccessible::Relation match) const override
     {
-        auto related = QAccessibleWidget::relations(match);
-        if (!(match & QAccessible::Labelled))
-            return related;
-        for (QWidget* control : label()->labelledControls()) {
-            if (QAccessibleInterface* controlled = QAccessible::queryAccessibleInterface(control))
-                related.append({controlled, QAccessible::Labelled});
+        Relations related = QAccessibleWidget::relations(match);
+        if (match & QAccessible::Labelled) {
+            for (QWidget* control : label()->labelledControls())
+                relate(related, control, QAccessible::Labelled);
         }
         return related;
     }
@@ -84,18 +93,12 @@ public:
             QAccessibleWidget::doAction(action);
     }
 
-    QList<QPair<QAccessibleInterface*, QAccessible::Relation>> relations(QAccessible::Relation match) const override
+    Relations relations(QAccessible::Relation match) const override
     {
-        auto related = QAccessibleWidget::relations(match);
-        auto* label = qobject_cast<QWidget*>(box()->property(kGroupLabel).value<QObject*>());
-        if (!(match & QAccessible::Label) || !label)
-            return related;
         // The first checkbox is the label's buddy, which Qt relates already.
-        QAccessibleInterface* labelling = QAccessible::queryAccessibleInterface(label);
-        const bool known = std::any_of(related.cbegin(), related.cend(),
-                                       [&](const auto& relation) { return relation.first == labelling; });
-        if (labelling && !known)
-            related.append({labelling, QAccessible::Label});
+        Relations related = QAccessibleWidget::relations(match);
+        if (match & QAccessible::Label)
+            relate(related, qobject_cast<QWidget*>(box()->property(kGroupLabel).value<QObject*>()), QAccessible::Label);
         return related;
     }
 
