@@ -5,8 +5,6 @@
 #include <QPainter>
 #include <QStyleOption>
 
-#include <memory>
-
 namespace quillmend::shell {
 
 namespace {
