@@ -4,7 +4,6 @@
 #include "shell/internal/window_hints.h"
 
 #include <QEvent>
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -30,9 +29,8 @@ protected:
         if (event->type() == QEvent::WindowStateChange && internal::WindowManagerMayOverride()
             && window->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
             // Later, not in the middle of the window system's own change.
-            QTimer::singleShot(0, this, [window = QPointer<QWidget>(window)] {
-                if (!window)
-                    return;
+            // (The limiter is the window's child: the call goes with it.)
+            QTimer::singleShot(0, this, [window] {
                 window->setWindowState(Qt::WindowNoState);
                 window->show();
                 window->raise();

@@ -26,12 +26,24 @@ enum : std::uint32_t {
     kDecorTitle = 1u << 3,
 };
 
-void writeMotifHints(QWidget* window, Closing closing)
+bool onX11()
 {
-    // The offscreen platform answers for X11 too, with no connection.
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+} // namespace
+
+namespace internal {
+
+// Qt writes the hints from the window's flags when it makes the native
+// window, and a window manager reads them when it maps the window; the
+// show event comes between the two. Elsewhere than on X11 (Wayland), the
+// window has no such hints.
+void WriteWindowHints(QWidget* window, Closing closing)
+{
+    // On X11 alone: the offscreen platform answers for X11 too, with no connection.
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (QGuiApplication::platformName() != QLatin1String("xcb") || !x11 || !x11->connection()
-        || !window->windowHandle())
+    if (!onX11() || !x11 || !x11->connection() || !window->windowHandle())
         return;
     xcb_connection_t* connection = x11->connection();
     static const char name[] = "_MOTIF_WM_HINTS";
@@ -48,22 +60,9 @@ void writeMotifHints(QWidget* window, Closing closing)
     xcb_flush(connection);
 }
 
-} // namespace
-
-namespace internal {
-
-// Qt writes the hints from the window's flags when it makes the native
-// window, and a window manager reads them when it maps the window; the
-// show event comes between the two. Elsewhere than on X11 (Wayland), the
-// window has no such hints.
-void WriteWindowHints(QWidget* window, Closing closing)
-{
-    writeMotifHints(window, closing);
-}
-
 bool WindowManagerMayOverride()
 {
-    return QGuiApplication::platformName() == QLatin1String("xcb");
+    return onX11();
 }
 
 } // namespace internal

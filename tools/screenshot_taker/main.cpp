@@ -2,8 +2,8 @@
 // repair of a copy of the sample export, and an About window; the same at a
 // 14 pt desktop font; and the main window on a dark desktop. With --screen,
 // instead, the whole screen with the main window, then with an About window
-// over it. Meant to run under a
-// virtual X server (tools/screenshots); exits by itself.
+// over it. Meant to run under a virtual X server (tools/screenshots); exits
+// by itself.
 #include "engine/request.h"
 #include "platform/files/file_ref.h"
 #include "shell/about_window.h"
