@@ -19,11 +19,19 @@ exec xvfb-run -a -s "-screen 0 ${size}x24" dbus-run-session -- bash -c '
   launcher=$1
   shift
   "$launcher" --launch-immediately & bus=$!
-  openbox & manager=$!
-  trap "kill $bus $manager 2> /dev/null" EXIT
+  trap "kill \$bus \${manager:-} 2> /dev/null" EXIT
   # The window manager is there once it names its check window on the root.
-  for attempt in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id" && break
-    sleep 0.1
+  # openbox at times failed to open the display (seen with other X servers
+  # busy beside this one): it is started again until it is there, and the
+  # test fails plainly without it.
+  for attempt in $(seq 5); do
+    openbox & manager=$!
+    for wait in $(seq 50); do
+      xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id" && break 2
+      kill -0 $manager 2> /dev/null || break
+      sleep 0.1
+    done
+    kill $manager 2> /dev/null
   done
+  xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id" || { echo "FAIL: openbox did not start"; exit 1; }
   "$@"' desktop "$launcher" "$@"

@@ -27,7 +27,6 @@
 
 #include <cstdlib>
 #include <memory>
-#include <utility>
 
 using namespace quillmend;
 using namespace quillmend::tests;
@@ -148,9 +147,7 @@ public:
     static QStringList tree()
     {
         QProcess client;
-        client.start(QStringLiteral("/usr/bin/python3"),
-                     {QStringLiteral(QUILLMEND_ATSPI_CLIENT), QStringLiteral("tree"),
-                      QString::number(QCoreApplication::applicationPid())});
+        start(client, QStringLiteral("tree"));
         // The client asks, the program answers: its event loop must run.
         if (!QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 20000) || client.exitCode() != 0)
             qWarning("%s", client.readAllStandardError().constData());
@@ -160,9 +157,7 @@ public:
     /// Starts listening to every event of the program.
     bool listen()
     {
-        m_client.start(QStringLiteral("/usr/bin/python3"),
-                       {QStringLiteral(QUILLMEND_ATSPI_CLIENT), QStringLiteral("watch"),
-                        QString::number(QCoreApplication::applicationPid())});
+        start(m_client, QStringLiteral("watch"));
         return QTest::qWaitFor([this] { return heard().contains(QLatin1String("ready")); }, 20000);
     }
     /// Every line heard so far: "event", type, detail, role and name, tab-separated.
@@ -178,6 +173,14 @@ public:
     }
 
 private:
+    // Debian's Python, which has the libatspi bindings (python3-gi).
+    static void start(QProcess& client, const QString& mode)
+    {
+        client.start(
+            QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral(QUILLMEND_ATSPI_CLIENT), mode, QString::number(QCoreApplication::applicationPid())});
+    }
+
     QProcess m_client;
     QString m_heard;
 };
@@ -206,11 +209,17 @@ bool settled(QWidget* window)
     QRect frame;
     QElapsedTimer unchanged;
     unchanged.start();
-    return QTest::qWaitFor([&] {
-        if (std::exchange(frame, frameOnTheServer(window)) != frame)
+    const auto still = [&] {
+        const QRect now = frameOnTheServer(window);
+        if (now != frame)
             unchanged.restart();
+        frame = now;
         return frame.isValid() && unchanged.elapsed() > 200;
-    });
+    };
+    if (QTest::qWaitFor(still, 20000))
+        return true;
+    qWarning("the frame was still %d,%d %dx%d", frame.x(), frame.y(), frame.width(), frame.height());
+    return false;
 }
 
 shell::AboutWnd* openAbout()
