@@ -48,8 +48,14 @@ require_volumes() {
 volume_work() {
   work=$(mktemp -d)
   loop=
-  trap 'for mounted in "$work"/mnt*; do mountpoint -q "$mounted" && umount "$mounted"; done
+  on_exit=
+  trap 'eval "$on_exit"; for mounted in "$work"/mnt*; do mountpoint -q "$mounted" && umount "$mounted"; done
         [ -n "$loop" ] && losetup -d "$loop"; rm -rf "$work"' EXIT
+}
+
+# trap_also COMMAND: COMMAND runs too as volume_work's folder goes.
+trap_also() {
+  on_exit="$on_exit$1;"
 }
 
 # A small export and what a repair makes of it, as printf '%b' takes them.

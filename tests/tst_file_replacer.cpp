@@ -180,7 +180,7 @@ private slots:
         QVERIFY2(first.code == engine::kResultDone, qPrintable(first.reason));
         QVERIFY(second);
         QCOMPARE(second->code, engine::kResultError);
-        QCOMPARE(second->reason, QStringLiteral("another repair of it is under way"));
+        QCOMPARE(second->reason, QStringLiteral("another repair or another program is using it"));
         QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}}));
     }
 

@@ -26,9 +26,16 @@ FileError ChangeWatch::changedMeanwhile() const
     return FileError(m_file.path(), QStringLiteral("it was changed by another program while it was being repaired"));
 }
 
+FileError ChangeWatch::writeLost() const
+{
+    return FileError(m_file.path(),
+                     QStringLiteral("another program wrote to it just as it was replaced, and what it wrote could "
+                                    "not be kept: the file is as it was, save it again from that program"));
+}
+
 FileError ChangeWatch::anotherRepair() const
 {
-    return FileError(m_file.path(), QStringLiteral("another repair of it is under way"));
+    return FileError(m_file.path(), QStringLiteral("another repair or another program is using it"));
 }
 
 void ChangeWatch::claim()
@@ -62,10 +69,15 @@ void ChangeWatch::closeUnlessLeased()
         m_original.close();
 }
 
+bool ChangeWatch::writerWaits() const
+{
+    return m_leased && m_original.isOpen()
+        && SystemCalls::current().lease(m_original.get(), SystemCalls::LeaseRequest::Check) == 0;
+}
+
 void ChangeWatch::checkNoWriterWaits() const
 {
-    if (m_leased && m_original.isOpen()
-        && SystemCalls::current().lease(m_original.get(), SystemCalls::LeaseRequest::Check) == 0)
+    if (writerWaits())
         throw changedMeanwhile();
 }
 
@@ -89,12 +101,40 @@ void ChangeWatch::checkOpenFile(int fd) const
         throw changedMeanwhile();
 }
 
+bool ChangeWatch::isLinkOfFile(const FileRef& link) const
+{
+    FileStatus status;
+    if (SystemCalls::current().lstat(link.path().system(), &status) < 0)
+        throw FileError(link.path(), errno);
+    FileIdentity found = FileIdentity::fromStatus(status);
+    if (found.sameFileAndContent(m_expected))
+        return true;
+    // Some file systems number each name apart (sshfs: a new link has a
+    // number of its own): there the size, the time and the bytes are the
+    // proof, and without the bytes there is none.
+    found.inode = m_expected.inode;
+    if (!found.sameFileAndContent(m_expected))
+        throw changedMeanwhile();
+    if (m_expectedDigest.isEmpty())
+        return false;
+    checkContentUnchanged(link);
+    return true;
+}
+
 void ChangeWatch::checkContentUnchanged() const
+{
+    checkContentUnchanged(m_file);
+}
+
+void ChangeWatch::checkContentUnchanged(const FileRef& entry) const
 {
     if (m_expectedDigest.isEmpty())
         return;
-    FileReader reader(m_file);
-    if (!reader.identity().sameFileAndContent(m_expected))
+    FileReader reader(entry);
+    FileIdentity found = reader.identity();
+    if (entry.path() != m_file.path())
+        found.inode = m_expected.inode;
+    if (!found.sameFileAndContent(m_expected))
         throw changedMeanwhile();
     QByteArray chunk(qsizetype(kReadChunk), Qt::Uninitialized);
     while (reader.read(chunk.data(), kReadChunk) > 0) {

@@ -68,22 +68,35 @@ void FileReplacer::replaceOldName()
     // No interrupt between the step that makes the kept copy the user's and
     // letting go of its name, nor between a swap and its undoing.
     InterruptCleanup::Deferral deferral(m_file.path());
-    m_watch.checkNoWriterWaits();
-    // As close to the last step as the system allows: a save by rename
-    // since the content was read again.
-    m_watch.checkUnchanged(m_file);
     if (!swapIntoPlace())
         renameIntoPlace();
-    m_temporary.taken();
-    m_movedIntoPlace = true;
     if (!m_keptIsInterim)
         m_kept.keep();
+}
+
+FileError FileReplacer::lastStepFailed(int error) const
+{
+    // The file was there at the last look: what went is the repaired copy,
+    // which sync clients and cleaners take for litter.
+    if (error == ENOENT && !m_temporary.path().isEmpty() && !FileRef(m_temporary.path()).exists() && m_file.exists())
+        return FileError(m_file.path(),
+                         QStringLiteral("its repaired copy, a hidden file beside it, was removed by another program"));
+    return FileError(m_file.path(), error);
+}
+
+void FileReplacer::checkLastLook() const
+{
+    // As close to the last step as the system allows: a save by rename, or
+    // a program that opened the file to write, since the content was read.
+    m_watch.checkNoWriterWaits();
+    m_watch.checkUnchanged(m_file);
 }
 
 bool FileReplacer::swapIntoPlace()
 {
     SystemCalls& system = SystemCalls::current();
     const NativeName aside = m_temporary.path();
+    checkLastLook();
     // Once swapped, the user's file stands under the temporary name until
     // it goes; should this process die meanwhile, the mark lets the next
     // repair take it.
@@ -99,7 +112,7 @@ bool FileReplacer::swapIntoPlace()
         unmark();
         if (error == ENOSYS)
             return false;
-        throw FileError(m_file.path(), error);
+        throw lastStepFailed(error);
     }
     bool asRead = false;
     try {
@@ -125,22 +138,35 @@ bool FileReplacer::swapIntoPlace()
     TemporaryFile::removeOwnName(aside);
     // Where the kept copy is a link to it, it keeps no mark.
     unmark();
+    m_temporary.taken();
+    m_movedIntoPlace = true;
     return true;
 }
 
-void FileReplacer::renameIntoPlace() const
+void FileReplacer::renameIntoPlace()
 {
     // Another program that has the file open (the CAD program, a virus
     // scanner, a search indexer, a sync client) makes Windows refuse the
     // replacement for as long as it holds it: a few tries over a second.
     for (int attempt = 1;; ++attempt) {
+        checkLastLook();
         if (SystemCalls::current().rename(m_temporary.path().system(), m_file.path().system()) == 0)
-            return;
+            break;
         if (errno != EBUSY || attempt == kReplaceAttempts)
-            throw FileError(m_file.path(), errno);
+            throw lastStepFailed(errno);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        m_watch.checkUnchanged(m_file);
     }
+    m_temporary.taken();
+    m_movedIntoPlace = true;
+    // A program that opened the file to write between the last look and the
+    // rename waits for the lease, and then writes to the file as it was,
+    // which has no name of its own any more unless its kept copy is a link
+    // to it: that goes back under the name, with the program's save in it.
+    if (!m_watch.writerWaits())
+        return;
+    const bool saveKept = m_kept.isLinkToOriginal();
+    m_kept.restore();
+    throw saveKept ? m_watch.changedMeanwhile() : m_watch.writeLost();
 }
 
 NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName, const KeptCopyNamer& interimCopyName)

@@ -111,7 +111,11 @@ private:
     /// with nothing changed, where the system cannot swap them.
     bool swapIntoPlace();
     /// That step as a rename, where no swap can be had.
-    void renameIntoPlace() const;
+    void renameIntoPlace();
+    /// The last look at the file before either.
+    void checkLastLook() const;
+    /// The failure of either, with the system's `error`.
+    FileError lastStepFailed(int error) const;
     static constexpr int kReplaceAttempts = 10;
     void syncFolder() const;
     void rollBack() noexcept;

@@ -124,10 +124,15 @@ KeptCopy::Attempt KeptCopy::link(const FileRef& kept)
     InterruptCleanup::Deferral deferral(kept.path());
     if (SystemCalls::current().link(m_file.path().system(), kept.path().system()) == 0) {
         holdName(kept.path());
+        m_linked = true;
         // The link must be the very file that was read, not one put in its
-        // place since.
-        m_watch.checkUnchanged(kept);
-        return Attempt::Made;
+        // place since; where that cannot be proven, a copy is.
+        if (m_watch.isLinkOfFile(kept))
+            return Attempt::Made;
+        if (!removeName())
+            throw FileError(kept.path(), errno);
+        m_linked = false;
+        return Attempt::Unsupported;
     }
     if (errno == EEXIST)
         return Attempt::NameTaken;

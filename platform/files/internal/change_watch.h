@@ -59,13 +59,21 @@ public:
     /// Closes the original and gives up its lease.
     void stop() noexcept { m_original = FileDescriptor(); }
 
-    /// Throws where another program waits to write to the file.
+    /// Whether another program waits to write to the file (it opened it
+    /// since watchForWriters(), and the lease holds it up).
+    bool writerWaits() const;
+    /// Throws where writerWaits().
     void checkNoWriterWaits() const;
     /// Throws where `entry` (the file's name, or a link made to it) names
     /// anything but the file as it was read.
     void checkUnchanged(const FileRef& entry) const;
     /// Throws where the file open as `fd` is not the file as it was read.
     void checkOpenFile(int fd) const;
+    /// Whether `link`, a link just made to the file, is the file as it was
+    /// read: the same identity or, where the file system numbers a new link
+    /// apart (sshfs), the same size, time and bytes; false where nothing can
+    /// prove it either way. Throws changedMeanwhile() where it is another.
+    bool isLinkOfFile(const FileRef& link) const;
     /// Reads the file once more and throws where its digest differs from
     /// the one expected; does nothing where none is.
     void checkContentUnchanged() const;
@@ -77,10 +85,16 @@ public:
 
     /// The failure of a file that another program changed.
     FileError changedMeanwhile() const;
+    /// The failure of a file that another program opened to write as it was
+    /// being replaced, where what it writes goes to a file without a name.
+    FileError writeLost() const;
     /// The failure of a file that another repair has claimed.
     FileError anotherRepair() const;
 
 private:
+    /// checkContentUnchanged() of `entry`, the file's name or a link to it.
+    void checkContentUnchanged(const FileRef& entry) const;
+
     FileRef m_file;
     FileIdentity m_expected;
     QByteArray m_expectedDigest;

@@ -68,6 +68,10 @@ public:
     /// (ChangeWatch::checkDigest): the file need not be read again.
     bool copiedContent() const { return m_copiedContent; }
 
+    /// Whether the kept copy is another name of the file itself (a hard
+    /// link), so that whatever is written to the file meanwhile is in it.
+    bool isLinkToOriginal() const { return m_linked && !m_path.isEmpty(); }
+
     /// Whether `kept` holds nothing but the record of a claim on its name
     /// whose maker has ended: the name is then as good as free.
     static bool isStaleClaim(const FileRef& kept);
@@ -108,6 +112,7 @@ private:
     QByteArray m_copyDigest; // of the bytes copied, once a copy is made
     bool m_meantime = false;
     bool m_copiedContent = false;
+    bool m_linked = false;
     std::function<void()> m_progress;
 };
 
