@@ -165,6 +165,8 @@ int CommandLineTool::repair(const platform::NativeName& path, bool anyFile, bool
             printForFile(sink.status());
         if (outcome.xmlError)
             printForFile(QStringLiteral("note: ") + engine::XmlNote(*outcome.xmlError));
+        for (const platform::TemporaryFile::Leftover& leftover : outcome.leftovers)
+            printForFile(QStringLiteral("note: ") + engine::LeftoverNote(leftover));
         if (refusesFile(outcome.code))
             status = kExitRefused;
         else

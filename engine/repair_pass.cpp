@@ -26,10 +26,19 @@ RepairOutcome RepairTheFile(const std::optional<platform::FileRef>& file, bool a
         StreamRepair repair(reader, anyFile, removeTabs, yield);
         RepairOutcome outcome(repair.run(target, keptCopyName, interimCopyName));
         outcome.xmlError = repair.xmlError();
+        outcome.leftovers = repair.leftovers();
         return outcome;
     } catch (...) {
         return {kResultError, FailureReason(std::current_exception())};
     }
+}
+
+QString LeftoverNote(const platform::TemporaryFile::Leftover& leftover)
+{
+    return QStringLiteral("the hidden file %1 (%2 bytes) beside it may be what a repair that was cut short left; "
+                          "nothing on this disk can prove it, so it stays: delete it if it is not yours")
+        .arg(platform::FileRef(leftover.path).name().toEscapedText())
+        .arg(leftover.size);
 }
 
 ResultCode FNProcessTheFile(const std::optional<platform::FileRef>& file, bool anyFile, bool removeTabs,

@@ -38,11 +38,13 @@
 #include "engine/xml_check.h"
 #include "engine/yield_callback.h"
 #include "platform/files/file_ref.h"
+#include "platform/files/temporary_file.h"
 
 #include <QString>
 
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace quillmend::engine {
 
@@ -60,7 +62,13 @@ struct RepairOutcome {
     /// For an export repaired or found in order: where the repaired text is
     /// still not well-formed XML, if anywhere.
     std::optional<XmlError> xmlError;
+    /// Hidden files beside it that may be a cut-short repair's leftovers
+    /// (LeftoverNote tells of them).
+    std::vector<platform::TemporaryFile::Leftover> leftovers;
 };
+
+/// The note that tells of `leftover`: what it is, and what to do with it.
+QString LeftoverNote(const platform::TemporaryFile::Leftover& leftover);
 
 /// Repairs one file in place; never throws.
 ///

@@ -83,7 +83,7 @@ RequestOutcome DoIt(const std::optional<platform::FileRef>& file, bool anyFileCh
 
     if (const std::optional<QString> text = StatusTextFor(outcome.code))
         sink.SetStatusText(*text);
-    return {Kind::Ran, std::nullopt, outcome.code, outcome.reason, outcome.xmlError};
+    return {Kind::Ran, std::nullopt, outcome.code, outcome.reason, outcome.xmlError, outcome.leftovers};
 }
 
 } // namespace quillmend::engine

@@ -35,6 +35,8 @@ struct RequestOutcome {
     QString reason;
     /// Where the repaired export is still not well-formed XML, if anywhere.
     std::optional<XmlError> xmlError;
+    /// What the pass found beside the file and left (RepairOutcome::leftovers).
+    std::vector<platform::TemporaryFile::Leftover> leftovers;
 };
 
 /// The repair pass as DoIt calls it; FNProcessTheFile unless a test supplies another.

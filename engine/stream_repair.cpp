@@ -46,6 +46,7 @@ ResultCode StreamRepair::run(const platform::FileRef& target, const platform::Fi
     };
     try {
         replacer.begin();
+        m_leftovers = replacer.leftovers();
     } catch (const platform::FileError&) {
         writeFailure = std::current_exception();
     }

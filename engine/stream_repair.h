@@ -39,6 +39,9 @@ public:
     /// the repaired text is not well-formed XML, if anywhere. Nothing in
     /// any-file mode.
     const std::optional<XmlError>& xmlError() const { return m_xmlError; }
+    /// After run(): the hidden files beside the file that may be what a
+    /// repair cut short left, which nothing could prove, and so stay.
+    const std::vector<platform::TemporaryFile::Leftover>& leftovers() const { return m_leftovers; }
 
 private:
     platform::FileReader& m_reader;
@@ -46,6 +49,7 @@ private:
     bool m_removeTabs;
     YieldCallback m_yield;
     std::optional<XmlError> m_xmlError;
+    std::vector<platform::TemporaryFile::Leftover> m_leftovers;
 };
 
 } // namespace quillmend::engine

@@ -285,17 +285,16 @@ void Window1::repair(const platform::FileRef& file)
     // keeps being drawn; what the user does meanwhile is discarded.
     engine::YieldPacer pacer([] { QCoreApplication::processEvents(); });
     const engine::YieldCallback yield = [&pacer] { pacer.checkpoint(); };
-    std::optional<engine::XmlError> xmlError;
+    engine::RequestOutcome outcome;
     std::optional<platform::FileError> failure;
     {
         // Busy from "Processing the file data..." (RedrawStatusNow) to the
         // outcome, however the request ends; the messages after it take
         // the user's clicks.
-        const QScopeGuard outcome([this] { m_busy.reset(); });
+        const QScopeGuard told([this] { m_busy.reset(); });
         try {
-            xmlError = engine::DoIt(file, m_notJustVWBtn->isChecked(), m_preserveTabsBtn->checkState() != Qt::Unchecked,
-                                    *this, yield)
-                           .xmlError;
+            outcome = engine::DoIt(file, m_notJustVWBtn->isChecked(), m_preserveTabsBtn->checkState() != Qt::Unchecked,
+                                   *this, yield);
         } catch (const platform::FileError& error) {
             failure = error;
         }
@@ -304,6 +303,7 @@ void Window1::repair(const platform::FileRef& file)
         showCannotRepair(*failure);
     // After the status: the file is repaired, but Marlowbrook will still not
     // read it.
+    const std::optional<engine::XmlError>& xmlError = outcome.xmlError;
     if (xmlError) {
         QString note = engine::XmlNote(*xmlError);
         note[0] = note[0].toUpper();
@@ -311,6 +311,11 @@ void Window1::repair(const platform::FileRef& file)
         if (xmlError->checked)
             note += QStringLiteral(".\n\nMarlowbrook cannot read it as it is: export the file again from "
                                    "Vectorworks, with a \"Full Export on Exit\"");
+        ShowModalMessage(note + QLatin1Char('.'));
+    }
+    for (const platform::TemporaryFile::Leftover& leftover : outcome.leftovers) {
+        QString note = engine::LeftoverNote(leftover);
+        note[0] = note[0].toUpper();
         ShowModalMessage(note + QLatin1Char('.'));
     }
 }

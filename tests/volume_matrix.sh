@@ -106,6 +106,35 @@ expect() {
   [ "$names" = "$left" ] || fail "$volume, $row: beside show.xml: $names (expected $left)"
 }
 
+# window VOLUME DIR: prints how long, in one repair under strace (which
+# slows every call, so this is an upper bound), another program's save by
+# rename would be replaced unseen: from the end of the last look at the name
+# to the end of the rename that replaces it. None where the last step is a
+# swap of names, after which what it replaced is looked at.
+window() {
+  local volume=$1 dir=$2
+  fresh "$dir"
+  strace -f -qq -ttt -T -e trace=newfstatat,rename,renameat2 -o "$work/timed" "$cli" "$dir/show.xml" > /dev/null
+  python3 - "$volume" "$dir/show.xml" "$work/timed" << 'PY'
+import re, sys
+volume, name, trace = sys.argv[1], sys.argv[2], sys.argv[3]
+last_look = None
+for line in open(trace):
+    m = re.match(r'\d+\s+([\d.]+) (\w+)\((.*)\) = (-?\d+).*<([\d.]+)>', line)
+    if not m:
+        continue
+    start, call, args, result, took = float(m[1]), m[2], m[3], int(m[4]), float(m[5])
+    if call == 'newfstatat' and args.startswith('AT_FDCWD, "%s"' % name) and 'AT_SYMLINK_NOFOLLOW' in args:
+        last_look = start + took
+    elif call == 'renameat2' and 'RENAME_EXCHANGE' in args and result == 0:
+        print('window: %s: none, the swap of names is looked at after it' % volume)
+        break
+    elif call in ('rename', 'renameat2') and args.endswith('"%s"' % name) and result == 0 and last_look:
+        print('window: %s: %.2f ms from the last look to the end of the rename' % (volume, (start + took - last_look) * 1000))
+        break
+PY
+}
+
 matrix() {
   local volume=$1 dir=$work/mnt-$1 step
   echo "== $volume"
@@ -177,6 +206,7 @@ for volume in ${QUILLMEND_VOLUMES:-ext4 tmpfs FAT exFAT NTFS sshfs}; do
   if mount_volume "$volume" "$work/mnt-$volume"; then
     mounted=$((mounted + 1))
     matrix "$volume"
+    window "$volume" "$work/mnt-$volume"
   else
     echo "SKIP: $volume cannot be mounted here"
   fi

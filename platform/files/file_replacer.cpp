@@ -44,7 +44,7 @@ void FileReplacer::begin()
             m_file.path(),
             QStringLiteral("its folder or the file itself is locked against changes (append-only or immutable)"));
     m_watch.claim();
-    TemporaryFile::removeStrays(m_folder, m_watch.expected());
+    m_leftovers = TemporaryFile::removeStrays(m_folder, m_watch.expected());
     m_temporary = TemporaryFile::create(m_folder);
 }
 
@@ -182,7 +182,7 @@ NativeName FileReplacer::commit(const KeptCopyNamer& keptCopyName, const KeptCop
         if (keptCopyName) {
             m_kept.make(keptCopyName);
         } else if (interimCopyName && !m_temporary.madeNameless()) {
-            m_kept.make(interimCopyName, true);
+            m_kept.make(interimCopyName);
             m_keptIsInterim = true;
         }
         m_watch.checkUnchanged(m_file);

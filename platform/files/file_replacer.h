@@ -84,6 +84,9 @@ public:
     /// written, where the name cannot be replaced or another repair of the
     /// file is under way.
     void begin();
+    /// What begin() found in the folder that may be a repair's leftover but
+    /// could not be proven so, and left.
+    const std::vector<TemporaryFile::Leftover>& leftovers() const { return m_leftovers; }
     /// Adds `bytes` to the new content. Throws FileError.
     void append(QByteArrayView bytes);
     /// Lets the system start storing what has been appended so far while
@@ -125,6 +128,7 @@ private:
     internal::ChangeWatch m_watch;
     internal::KeptCopy m_kept; // watched by m_watch, so declared after it
     TemporaryFile m_temporary;
+    std::vector<TemporaryFile::Leftover> m_leftovers;
     qint64 m_appended = 0;
     qint64 m_writebackStarted = 0; // how much of the new content startWriteback() has handed over
     bool m_keptIsInterim = false;

@@ -62,12 +62,6 @@ void KeptCopy::keep() noexcept
     InterruptCleanup::remove(std::exchange(m_interruptTicket, -1));
 }
 
-void KeptCopy::noteName(const FileRef& kept, bool claimed)
-{
-    if (m_meantime || claimed)
-        m_note.write(m_file, kept.name(), m_watch.expected(), m_copyDigest, m_meantime);
-}
-
 FileError KeptCopy::namesTaken(const NativeName& file)
 {
     return FileError(file, QStringLiteral("every name for a copy of the original is taken"));
@@ -85,9 +79,8 @@ NativeName KeptCopy::freeName(const FileRef& file, const Namer& name)
     throw namesTaken(file.path());
 }
 
-void KeptCopy::make(const Namer& name, bool meantime)
+void KeptCopy::make(const Namer& name)
 {
-    m_meantime = meantime;
     // The three ways, best first; a way that the file system does not offer
     // gives way to the next for the same name, a taken name to the next name.
     int way = 0;
@@ -110,15 +103,12 @@ void KeptCopy::make(const Namer& name, bool meantime)
         }
         if (result == Attempt::Made)
             return;
-        // The name is another's: no note may point at it.
-        m_note.remove();
     }
     throw namesTaken(m_file.path());
 }
 
 KeptCopy::Attempt KeptCopy::link(const FileRef& kept)
 {
-    noteName(kept, false);
     // Each name is held from the call that makes it, so that no interrupt
     // comes between the two.
     InterruptCleanup::Deferral deferral(kept.path());
@@ -156,8 +146,6 @@ void KeptCopy::makeCompleteCopy()
     // those the repair read: a driver that hands two readers different
     // bytes (fusefat, under concurrent reads) would otherwise keep a copy
     // that is not the original.
-    // The digest also lets a later repair prove a copy kept only meanwhile
-    // (LeftoverNote).
     QCryptographicHash digest(FileReader::kDigestAlgorithm);
     while (const std::size_t n = in.readFully(chunk.data(), kCopyChunk)) {
         out.writeFully(chunk.constData(), n);
@@ -169,8 +157,7 @@ void KeptCopy::makeCompleteCopy()
     m_watch.checkOpenFile(in.get());
     if (copied != m_watch.expected().size)
         throw m_watch.changedMeanwhile();
-    m_copyDigest = digest.result();
-    m_watch.checkDigest(m_copyDigest);
+    m_watch.checkDigest(digest.result());
     m_copiedContent = m_watch.expectsContent();
     CopyMetadata(in.get(), out.get(), out.path(), m_watch.expected(), m_file.path());
     out.sync();
@@ -189,7 +176,6 @@ KeptCopy::Attempt KeptCopy::copyTakes(const FileRef& kept)
 KeptCopy::Attempt KeptCopy::moveCopy(const FileRef& kept)
 {
     makeCompleteCopy();
-    noteName(kept, false);
     InterruptCleanup::Deferral deferral(kept.path());
     // A copy without a name yet takes the kept one directly, which never
     // replaces an entry.
@@ -221,7 +207,6 @@ KeptCopy::Attempt KeptCopy::moveCopyToFreeName(const FileRef& kept)
                            FileMode::kOwnerOnly);
     };
     FileDescriptor claim;
-    noteName(kept, true);
     {
         InterruptCleanup::Deferral deferral(kept.path());
         int fd = create();
@@ -244,12 +229,7 @@ KeptCopy::Attempt KeptCopy::moveCopyToFreeName(const FileRef& kept)
     if (system.rename(m_copy.path().system(), kept.path().system()) < 0)
         throw FileError(kept.path(), errno);
     InterruptCleanup::Deferral deferral(kept.path());
-    copyTakes(kept);
-    // The copy is whole under its name: from here a kill leaves the user's
-    // kept copy, or one only a note for the meantime still covers.
-    if (!m_meantime)
-        m_note.remove();
-    return Attempt::Made;
+    return copyTakes(kept);
 }
 
 bool KeptCopy::isStaleClaim(const FileRef& kept)
@@ -276,8 +256,6 @@ bool KeptCopy::removeName() noexcept
         keep();
         m_path = NativeName();
     }
-    if (m_path.isEmpty())
-        m_note.remove();
     return m_path.isEmpty();
 }
 
@@ -287,7 +265,6 @@ bool KeptCopy::restore() noexcept
         return false;
     keep();
     m_path = NativeName();
-    m_note.remove();
     return true;
 }
 

@@ -2,7 +2,6 @@
 #include "platform/files/temporary_file.h"
 
 #include "platform/files/file_error.h"
-#include "platform/files/internal/leftover_note.h"
 #include "platform/files/interrupt_cleanup.h"
 #include "platform/system/system_calls.h"
 
@@ -61,30 +60,15 @@ void mark(int fd)
     SystemCalls::current().setAttribute(fd, TemporaryFile::kMarkAttribute, maker);
 }
 
-// The maker that a temporary name records in its first letters.
-std::uint32_t makerInName(const NativeString& name)
-{
-    std::uint64_t maker = 0;
-    for (std::size_t i = kTemporaryMakerLength; i-- > 0;) {
-        const auto unit = static_cast<char>(name[sizeof kTemporaryPrefix - 1 + i]);
-        maker = maker * kTemporaryBase + std::uint64_t(std::strchr(kTemporaryAlphabet, unit) - kTemporaryAlphabet);
-    }
-    return std::uint32_t(maker);
-}
-
-// The maker of the file open as `fd` under the temporary name `name`: true,
-// with `maker` set, where the file carries a mark of this program's form or,
-// where its file system keeps no marks at all, from the name itself (there
-// every temporary file has had that name from its first moment); false where
-// nothing says it is this program's.
-bool markedMaker(int fd, const NativeString& name, std::uint32_t& maker)
+// The maker of the file open as `fd`: true, with `maker` set, where the file
+// carries a mark of this program's form; false where nothing says it is this
+// program's, and `unmarkable` where its file system keeps no marks at all.
+bool markedMaker(int fd, std::uint32_t& maker, bool& unmarkable)
 {
     std::string value;
     if (SystemCalls::current().getAttribute(fd, TemporaryFile::kMarkAttribute, value) < 0) {
-        if (errno != ENOTSUP && errno != EOPNOTSUPP)
-            return false;
-        maker = makerInName(name);
-        return true;
+        unmarkable = errno == ENOTSUP || errno == EOPNOTSUPP;
+        return false;
     }
     if (value.empty() || value.size() > 10 || value.find_first_not_of("0123456789") != std::string::npos)
         return false;
@@ -273,16 +257,18 @@ bool TemporaryFile::isTemporaryName(const NativeString& name)
     return true;
 }
 
-void TemporaryFile::removeStrays(const FileRef& folder, const FileIdentity& keep)
+std::vector<TemporaryFile::Leftover> TemporaryFile::removeStrays(const FileRef& folder, const FileIdentity& keep)
 {
     // A file is taken for a leftover only on proof: the name's form, the mark
     // that only this program sets, a maker that has ended, and no lock. The
     // name alone would take the user's own file of that name, or the very
-    // file being repaired.
+    // file being repaired; where no mark can be kept, what has the form is
+    // told instead.
     SystemCalls& system = SystemCalls::current();
+    std::vector<Leftover> told;
     std::vector<NativeString> names;
     if (system.listFolder(folder.path().system(), names) < 0)
-        return;
+        return told;
     for (const NativeString& name : names) {
         if (!isTemporaryName(name))
             continue;
@@ -292,16 +278,23 @@ void TemporaryFile::removeStrays(const FileRef& folder, const FileIdentity& keep
             continue;
         FileStatus status;
         std::uint32_t maker = 0;
-        const bool stray = system.fstat(fd, &status) == 0 && status.isRegular()
-            && !(status.device == keep.device && status.inode == keep.inode) && markedMaker(fd, name, maker)
-            && system.processRuns(maker) == 0 && system.lock(fd, LockMode::TryExclusive) == 0
-            && namesOpenFile(path, fd) == 1;
-        if (stray) {
-            internal::LeftoverNote::settle(folder, fd);
-            system.unlink(path.system());
+        bool unmarkable = false;
+        const bool candidate = system.fstat(fd, &status) == 0 && status.isRegular()
+            && !(status.device == keep.device && status.inode == keep.inode);
+        if (candidate && markedMaker(fd, maker, unmarkable)) {
+            if (system.processRuns(maker) == 0 && system.lock(fd, LockMode::TryExclusive) == 0
+                && namesOpenFile(path, fd) == 1) {
+                // Where it is another name of a file that stays (a kept copy
+                // swapped aside), the mark must not stay with it.
+                unmarkOwn(fd);
+                system.unlink(path.system());
+            }
+        } else if (candidate && unmarkable) {
+            told.push_back({path, status.size});
         }
         system.close(fd);
     }
+    return told;
 }
 
 } // namespace quillmend::platform

@@ -6,7 +6,9 @@
 #include "platform/files/file_ref.h"
 #include "platform/files/native_name.h"
 
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace quillmend::platform {
 
@@ -20,9 +22,10 @@ namespace quillmend::platform {
 /// it has a hidden name ".quillmend-XXXXXXXXXX.tmp" that Ctrl-C, SIGTERM and
 /// SIGHUP (on Windows, a closed console) remove before the program ends.
 /// Either way its maker holds a lock on it, and it carries a mark that only
-/// this program sets (an extended attribute holding its maker's process id);
-/// where the file system holds no such attributes (FAT, exFAT, Windows), the
-/// name itself records its maker. So removeStrays() can prove a leftover ours.
+/// this program sets (an extended attribute holding its maker's process id),
+/// so that removeStrays() can prove a leftover ours. Where the file system
+/// holds no such attributes (FAT, exFAT, Windows) nothing proves it, and a
+/// leftover stays, told.
 ///
 ///     TemporaryFile file = TemporaryFile::create(folder);
 ///     file.descriptor().writeFully(bytes, size);
@@ -96,14 +99,20 @@ public:
     /// alone proves nothing: anybody may give a file such a name.
     static bool isTemporaryName(const NativeString& name);
 
+    /// A file of the temporary form that could not be proven a leftover,
+    /// because its file system keeps no marks.
+    struct Leftover {
+        NativeName path;
+        std::int64_t size = 0;
+    };
     /// Removes the temporary files that repairs ended half-way left in
     /// `folder`: those whose name has the form, that carry this program's
-    /// mark (or, on a file system without marks, whose name records the
-    /// maker), whose maker has ended and that nobody holds. A file that cannot
+    /// mark, whose maker has ended and that nobody holds. A file that cannot
     /// be proven so stays, and so does `keep` (the file being repaired) under
-    /// whatever name. Failures are no reason to stop a repair: they leave
-    /// the file where it is.
-    static void removeStrays(const FileRef& folder, const FileIdentity& keep);
+    /// whatever name; those of the form on a file system that keeps no marks
+    /// are returned, to be told. Failures are no reason to stop a repair:
+    /// they leave the file where it is.
+    static std::vector<Leftover> removeStrays(const FileRef& folder, const FileIdentity& keep);
 
 private:
     /// Takes a name of the temporary form for the file open as `fd`, made

@@ -3,7 +3,6 @@
 
 #include "platform/files/file_error.h"
 #include "platform/files/file_ref.h"
-#include "platform/files/internal/leftover_note.h"
 #include "platform/files/native_name.h"
 #include "platform/files/temporary_file.h"
 
@@ -20,10 +19,10 @@ class ChangeWatch;
 /// can refuse to replace (FAT and exFAT through FUSE), the name is first
 /// claimed by creating it, holding a short record of the claim, so that no
 /// other program's file under it is ever renamed over; a record that a
-/// killed repair left is taken back by the next (isStaleClaim). Until keep(), an interrupt removes the name
-/// (InterruptCleanup): the file is then as it was, with nothing beside it.
-/// Where a kill could leave a claim, or a copy kept only meanwhile, under
-/// the name, a LeftoverNote lets the next repair remove it.
+/// killed repair left is taken back by the next (isStaleClaim). Until keep(),
+/// an interrupt removes the name (InterruptCleanup): the file is then as it
+/// was, with nothing beside it. What a kill leaves under the name (a copy,
+/// or a claim caught before its record) stays: nothing proves it ours.
 ///
 ///     KeptCopy kept(file, watch);
 ///     kept.make([](int attempt) { return nameFor(attempt); });
@@ -56,11 +55,9 @@ public:
     void setProgress(std::function<void()> progress) { m_progress = std::move(progress); }
 
     /// Keeps the file under the first free name that `name` gives for
-    /// attempt 1, 2, ...; a taken name is never replaced. `meantime`: the
-    /// copy is to go once the file is replaced (removeName()), and a kill
-    /// meanwhile leaves it for the next repair to remove. Throws FileError,
+    /// attempt 1, 2, ...; a taken name is never replaced. Throws FileError,
     /// namesTaken() where every name is taken.
-    void make(const Namer& name, bool meantime = false);
+    void make(const Namer& name);
     /// The kept copy's path; empty while there is none.
     const NativeName& path() const { return m_path; }
     /// Whether the kept copy was written out from the file's bytes, which
@@ -98,9 +95,6 @@ private:
     void makeCompleteCopy();
     /// The kept copy has the name `path`, which an interrupt removes.
     void holdName(const NativeName& path);
-    /// Notes `kept` as the name about to be taken, where a kill could leave
-    /// there what no repair would otherwise remove.
-    void noteName(const FileRef& kept, bool claimed);
 
     FileRef m_file;
     FileRef m_folder;
@@ -108,9 +102,6 @@ private:
     TemporaryFile m_copy; // where there are no hard links, until it takes its name
     NativeName m_path;
     int m_interruptTicket = -1;
-    LeftoverNote m_note;
-    QByteArray m_copyDigest; // of the bytes copied, once a copy is made
-    bool m_meantime = false;
     bool m_copiedContent = false;
     bool m_linked = false;
     std::function<void()> m_progress;
