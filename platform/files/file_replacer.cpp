@@ -44,6 +44,8 @@ void FileReplacer::begin()
             m_file.path(),
             QStringLiteral("its folder or the file itself is locked against changes (append-only or immutable)"));
     m_watch.claim();
+    if (m_watch.claimed() >= 0)
+        TemporaryFile::unmarkIfStale(m_watch.claimed());
     m_leftovers = TemporaryFile::removeStrays(m_folder, m_watch.expected());
     m_temporary = TemporaryFile::create(m_folder);
 }

@@ -127,6 +127,8 @@ void TemporaryFile::takeTemporaryName(bool unnamed)
     SystemCalls& system = SystemCalls::current();
     for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
         const NativeName candidate = m_folder->child(randomTemporaryName()).path();
+        // No interrupt between the call that makes the name and holding it.
+        InterruptCleanup::Deferral deferral(candidate);
         if (unnamed) {
             if (system.linkUnnamed(m_descriptor.get(), candidate.system()) < 0) {
                 if (errno == EEXIST)
@@ -204,6 +206,14 @@ void TemporaryFile::removeMark() noexcept
 void TemporaryFile::markOwn(int fd) noexcept
 {
     mark(fd);
+}
+
+void TemporaryFile::unmarkIfStale(int fd) noexcept
+{
+    std::uint32_t maker = 0;
+    bool unmarkable = false;
+    if (markedMaker(fd, maker, unmarkable) && SystemCalls::current().processRuns(maker) == 0)
+        unmarkOwn(fd);
 }
 
 void TemporaryFile::unmarkOwn(int fd) noexcept

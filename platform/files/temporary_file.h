@@ -89,6 +89,9 @@ public:
     static void markOwn(int fd) noexcept;
     /// Takes that mark off again.
     static void unmarkOwn(int fd) noexcept;
+    /// Takes the mark off the file open as `fd` where its maker has ended: a
+    /// repair killed as its new file took the user's name left it there.
+    static void unmarkIfStale(int fd) noexcept;
 
     /// Removes a name that this program made (a temporary file, a kept copy
     /// that must not stay); a passing failure is tried once more. True where
