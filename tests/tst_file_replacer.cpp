@@ -228,6 +228,10 @@ private slots:
         QTest::newRow("swapped for a link to itself") << "link";
         QTest::newRow("opened to be saved before the replacement") << "save";
         QTest::newRow("another file renamed over it at the last step") << "last";
+        // The swap is undone by a second swap: where that fails, the other
+        // program's save stays, under the hidden name, and the former content
+        // goes back under the file's.
+        QTest::newRow("the same, and the swap back fails") << "last, swap back fails";
     }
 
     void fileReplacedDuringRepair()
@@ -263,14 +267,26 @@ private slots:
                 QVERIFY(QFile::link("away/show.xml", path("show.xml")));
         };
         // After every check, as the repaired file is swapped into its place.
-        if (how == "last")
+        const bool swapBackFails = how == "last, swap back fails";
+        if (how.startsWith(QLatin1String("last")))
             injector.runBefore(Call::Exchange, [&] {
                 how = "rename";
                 replace();
+                if (swapBackFails)
+                    injector.runBefore(Call::Exchange, [&] { injector.failFirst(Call::Exchange, 1, EIO); });
             });
-        QCOMPARE(repair(path("show.xml"), false, true, how == "last" ? std::function<void()>() : replace),
+        QCOMPARE(repair(path("show.xml"), false, true,
+                        how.startsWith(QLatin1String("last")) ? std::function<void()>() : replace),
                  engine::kResultError);
         QVERIFY(replaced);
+        if (swapBackFails) {
+            Contents left = folderContents(m_dir.path());
+            const QStringList hidden = left.keys().filter(QStringLiteral(".quillmend-"));
+            QCOMPARE(hidden.size(), 1);
+            QCOMPARE(left.take(hidden.first()), newer);
+            QCOMPARE(left, (Contents{{"show.xml", kDirty}, { "away", {} }}));
+            return;
+        }
         QCOMPARE(folderContents(m_dir.path()),
                  how == "rename" ? (Contents{{"show.xml", newer},
                                              { "away",
