@@ -138,11 +138,15 @@ int CommandLineTool::run(const QList<platform::NativeName>& arguments)
     }
 
     int status = kExitOk;
-    for (const platform::NativeName& file : files) {
+    for (qsizetype i = 0; i < files.size(); ++i) {
         const int fileStatus
-            = checkOnly ? check(file, anyFile, preserveTabs, json) : repair(file, anyFile, preserveTabs);
+            = checkOnly ? check(files[i], anyFile, preserveTabs, json) : repair(files[i], anyFile, preserveTabs);
         if (strength(fileStatus) > strength(status))
             status = fileStatus;
+        // The files not reached yet are not repaired: a script must not
+        // take them for done.
+        if (m_interrupted)
+            return i + 1 == files.size() ? status : 128 + m_interrupted;
     }
     return status;
 }
@@ -167,6 +171,10 @@ int CommandLineTool::repair(const platform::NativeName& path, bool anyFile, bool
             printForFile(QStringLiteral("note: ") + engine::XmlNote(*outcome.xmlError));
         for (const platform::TemporaryFile::Leftover& leftover : outcome.leftovers)
             printForFile(QStringLiteral("note: ") + engine::LeftoverNote(leftover));
+        // An interrupt that came as the repaired file took its name waited
+        // for this outcome: the tool ends now, as what it did says.
+        if (outcome.untilTold)
+            m_interrupted = platform::InterruptCleanup::takeWaiting();
         if (refusesFile(outcome.code))
             status = kExitRefused;
         else

@@ -43,6 +43,9 @@ public:
 
 private:
     int repair(const platform::NativeName& path, bool anyFile, bool preserveTabs);
+    /// The interrupt that came as a repaired file took its name, once its
+    /// outcome is told; 0 while none has.
+    int m_interrupted = 0;
     int check(const platform::NativeName& path, bool anyFile, bool preserveTabs, bool json);
     void printLine(std::FILE* stream, const QString& line);
 

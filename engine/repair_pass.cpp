@@ -27,6 +27,7 @@ RepairOutcome RepairTheFile(const std::optional<platform::FileRef>& file, bool a
         RepairOutcome outcome(repair.run(target, keptCopyName, interimCopyName));
         outcome.xmlError = repair.xmlError();
         outcome.leftovers = repair.leftovers();
+        outcome.untilTold = repair.untilTold();
         return outcome;
     } catch (...) {
         return {kResultError, FailureReason(std::current_exception())};

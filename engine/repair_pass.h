@@ -38,6 +38,7 @@
 #include "engine/xml_check.h"
 #include "engine/yield_callback.h"
 #include "platform/files/file_ref.h"
+#include "platform/files/interrupt_cleanup.h"
 #include "platform/files/temporary_file.h"
 
 #include <QString>
@@ -65,6 +66,9 @@ struct RepairOutcome {
     /// Hidden files beside it that may be a cut-short repair's leftovers
     /// (LeftoverNote tells of them).
     std::vector<platform::TemporaryFile::Leftover> leftovers;
+    /// Held while the outcome of a file that was replaced is not yet told:
+    /// an interrupt waits for it (platform::InterruptCleanup::UntilTold).
+    platform::InterruptCleanup::UntilTold untilTold;
 };
 
 /// The note that tells of `leftover`: what it is, and what to do with it.

@@ -83,7 +83,8 @@ RequestOutcome DoIt(const std::optional<platform::FileRef>& file, bool anyFileCh
 
     if (const std::optional<QString> text = StatusTextFor(outcome.code))
         sink.SetStatusText(*text);
-    return {Kind::Ran, std::nullopt, outcome.code, outcome.reason, outcome.xmlError, outcome.leftovers};
+    return {Kind::Ran,        std::nullopt,      outcome.code,     outcome.reason,
+            outcome.xmlError, outcome.leftovers, outcome.untilTold};
 }
 
 } // namespace quillmend::engine

@@ -37,6 +37,8 @@ struct RequestOutcome {
     std::optional<XmlError> xmlError;
     /// What the pass found beside the file and left (RepairOutcome::leftovers).
     std::vector<platform::TemporaryFile::Leftover> leftovers;
+    /// RepairOutcome::untilTold: let go once the outcome is told.
+    platform::InterruptCleanup::UntilTold untilTold;
 };
 
 /// The repair pass as DoIt calls it; FNProcessTheFile unless a test supplies another.

@@ -114,6 +114,7 @@ ResultCode StreamRepair::run(const platform::FileRef& target, const platform::Fi
         replacer.expectContent(m_reader.contentDigest());
         m_reader.close();
         replacer.commit(keptCopyName, interimCopyName);
+        m_untilTold = replacer.untilTold();
     }
     if (!m_anyFile)
         m_xmlError = xml.finish();

@@ -42,6 +42,9 @@ public:
     /// After run(): the hidden files beside the file that may be what a
     /// repair cut short left, which nothing could prove, and so stay.
     const std::vector<platform::TemporaryFile::Leftover>& leftovers() const { return m_leftovers; }
+    /// After run() of a file that was replaced: the interrupt's wait for the
+    /// outcome to be told (platform::FileReplacer::untilTold).
+    const platform::InterruptCleanup::UntilTold& untilTold() const { return m_untilTold; }
 
 private:
     platform::FileReader& m_reader;
@@ -50,6 +53,7 @@ private:
     YieldCallback m_yield;
     std::optional<XmlError> m_xmlError;
     std::vector<platform::TemporaryFile::Leftover> m_leftovers;
+    platform::InterruptCleanup::UntilTold m_untilTold;
 };
 
 } // namespace quillmend::engine

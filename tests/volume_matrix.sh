@@ -187,6 +187,16 @@ matrix() {
   expect "$volume" "the temporary file removed at the last step" \
     "Sorry! An error occurred. (its repaired copy, a hidden file beside it, was removed by another program)" \
     "$work/original"
+  # A signal as the repaired file takes the name: the repair is done, and
+  # the tool says so before it ends (INT and QUIT are ignored by a shell's
+  # background jobs; all four take one road).
+  fresh "$dir"
+  strace -f -qq -o /dev/null -e trace="${step% *}" -e inject="${step% *}:signal=TERM:when=${step#* }" \
+    "$cli" "$dir/show.xml" > "$work/said" 2>&1
+  local status=$?
+  said=$(sed "s|^$dir/show.xml: ||" "$work/said")
+  [ $status -eq 0 ] || fail "$volume, SIGTERM at the last step: exit status $status"
+  expect "$volume" "SIGTERM at the last step" "$done_text" "$work/repaired" "show (Original).xml|"
 }
 
 # On a full stick the repair says so, and leaves all as it was. (fusefat

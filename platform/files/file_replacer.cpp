@@ -72,6 +72,7 @@ void FileReplacer::replaceOldName()
     InterruptCleanup::Deferral deferral(m_file.path());
     if (!swapIntoPlace())
         renameIntoPlace();
+    m_untilTold = std::make_shared<InterruptCleanup::Deferral>(m_file.path());
     if (!m_keptIsInterim)
         m_kept.keep();
 }

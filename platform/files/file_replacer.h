@@ -7,6 +7,7 @@
 #include "platform/files/file_ref.h"
 #include "platform/files/internal/change_watch.h"
 #include "platform/files/internal/kept_copy.h"
+#include "platform/files/interrupt_cleanup.h"
 #include "platform/files/temporary_file.h"
 
 #include <QByteArray>
@@ -106,6 +107,9 @@ public:
     /// of the two contents whole under a name the user sees.
     /// Throws FileError after undoing what was done.
     NativeName commit(const KeptCopyNamer& keptCopyName, const KeptCopyNamer& interimCopyName = {});
+    /// From the moment the new content has the name: an interrupt waits for
+    /// its last holder, who tells the outcome first.
+    const InterruptCleanup::UntilTold& untilTold() const { return m_untilTold; }
 
 private:
     /// The last step: the temporary file takes the old name.
@@ -129,6 +133,7 @@ private:
     internal::KeptCopy m_kept; // watched by m_watch, so declared after it
     TemporaryFile m_temporary;
     std::vector<TemporaryFile::Leftover> m_leftovers;
+    InterruptCleanup::UntilTold m_untilTold;
     qint64 m_appended = 0;
     qint64 m_writebackStarted = 0; // how much of the new content startWriteback() has handed over
     bool m_keptIsInterim = false;

@@ -92,6 +92,16 @@ InterruptCleanup::Deferral::Deferral(const NativeName& path)
     } while (!gate.compare_exchange_weak(state, state + 1));
 }
 
+int InterruptCleanup::takeWaiting() noexcept
+{
+    unsigned state = gate.load();
+    while (state != kEnding && (state >> kSignalShift) != 0) {
+        if (gate.compare_exchange_weak(state, state & kDepthMask))
+            return int(state >> kSignalShift);
+    }
+    return 0;
+}
+
 InterruptCleanup::Deferral::~Deferral()
 {
     unsigned state = gate.load();

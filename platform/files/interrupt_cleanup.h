@@ -3,6 +3,8 @@
 
 #include "platform/files/native_name.h"
 
+#include <memory>
+
 namespace quillmend::platform {
 
 /// Names that must not outlive an interrupted program: every name a repair
@@ -37,7 +39,7 @@ int add(const NativeName& path);
 void remove(int ticket) noexcept;
 
 /// While one lives, an interrupt waits, and comes as it ends, removing the
-/// names held then. One at a time, on the repair's thread.
+/// names held then. On the repair's thread; they may nest.
 class Deferral {
 public:
     /// Throws FileError, naming `path`, where an interrupt is already
@@ -48,6 +50,16 @@ public:
     Deferral(const Deferral&) = delete;
     Deferral& operator=(const Deferral&) = delete;
 };
+
+/// Takes the interrupt that waits for the deferrals to end, if one does, so
+/// that none comes as they end; returns its number, or 0. For a program that
+/// ends by itself once it has told what was done meanwhile.
+int takeWaiting() noexcept;
+
+/// A deferral that lasts until nobody holds it: from the moment a repaired
+/// file has its name until the outcome is told, since a program that ended
+/// then would leave a repair done but untold. Make it inside a Deferral.
+using UntilTold = std::shared_ptr<Deferral>;
 
 } // namespace InterruptCleanup
 
