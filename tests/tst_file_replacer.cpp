@@ -161,6 +161,41 @@ private slots:
         QCOMPARE(folderContents(m_dir.path()), (Contents{{"show.xml", newer}}));
     }
 
+    // As on FAT and exFAT: no hard links, no rename that refuses to replace,
+    // no nameless files, no swap of names.
+    static void asOnFat(FaultInjector& injector)
+    {
+        injector.failAlways(Call::Link, EPERM);
+        injector.failAlways(Call::RenameNoReplace, ENOSYS);
+        injector.failAlways(Call::OpenUnnamed, EOPNOTSUPP);
+        injector.failAlways(Call::Exchange, ENOSYS);
+    }
+
+    // Another program removes the claim on the kept name and saves a file of
+    // its own there: that file stays, and the copy takes the next name.
+    void fileUnderTheClaimedNameStays()
+    {
+        writeFile(path("show.xml"), kDirty);
+        FaultInjector injector;
+        asOnFat(injector);
+        const QByteArray kept = QFile::encodeName(path("show (Original).xml"));
+        std::function<void()> takeTheName = [&] {
+            QFile claim(path("show (Original).xml"));
+            if (!claim.open(QIODevice::ReadOnly) || !claim.readAll().startsWith("Quillmend is keeping")) {
+                injector.runBefore(Call::Close, takeTheName);
+                return;
+            }
+            QVERIFY(::unlink(kept.constData()) == 0);
+            writeFile(path("show (Original).xml"), "the other program's");
+        };
+        injector.runBefore(Call::Close, takeTheName);
+        QCOMPARE(repair(path("show.xml")), engine::kResultDone);
+        QCOMPARE(folderContents(m_dir.path()),
+                 (Contents{{"show.xml", kClean},
+                           {"show (Original).xml", "the other program's"},
+                           {"show (Original 2).xml", kDirty}}));
+    }
+
     // Two repairs of one file (a double drop, the window and a script): the
     // second meets the first's claim and stops, even where names cannot be
     // taken safely (FAT), so that the original is kept once and whole.
@@ -168,10 +203,7 @@ private slots:
     {
         writeFile(path("show.xml"), kDirty);
         FaultInjector injector;
-        injector.failAlways(Call::Link, EPERM);
-        injector.failAlways(Call::RenameNoReplace, ENOSYS);
-        injector.failAlways(Call::OpenUnnamed, EOPNOTSUPP);
-        injector.failAlways(Call::Exchange, ENOSYS);
+        asOnFat(injector);
         std::optional<engine::RepairOutcome> second;
         // Just as the first moves its copy of the original to the kept name.
         injector.runBefore(Call::Rename,

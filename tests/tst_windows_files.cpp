@@ -111,11 +111,11 @@ private slots:
         }
     }
 
-    // Windows keeps no mark on a file, so a temporary file's name, which
-    // records its maker, is the proof: one whose maker has ended goes, one of
-    // a repair on its way (closed, and unlocked, just before it takes the old
-    // name) stays.
-    void onlyAnEndedRepairsTemporaryFileGoes()
+    // Windows keeps no mark on a file, and a name proves nothing: what has a
+    // temporary file's name stays, and is told where the maker its name
+    // records has ended, not where it is a repair on its way (closed, and
+    // unlocked, just before it takes the old name).
+    void leftoversStayAndAreTold()
     {
         QByteArray running;
         for (DWORD id = GetCurrentProcessId(), i = 0; i < 7; ++i, id /= 36)
@@ -125,9 +125,16 @@ private slots:
         writeFile(m_dir.filePath(ended), "left by a killed repair");
         writeFile(m_dir.filePath(own), "on its way to an old name");
         writeFile(m_dir.filePath("show.xml"), kDirty);
-        QCOMPARE(repair(m_dir.filePath("show.xml")), engine::kResultDone);
+        const engine::RepairOutcome outcome
+            = engine::RepairTheFile(platform::FileRef(m_dir.filePath("show.xml")), false, true);
+        QCOMPARE(outcome.code, engine::kResultDone);
         QCOMPARE(folderContents(m_dir.path()),
-                 (Contents{{"show.xml", kClean}, {"show (Original).xml", kDirty}, {own, "on its way to an old name"}}));
+                 (Contents{{"show.xml", kClean},
+                           {"show (Original).xml", kDirty},
+                           {ended, "left by a killed repair"},
+                           {own, "on its way to an old name"}}));
+        QCOMPARE(outcome.leftovers.size(), std::size_t(1));
+        QCOMPARE(platform::FileRef(outcome.leftovers.front().path).name().toEscapedText(), ended);
     }
 
     // Devices, wherever they are named, and names that Windows cannot hold

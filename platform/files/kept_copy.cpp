@@ -222,10 +222,24 @@ KeptCopy::Attempt KeptCopy::moveCopyToFreeName(const FileRef& kept)
     }
     const QByteArray record = claimRecord();
     claim.writeFully(record.constData(), std::size_t(record.size()));
+    FileStatus claimed;
+    if (system.fstat(claim.get(), &claimed) < 0)
+        throw FileError(kept.path(), errno);
     // Closed first: Windows replaces no file that is open, nor moves one.
     claim.close();
     if (SystemCalls::renamesOnlyClosedFiles())
         m_copy.close();
+    // Another program may have removed the claim and put a file of its own
+    // under the name: the copy must not replace it, nor an interrupt remove it.
+    FileStatus now;
+    const bool gone = system.lstat(kept.path().system(), &now) < 0;
+    if (gone && errno != ENOENT)
+        throw FileError(kept.path(), errno);
+    if (gone || now.device != claimed.device || now.inode != claimed.inode || now.size != claimed.size) {
+        keep();
+        m_path = NativeName();
+        return Attempt::NameTaken;
+    }
     if (system.rename(m_copy.path().system(), kept.path().system()) < 0)
         throw FileError(kept.path(), errno);
     InterruptCleanup::Deferral deferral(kept.path());

@@ -60,6 +60,18 @@ void mark(int fd)
     SystemCalls::current().setAttribute(fd, TemporaryFile::kMarkAttribute, maker);
 }
 
+// The maker that a temporary name records in its first letters: evidence
+// enough to leave a file alone, never to remove one.
+std::uint32_t makerInName(const NativeString& name)
+{
+    std::uint64_t maker = 0;
+    for (std::size_t i = kTemporaryMakerLength; i-- > 0;) {
+        const auto unit = static_cast<char>(name[sizeof kTemporaryPrefix - 1 + i]);
+        maker = maker * kTemporaryBase + std::uint64_t(std::strchr(kTemporaryAlphabet, unit) - kTemporaryAlphabet);
+    }
+    return std::uint32_t(maker);
+}
+
 // The maker of the file open as `fd`: true, with `maker` set, where the file
 // carries a mark of this program's form; false where nothing says it is this
 // program's, and `unmarkable` where its file system keeps no marks at all.
@@ -299,7 +311,9 @@ std::vector<TemporaryFile::Leftover> TemporaryFile::removeStrays(const FileRef& 
                 unmarkOwn(fd);
                 system.unlink(path.system());
             }
-        } else if (candidate && unmarkable) {
+        } else if (candidate && unmarkable && system.processRuns(makerInName(name)) == 0
+                   && system.lock(fd, LockMode::TryExclusive) == 0) {
+            // Not another repair's at work, beside this one.
             told.push_back({path, status.size});
         }
         system.close(fd);

@@ -113,7 +113,8 @@ public:
     /// mark, whose maker has ended and that nobody holds. A file that cannot
     /// be proven so stays, and so does `keep` (the file being repaired) under
     /// whatever name; those of the form on a file system that keeps no marks
-    /// are returned, to be told. Failures are no reason to stop a repair:
+    /// are returned, to be told, but for those that a repair under way holds
+    /// or that its name says it made. Failures are no reason to stop a repair:
     /// they leave the file where it is.
     static std::vector<Leftover> removeStrays(const FileRef& folder, const FileIdentity& keep);
 
