@@ -307,15 +307,21 @@ private slots:
                 if (swapBackFails)
                     injector.runBefore(Call::Exchange, [&] { injector.failFirst(Call::Exchange, 1, EIO); });
             });
-        QCOMPARE(repair(path("show.xml"), false, true,
-                        how.startsWith(QLatin1String("last")) ? std::function<void()>() : replace),
-                 engine::kResultError);
+        const engine::RepairOutcome outcome
+            = engine::RepairTheFile(platform::FileRef(path("show.xml")), false, true,
+                                    how.startsWith(QLatin1String("last")) ? std::function<void()>() : replace);
+        QCOMPARE(outcome.code, engine::kResultError);
         QVERIFY(replaced);
         if (swapBackFails) {
             Contents left = folderContents(m_dir.path());
             const QStringList hidden = left.keys().filter(QStringLiteral(".quillmend-"));
             QCOMPARE(hidden.size(), 1);
             QCOMPARE(left.take(hidden.first()), newer);
+            QCOMPARE(outcome.reason,
+                     QStringLiteral("another program saved it meanwhile, and its save could not be "
+                                    "put back under its name (the disk could not be read or "
+                                    "written): it is in the hidden file ")
+                         + hidden.first() + QStringLiteral(" beside it"));
             QCOMPARE(left, (Contents{{"show.xml", kDirty}, { "away", {} }}));
             return;
         }

@@ -129,11 +129,16 @@ bool FileReplacer::swapIntoPlace()
         // under the name, and the repair stops.
         if (system.exchange(aside.system(), m_file.path().system()) != 0) {
             const int error = errno;
+            unmark();
             // Its save has only the temporary name now: it must stay there,
-            // and the former content goes back under the name.
+            // told, and the former content goes back under the name.
             m_temporary.taken();
             m_movedIntoPlace = true;
-            throw FileError(aside, error);
+            throw FileError(m_file.path(),
+                            QStringLiteral("another program saved it meanwhile, and its save could not "
+                                           "be put back under its name (%1): it is in the hidden "
+                                           "file %2 beside it")
+                                .arg(FileError(aside, error).reason(), FileRef(aside).name().toEscapedText()));
         }
         unmark();
         throw m_watch.changedMeanwhile();
