@@ -171,8 +171,10 @@ private slots:
         injector.failAlways(Call::Exchange, ENOSYS);
     }
 
+#ifndef Q_OS_WIN
     // Another program removes the claim on the kept name and saves a file of
     // its own there: that file stays, and the copy takes the next name.
+    // (Windows removes no file that is open, as the claim is then.)
     void fileUnderTheClaimedNameStays()
     {
         writeFile(path("show.xml"), kDirty);
@@ -193,8 +195,10 @@ private slots:
         QCOMPARE(folderContents(m_dir.path()),
                  (Contents{{"show.xml", kClean},
                            {"show (Original).xml", "the other program's"},
-                           {"show (Original 2).xml", kDirty}}));
+                           { "show (Original 2).xml",
+                             kDirty }}));
     }
+#endif
 
     // Two repairs of one file (a double drop, the window and a script): the
     // second meets the first's claim and stops, even where names cannot be

@@ -5,6 +5,8 @@
 #include "platform/system/system_calls.h"
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <utility>
 
 namespace quillmend::platform::internal {
@@ -73,6 +75,26 @@ bool ChangeWatch::writerWaits() const
 {
     return m_leased && m_original.isOpen()
         && SystemCalls::current().lease(m_original.get(), SystemCalls::LeaseRequest::Check) == 0;
+}
+
+void ChangeWatch::letWriterIn() noexcept
+{
+    // Some drivers (FUSE's) forget the name of a file replaced while open
+    // once its last holder closes it, and the program that waited, which
+    // opens it only now, would find nothing: the claim stays open until that
+    // program has the file open to write (no lease can then be had), or has
+    // written, for two seconds at most.
+    stop();
+    SystemCalls& system = SystemCalls::current();
+    for (int wait = 0; wait < 200 && m_claim.isOpen(); ++wait) {
+        FileStatus now;
+        if (system.fstat(m_claim.get(), &now) < 0 || !FileIdentity::fromStatus(now).sameFileAndContent(m_expected))
+            return;
+        if (system.lease(m_claim.get(), SystemCalls::LeaseRequest::Take) < 0)
+            return;
+        system.lease(m_claim.get(), SystemCalls::LeaseRequest::Release);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 void ChangeWatch::checkNoWriterWaits() const

@@ -174,6 +174,7 @@ void FileReplacer::renameIntoPlace()
         return;
     const bool saveKept = m_kept.isLinkToOriginal();
     m_kept.restore();
+    m_watch.letWriterIn();
     throw saveKept ? m_watch.changedMeanwhile() : m_watch.writeLost();
 }
 

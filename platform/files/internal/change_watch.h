@@ -62,6 +62,9 @@ public:
     /// Whether another program waits to write to the file (it opened it
     /// since watchForWriters(), and the lease holds it up).
     bool writerWaits() const;
+    /// Lets a program that writerWaits() go on, and waits (two seconds at
+    /// most) until it has opened the file, holding it open meanwhile.
+    void letWriterIn() noexcept;
     /// Throws where writerWaits().
     void checkNoWriterWaits() const;
     /// Throws where `entry` (the file's name, or a link made to it) names
