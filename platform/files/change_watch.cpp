@@ -128,14 +128,13 @@ bool ChangeWatch::isLinkOfFile(const FileRef& link) const
     FileStatus status;
     if (SystemCalls::current().lstat(link.path().system(), &status) < 0)
         throw FileError(link.path(), errno);
-    FileIdentity found = FileIdentity::fromStatus(status);
+    const FileIdentity found = FileIdentity::fromStatus(status);
     if (found.sameFileAndContent(m_expected))
         return true;
     // Some file systems number each name apart (sshfs: a new link has a
     // number of its own): there the size, the time and the bytes are the
     // proof, and without the bytes there is none.
-    found.inode = m_expected.inode;
-    if (!found.sameFileAndContent(m_expected))
+    if (!found.sameContentUnderAnyNumber(m_expected))
         throw changedMeanwhile();
     if (m_expectedDigest.isEmpty())
         return false;
@@ -153,10 +152,9 @@ void ChangeWatch::checkContentUnchanged(const FileRef& entry) const
     if (m_expectedDigest.isEmpty())
         return;
     FileReader reader(entry);
-    FileIdentity found = reader.identity();
-    if (entry.path() != m_file.path())
-        found.inode = m_expected.inode;
-    if (!found.sameFileAndContent(m_expected))
+    const FileIdentity& found = reader.identity();
+    if (entry.path() == m_file.path() ? !found.sameFileAndContent(m_expected)
+                                      : !found.sameContentUnderAnyNumber(m_expected))
         throw changedMeanwhile();
     QByteArray chunk(qsizetype(kReadChunk), Qt::Uninitialized);
     while (reader.read(chunk.data(), kReadChunk) > 0) {

@@ -5,8 +5,13 @@ namespace quillmend::platform {
 
 bool FileIdentity::sameFileAndContent(const FileIdentity& other) const
 {
-    return device == other.device && inode == other.inode && size == other.size
-        && modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+    return inode == other.inode && sameContentUnderAnyNumber(other);
+}
+
+bool FileIdentity::sameContentUnderAnyNumber(const FileIdentity& other) const
+{
+    return device == other.device && size == other.size && modified.tv_sec == other.modified.tv_sec
+        && modified.tv_nsec == other.modified.tv_nsec;
 }
 
 } // namespace quillmend::platform

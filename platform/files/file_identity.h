@@ -13,6 +13,9 @@ struct FileIdentity : FileStatus {
     /// True when `other` is the same file with, as far as the system can tell,
     /// the same content: same device, inode, size and modification time.
     bool sameFileAndContent(const FileIdentity& other) const;
+    /// The same but for the number: for another name of the file where the
+    /// file system numbers each name apart (sshfs numbers a new link anew).
+    bool sameContentUnderAnyNumber(const FileIdentity& other) const;
 
     /// True when the modification time has no fraction of a second, as on
     /// FAT and exFAT: a rewrite of the same size within one second then
