@@ -48,10 +48,10 @@ AboutWnd::AboutWnd()
     Layout();
     CreateControls();
     m_body = MakeBody(this, m_content);
-    // A screen reader meets a dialog named by its title, with a heading, and
-    // the focus on the text it scrolls through.
+    // A screen reader meets a dialog named by its title and reads its labels
+    // in order, the heading first (Orca reads a dialog's labels, never a
+    // heading), with the focus on the text it scrolls through.
     SetAccessibleRole(this, QAccessible::Dialog);
-    SetAccessibleRole(m_aboutLabelHeading, QAccessible::Heading);
     m_body->setAccessibleName(windowTitle());
     fitToTextAndScreen();
     RefitWhenNeeded(this, [this] { fitToTextAndScreen(); });
@@ -67,9 +67,7 @@ void AboutWnd::Layout()
 
 void AboutWnd::fitToTextAndScreen()
 {
-    const QSize content = FitToText(m_content, kDesignedContent);
-    m_content->setFixedSize(content);
-    FitOnScreen(this, m_body, content);
+    FitToTextAndScreen(this, m_body, kDesignedContent);
 }
 
 void AboutWnd::CreateControls()
@@ -81,6 +79,8 @@ void AboutWnd::CreateControls()
     m_aboutLabelHeading = new QLabel(QString::fromUtf8(kHeading), m_content);
     m_aboutLabelHeading->setObjectName(QStringLiteral("AboutLabelHeading"));
     m_aboutLabelHeading->setGeometry(20, 20, 710, 35);
+    // Assistive technology takes the children in their order.
+    m_aboutLabelHeading->lower();
     QFont headingFont = m_aboutLabelHeading->font();
     headingFont.setPointSize(14);
     headingFont.setBold(true);

@@ -3,36 +3,12 @@
 
 #include <QAccessible>
 #include <QLabel>
-#include <QList>
-#include <QPointer>
-
-class QCheckBox;
 
 namespace quillmend::shell {
 
-/// A label of several checkboxes ("OPTIONS:" for two). Assistive technology
-/// learns it as the label of each: its "label for" relation names them all,
-/// and each one's "labelled by" names it (Qt's own relation, the buddy,
-/// names only one; the first checkbox is its buddy as well).
-///
-///     auto* label = new GroupLabel(parent);
-///     label->setLabelledControls({firstBox, secondBox});
-class GroupLabel : public QLabel {
-    Q_OBJECT
-
-public:
-    explicit GroupLabel(QWidget* parent = nullptr);
-
-    void setLabelledControls(const QList<QCheckBox*>& controls);
-    QList<QWidget*> labelledControls() const;
-
-private:
-    QList<QPointer<QWidget>> m_controls;
-};
-
 /// Gives `widget` the role `role` for assistive technology, named by its
-/// accessible name where it has one, else by its text (a label) or title
-/// (a window).
+/// accessible name where it has one, else by its text (a label), title (a
+/// window) or the label whose buddy it is (a group of controls).
 ///
 ///     SetAccessibleRole(aboutWindow, QAccessible::Dialog);
 void SetAccessibleRole(QWidget* widget, QAccessible::Role role);

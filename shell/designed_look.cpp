@@ -5,6 +5,9 @@
 #include <QPainter>
 #include <QStyleOption>
 
+#include <algorithm>
+#include <cmath>
+
 namespace quillmend::shell {
 
 namespace {
@@ -58,27 +61,74 @@ QColor lightColour(QPalette::ColorGroup group, QPalette::ColorRole role)
     return {};
 }
 
+// The relative luminance of WCAG 2, from 0 (black) to 1 (white).
+double luminance(const QColor& colour)
+{
+    const auto channel
+        = [](double value) { return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) + 0.0722 * channel(colour.blueF());
+}
+
+double contrast(const QColor& first, const QColor& second)
+{
+    const double a = luminance(first);
+    const double b = luminance(second);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+// `colour`, darkened step by step until `text` on it reads at `ratio`
+// (white text on Fusion's blue highlight, #308CC6, is 3.69:1).
+QColor darkenedFor(QColor colour, const QColor& text, double ratio)
+{
+    while (contrast(colour, text) < ratio && colour.value() > 0)
+        colour = colour.darker(105);
+    return colour;
+}
+
 } // namespace
 
 QPalette DesignedPalette(const QPalette& desktop)
 {
     const bool dark = desktop.color(QPalette::Window).lightness() < desktop.color(QPalette::WindowText).lightness();
-    if (!dark)
-        return desktop;
     // Every colour set, so that none is taken from the desktop's palette.
-    QPalette light;
+    QPalette palette = desktop;
     for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        for (int role = 0; role < QPalette::NColorRoles; ++role) {
+        for (int role = 0; dark && role < QPalette::NColorRoles; ++role) {
             if (role != QPalette::NoRole)
-                light.setColor(group, QPalette::ColorRole(role), lightColour(group, QPalette::ColorRole(role)));
+                palette.setColor(group, QPalette::ColorRole(role), lightColour(group, QPalette::ColorRole(role)));
         }
+        if (group != QPalette::Disabled)
+            palette.setColor(group, QPalette::Highlight,
+                             darkenedFor(palette.color(group, QPalette::Highlight),
+                                         palette.color(group, QPalette::HighlightedText), 4.5));
     }
-    return light;
+    return palette;
 }
 
-void FocusVisibleStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
-                                      const QWidget* widget) const
+void DesignedStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                                  const QWidget* widget) const
 {
+    if (element == PE_IndicatorCheckBox) {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        // Fusion's boundary is its window colour darkened by 40 %, too faint
+        // to find; the other styles draw their own, and stay as they are.
+        if (baseStyle()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
+            return;
+        const QColor window = option->palette.color(QPalette::Window);
+        QColor boundary = option->palette.color(QPalette::WindowText);
+        boundary.setAlphaF(1.0);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        painter->setPen(QPen(darkenedFor(QColor::fromRgbF((boundary.redF() + window.redF()) / 2,
+                                                          (boundary.greenF() + window.greenF()) / 2,
+                                                          (boundary.blueF() + window.blueF()) / 2),
+                                         window, 3),
+                             1));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
+        painter->restore();
+        return;
+    }
     if (element != PE_FrameFocusRect) {
         QProxyStyle::drawPrimitive(element, option, painter, widget);
         return;
@@ -93,10 +143,18 @@ void FocusVisibleStyle::drawPrimitive(PrimitiveElement element, const QStyleOpti
     painter->restore();
 }
 
+int DesignedStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const
+{
+    const int designed = QProxyStyle::pixelMetric(metric, option, widget);
+    if ((metric != PM_IndicatorWidth && metric != PM_IndicatorHeight) || !widget)
+        return designed;
+    return std::max(designed, QFontMetrics(widget->font()).capHeight() + 4);
+}
+
 void UseDesignedLook(QApplication& app)
 {
-    if (!dynamic_cast<FocusVisibleStyle*>(app.style()))
-        QApplication::setStyle(new FocusVisibleStyle);
+    if (!dynamic_cast<DesignedStyle*>(app.style()))
+        QApplication::setStyle(new DesignedStyle);
     QApplication::setPalette(DesignedPalette(QApplication::palette()));
 }
 

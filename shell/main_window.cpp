@@ -50,13 +50,10 @@ const char kInstructions[]
 const char kOptionsExplained[] = "Choosing either of these options just cleans the file of control characters. "
                                  "They are not useful for repairing .xml files made by Vectorworks.";
 
-// `label` is made here unless given.
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry, const QColor& colour,
-                  bool multiLine, QLabel* label = nullptr)
+                  bool multiLine)
 {
-    if (!label)
-        label = new QLabel(parent);
-    label->setText(text);
+    auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
     label->setGeometry(geometry);
     label->setTextFormat(Qt::PlainText);
@@ -119,17 +116,22 @@ void Window1::CreateControls(QWidget* content)
     QFont bold = m_resultsLabel->font();
     bold.setBold(true);
     m_resultsLabel->setFont(bold);
+    m_label1 = makeLabel(content, "Label1", QStringLiteral("OPTIONS:"), QRect(20, 217, 100, 20), Qt::black, false);
+    // The options are one group, named by the label before them: a screen
+    // reader speaks each box by its own caption, within "OPTIONS:". (A
+    // label relation on each box would take the place of its caption.)
+    auto* options = new QWidget(content);
+    options->setObjectName(QStringLiteral("Options"));
+    options->setGeometry(150, 217, 430, 52);
+    SetAccessibleRole(options, QAccessible::Grouping);
+    m_label1->setBuddy(options);
     m_notJustVWBtn
-        = makeCheckBox(content, "NotJustVWBtn", QStringLiteral("Use on any file, not just Vectorworks .xml files"),
-                       QRect(150, 217, 430, 20));
-    auto* options = new GroupLabel(content);
-    m_label1
-        = makeLabel(content, "Label1", QStringLiteral("OPTIONS:"), QRect(20, 217, 100, 20), Qt::black, false, options);
+        = makeCheckBox(options, "NotJustVWBtn", QStringLiteral("Use on any file, not just Vectorworks .xml files"),
+                       QRect(0, 0, 430, 20));
     m_preserveTabsBtn
-        = makeCheckBox(content, "PreserveTabsBtn", QStringLiteral("Preserve tab characters"), QRect(150, 249, 430, 20));
+        = makeCheckBox(options, "PreserveTabsBtn", QStringLiteral("Preserve tab characters"), QRect(0, 32, 430, 20));
     m_label2
         = makeLabel(content, "Label2", QString::fromUtf8(kOptionsExplained), QRect(20, 281, 560, 47), Qt::black, true);
-    options->setLabelledControls({m_notJustVWBtn, m_preserveTabsBtn});
 }
 
 void Window1::fitToTextAndScreen()
@@ -147,11 +149,9 @@ void Window1::fitToTextAndScreen()
                     .height());
         return needed;
     };
-    const QSize content = FitToText(m_content, kDesignedContent, neededHeight);
-    m_content->setFixedSize(content);
     // The 600 x 405 are the content's; a menu bar inside the window comes on top.
     const int chrome = MainMenuBar::place() == MenuBarPlace::InWindow ? menuBar()->sizeHint().height() : 0;
-    FitOnScreen(this, m_body, content, chrome);
+    FitToTextAndScreen(this, m_body, kDesignedContent, neededHeight, chrome);
 }
 
 void Window1::AddMenuHandlers()
@@ -172,6 +172,9 @@ void Window1::Event_Open()
 void Window1::SetStatusText(const QString& text)
 {
     ShowNotification(m_resultsLabel, text);
+    // Where the body scrolls (large text on a small screen), the outcome is
+    // seen where the user looks for it, and the messages after it follow it.
+    m_body->ensureWidgetVisible(m_resultsLabel, 0, 0);
 }
 
 void Window1::RedrawStatusNow()
@@ -202,7 +205,7 @@ bool Window1::FileOpenItem_Action()
     try {
         repair(platform::FileRef::fromShownPath(*chosen));
     } catch (const platform::FileError& error) {
-        showCannotRepair(error);
+        showCannotRepair(error.reason());
     }
     return true;
 }
@@ -270,9 +273,9 @@ void Window1::closeEvent(QCloseEvent* event)
         event->ignore();
 }
 
-void Window1::showCannotRepair(const platform::FileError& error)
+void Window1::showCannotRepair(const QString& reason)
 {
-    ShowModalMessage(QStringLiteral("This file cannot be repaired: %1.").arg(error.reason()));
+    ShowModalMessage(QStringLiteral("This file cannot be repaired: %1.").arg(reason));
 }
 
 void Window1::repair(const platform::FileRef& file)
@@ -300,7 +303,10 @@ void Window1::repair(const platform::FileRef& file)
         }
     }
     if (failure)
-        showCannotRepair(*failure);
+        showCannotRepair(failure->reason());
+    // After the status, why it failed (the status line says only that it did).
+    if (!outcome.reason.isEmpty())
+        showCannotRepair(outcome.reason);
     // After the status: the file is repaired, but Marlowbrook will still not
     // read it.
     const std::optional<engine::XmlError>& xmlError = outcome.xmlError;

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "engine/request_sink.h"
-#include "platform/files/file_error.h"
 #include "platform/files/file_ref.h"
 #include "shell/busy_state.h"
 
@@ -61,7 +60,8 @@ private:
     void AddMenuHandlers();
     void Event_Open();
     void repair(const platform::FileRef& file);
-    void showCannotRepair(const platform::FileError& error);
+    /// Tells why a file was not repaired, `reason` in the engine's plain words.
+    void showCannotRepair(const QString& reason);
     /// The first local file in `data` of the accepted type, if any.
     std::optional<platform::FileRef> firstAcceptedFile(const QMimeData* data) const;
 

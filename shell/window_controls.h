@@ -9,7 +9,8 @@ namespace quillmend::shell {
 enum class Closing { Refused, Offered };
 
 /// Lets the user move the top-level `window`, and close it where `closing`
-/// is Offered, but never minimise, maximise, resize or make it full screen.
+/// is Offered, but never minimise, maximise, resize, roll up or make it full
+/// screen.
 /// Call before the window is first shown.
 ///
 /// The window system is asked first: on Windows and macOS through Qt's
@@ -17,8 +18,9 @@ enum class Closing { Refused, Offered };
 /// hints, which Qt would otherwise write as "every action" for a window with
 /// no minimise, maximise or close flag. Where an X11 window manager offers
 /// an action all the same (openbox keeps minimise, close and full screen
-/// whatever the hints say), the window returns to its normal state at once;
-/// a refused close is the window's own closeEvent() to turn down.
+/// whatever the hints say; xfwm4 rolls a window up), the window returns to
+/// its normal state at once; a refused close is the window's own
+/// closeEvent() to turn down.
 void LimitWindowActions(QWidget* window, Closing closing);
 
 } // namespace quillmend::shell

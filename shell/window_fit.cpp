@@ -4,10 +4,12 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMap>
+#include <QPainter>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleOption>
 #include <QTimer>
 #include <QVariant>
 #include <QWidget>
@@ -48,34 +50,73 @@ QMargins frameOf(const QWidget* window)
     return window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
 }
 
-} // namespace
-
-QSize FitToText(QWidget* content, const QSize& designed, const NeededHeight& neededHeight)
+// The designed layout, grown where the desktop's font needs more room than
+// the design gives its texts, and given back its designed geometry where it
+// does not; no wider than `maxWidth` where the texts that wrap can be
+// narrowed. Returns the content's size.
+QSize FitToText(QWidget* content, const QSize& designed, const NeededHeight& neededHeight, int maxWidth)
 {
     struct Control {
         QWidget* widget;
         QRect designed;
     };
+    // A plain widget among the children only holds controls together (a
+    // group, for assistive technology): its controls are laid out as the
+    // content's own, in the content's coordinates, and it spans them.
     QList<Control> controls;
-    for (QWidget* child : content->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-        controls.append({child, designedGeometry(child)});
+    QList<QWidget*> groups;
+    for (QWidget* child : content->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const QRect designedHere = designedGeometry(child);
+        if (child->metaObject() != &QWidget::staticMetaObject) {
+            controls.append({child, designedHere});
+            continue;
+        }
+        groups.append(child);
+        for (QWidget* member : child->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            controls.append({member, designedGeometry(member).translated(designedHere.topLeft())});
+    }
 
-    // A caption wider than its control (a checkbox's, which cannot wrap)
-    // widens the content; the controls that reach to the right margin widen
-    // with it, so that the margin stays.
+    // A one-line text wider than its control widens it. What lies to the
+    // right of a control that widens moves right by as much; a caption wider
+    // than its control at the right margin (a checkbox's, which cannot wrap),
+    // or a control moved there, widens the content, and the controls that
+    // reach the right margin widen with it, so that the margin stays.
     const auto reachesTheMargin
         = [&](const QRect& geometry) { return geometry.right() + 1 + geometry.left() >= designed.width(); };
+    const auto ownWidth = [&](const Control& control) {
+        return wraps(control.widget) ? control.designed.width()
+                                     : std::max(control.designed.width(), control.widget->sizeHint().width());
+    };
+    QMap<QWidget*, int> rightward;
+    for (const Control& control : controls) {
+        for (const Control& left : controls) {
+            const bool sideBySide
+                = left.designed.bottom() >= control.designed.top() && left.designed.top() <= control.designed.bottom();
+            if (sideBySide && left.designed.right() < control.designed.left() && !reachesTheMargin(left.designed))
+                rightward[control.widget]
+                    = std::max(rightward.value(control.widget), ownWidth(left) - left.designed.width());
+        }
+    }
     int extraWidth = 0;
     for (const Control& control : controls) {
-        if (!wraps(control.widget) && reachesTheMargin(control.designed))
-            extraWidth = std::max(extraWidth, control.widget->sizeHint().width() - control.designed.width());
+        if (reachesTheMargin(control.designed))
+            extraWidth
+                = std::max(extraWidth, ownWidth(control) - control.designed.width() + rightward.value(control.widget));
+    }
+    // Where the screen is narrower than that, the texts that wrap take the
+    // width there is: read without scrolling sideways, even where a caption
+    // that cannot wrap reaches further.
+    const int wrappedExtra = std::min(extraWidth, maxWidth - designed.width());
+    int contentExtra = wrappedExtra;
+    for (const Control& control : controls) {
+        if (reachesTheMargin(control.designed) && !wraps(control.widget))
+            contentExtra = extraWidth;
     }
     const auto widthOf = [&](const Control& control) {
         if (reachesTheMargin(control.designed))
-            return control.designed.width() + extraWidth;
-        if (!wraps(control.widget))
-            return std::max(control.designed.width(), control.widget->sizeHint().width());
-        return control.designed.width();
+            return control.designed.width() + (wraps(control.widget) ? wrappedExtra : extraWidth)
+                - rightward.value(control.widget);
+        return ownWidth(control);
     };
 
     // How much each designed bottom edge grows: controls side by side (the
@@ -96,16 +137,40 @@ QSize FitToText(QWidget* content, const QSize& designed, const NeededHeight& nee
         return shift;
     };
 
+    QMap<QWidget*, QRect> spans; // each group's, in the content's coordinates
+    QList<QRect> fitted;
     for (const Control& control : controls) {
         const int growth = growthAtBottom.value(control.designed.bottom());
-        control.widget->setGeometry(control.designed.left(),
-                                    control.designed.top() + shiftAbove(control.designed.top()), widthOf(control),
-                                    control.designed.height() + growth);
+        fitted.append(QRect(control.designed.left() + rightward.value(control.widget),
+                            control.designed.top() + shiftAbove(control.designed.top()), widthOf(control),
+                            control.designed.height() + growth));
+        spans[control.widget->parentWidget()] |= fitted.last();
     }
-    return {designed.width() + extraWidth, designed.height() + shiftAbove(designed.height() + 1)};
+    for (QWidget* group : groups)
+        group->setGeometry(spans.value(group));
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+        QWidget* parent = controls[i].widget->parentWidget();
+        controls[i].widget->setGeometry(parent == content ? fitted[i] : fitted[i].translated(-parent->pos()));
+    }
+    return {designed.width() + contentExtra, designed.height() + shiftAbove(designed.height() + 1)};
 }
 
-namespace {
+// The room for the body of `window` (with `chrome` above it) on its screen,
+// inside its frame; unbounded where the window is on no screen.
+QSize roomOnScreen(const QWidget* window, int chrome, QRect& available)
+{
+    const QMargins frame = frameOf(window);
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+    available = screen->availableGeometry();
+    // A window that would fill the screen is kept a few pixels inside it:
+    // at 150 % Qt rounds the frame's pixels, and xfwm4 places a window as
+    // tall as the screen 5 pixels down, so that its frame would end below it.
+    const int slack = 4;
+    return available.size()
+        - QSize(frame.left() + frame.right() + slack, frame.top() + frame.bottom() + chrome + slack);
+}
 
 class Refitter : public QObject {
 public:
@@ -124,22 +189,27 @@ protected:
         // yet (on Windows the change reaches them after the window), and a
         // new window has no frame yet. The window manager frames it after
         // it is shown, and moves it as it does: then it is fitted again,
-        // with its frame, once. (A frame that comes and goes later, as the
-        // window manager takes it away for full screen, is none to fit to.)
-        const bool framed = !m_framed && (event->type() == QEvent::Move || event->type() == QEvent::Resize)
-            && m_window->isVisible() && !frameOf(m_window).isNull();
-        if (event->type() == QEvent::FontChange || event->type() == QEvent::Show || framed)
+        // with its frame, and again each time the frame changes (xfwm4 drops
+        // the side borders of a window as wide as the screen, and places it
+        // anew). A frame that goes away for a while, as the window manager
+        // takes it away for full screen, is none to fit to.
+        const QMargins frame = frameOf(m_window);
+        const bool reframed = (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+            && m_window->isVisible() && !frame.isNull() && frame != m_fittedFrame;
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::Show || reframed) {
+            m_fittedFrame = frame;
             QTimer::singleShot(0, this, [this] {
-                m_framed = m_framed || !frameOf(m_window).isNull();
+                m_fittedFrame = frameOf(m_window);
                 m_fit();
             });
+        }
         return false;
     }
 
 private:
     QWidget* m_window;
     std::function<void()> m_fit;
-    bool m_framed = false; // fitted with the window manager's frame
+    QMargins m_fittedFrame; // the frame of the last fit
 };
 
 } // namespace
@@ -149,9 +219,44 @@ void RefitWhenNeeded(QWidget* window, std::function<void()> fit)
     new Refitter(window, std::move(fit));
 }
 
+namespace {
+
+// Where the body takes the keyboard focus (About's, to scroll with the
+// arrow keys), it shows it as any control does: a line around what is seen,
+// drawn by the style below the content, in the content's empty margin.
+class Body : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QScrollArea::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QPainter painter(viewport());
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = viewport()->rect();
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QScrollArea::focusInEvent(event);
+        viewport()->update();
+    }
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        QScrollArea::focusOutEvent(event);
+        viewport()->update();
+    }
+};
+
+} // namespace
+
 QScrollArea* MakeBody(QWidget* parent, QWidget* content)
 {
-    auto* body = new QScrollArea(parent);
+    auto* body = new Body(parent);
     body->setObjectName(QStringLiteral("Body"));
     body->setFrameShape(QFrame::NoFrame);
     body->setWidgetResizable(false);
@@ -162,19 +267,21 @@ QScrollArea* MakeBody(QWidget* parent, QWidget* content)
     return body;
 }
 
-void FitOnScreen(QWidget* window, QScrollArea* body, const QSize& contentSize, int chrome)
+void FitToTextAndScreen(QWidget* window, QScrollArea* body, const QSize& designed, const NeededHeight& neededHeight,
+                        int chrome)
 {
-    const QMargins frame = frameOf(window);
-    const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
-    QSize room(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    QWidget* content = body->widget();
     QRect available;
-    if (const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen()) {
-        available = screen->availableGeometry();
-        room = available.size() - frameSize - QSize(0, chrome);
-    }
+    const QSize room = roomOnScreen(window, chrome, available);
+    const int bar = body->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, body);
+    QSize contentSize = FitToText(content, designed, neededHeight, room.width());
+    // Taller than the screen: the vertical scroll bar takes its width.
+    if (contentSize.height() > room.height() && contentSize.width() + bar > room.width())
+        contentSize = FitToText(content, designed, neededHeight, room.width() - bar);
+    content->setFixedSize(contentSize);
+
     QSize shown = contentSize.boundedTo(room);
     // A scroll bar takes room from the other direction.
-    const int bar = body->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, body);
     if (shown.height() < contentSize.height())
         shown.setWidth(std::min(contentSize.width() + bar, room.width()));
     if (shown.width() < contentSize.width())
@@ -186,7 +293,8 @@ void FitOnScreen(QWidget* window, QScrollArea* body, const QSize& contentSize, i
                                                                            : Qt::ScrollBarAlwaysOff);
     window->setFixedSize(shown + QSize(0, chrome));
     if (available.isValid()) {
-        const QSize outer = window->size() + frameSize;
+        const QMargins frame = frameOf(window);
+        const QSize outer = window->size() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
         const QPoint topLeft = available.center() - QPoint(outer.width() / 2, outer.height() / 2);
         window->move(std::max(topLeft.x(), available.left()), std::max(topLeft.y(), available.top()));
     }

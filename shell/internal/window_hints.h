@@ -10,7 +10,8 @@ namespace quillmend::shell::internal {
 /// Tells the window system, as it reads window hints, that `window` may be
 /// moved and (where `closing` is Offered) closed, and nothing else. Called
 /// each time the window is about to be mapped, after Qt has made its native
-/// window from its flags.
+/// window from its flags. Where the window manager rolls the window up to
+/// its title bar all the same (xfwm4 does), it is unrolled at once.
 void WriteWindowHints(QWidget* window, Closing closing);
 
 /// Whether the window manager may offer what the hints refuse: on X11 it

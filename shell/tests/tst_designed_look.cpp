@@ -85,23 +85,44 @@ private slots:
     }
 
     // The focused control shows it from the start, not only after the user
-    // has moved the focus with the keyboard, at 3:1 or more.
+    // has moved the focus with the keyboard, at 3:1 or more: an option, and
+    // About's text, which scrolls with the arrow keys.
+    void focusIsVisible_data()
+    {
+        QTest::addColumn<bool>("about");
+        QTest::newRow("option") << false;
+        QTest::newRow("About's text") << true;
+    }
     void focusIsVisible()
     {
-        shell::Window1* window = shell::gMyWnd;
+        QFETCH(bool, about);
+        QWidget* window = shell::gMyWnd;
+        if (about) {
+            shell::gMyWnd->AboutThisApplication_Action();
+            window = tests::aboutWindows().value(0);
+            QVERIFY(window);
+        }
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
-        QCheckBox* box = window->NotJustVWBtn();
-        window->PreserveTabsBtn()->setFocus(Qt::OtherFocusReason);
-        const QImage unfocused = box->grab().toImage();
-        box->setFocus(Qt::OtherFocusReason);
-        QVERIFY(box->hasFocus());
-        const QImage focused = box->grab().toImage();
+        QWidget* focusable = about ? window->findChild<QWidget*>("Body") : shell::gMyWnd->NotJustVWBtn();
+        QWidget* elsewhere = about ? nullptr : shell::gMyWnd->PreserveTabsBtn();
+        if (elsewhere)
+            elsewhere->setFocus(Qt::OtherFocusReason);
+        else
+            focusable->clearFocus();
+        const QImage unfocused = window->grab().toImage();
+        focusable->setFocus(Qt::OtherFocusReason);
+        QVERIFY(focusable->hasFocus());
+        const QImage focused = window->grab().toImage();
+        if (about)
+            window->close();
         QCOMPARE(focused.size(), unfocused.size());
         const QColor background = window->palette().color(QPalette::Window);
+        const QRect around(focusable->mapTo(window, QPoint()) * focused.devicePixelRatio(),
+                           focusable->size() * focused.devicePixelRatio());
         double strongest = 1;
-        for (int y = 0; y < focused.height(); ++y) {
-            for (int x = 0; x < focused.width(); ++x) {
+        for (int y = around.top(); y <= around.bottom(); ++y) {
+            for (int x = around.left(); x <= around.right(); ++x) {
                 if (focused.pixel(x, y) != unfocused.pixel(x, y))
                     strongest = std::max(strongest, ContrastRatio(focused.pixelColor(x, y), background));
             }

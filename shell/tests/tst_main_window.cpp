@@ -10,6 +10,7 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenuBar>
@@ -180,7 +181,7 @@ private slots:
         QFETCH(QString, text);
         auto* control = window()->centralWidget()->findChild<QWidget*>(name);
         QVERIFY(control);
-        QCOMPARE(control->geometry(), geometry);
+        QCOMPARE(QRect(control->mapTo(content(), QPoint()), control->size()), geometry);
         QCOMPARE(control->font().bold(), bold);
         QVERIFY(control->isEnabled() && control->isVisible());
         if (colour.isValid())
@@ -200,10 +201,11 @@ private slots:
     void controlsInCreationOrder()
     {
         QStringList names;
-        for (const QObject* child : content()->children())
+        for (const QObject* child : content()->findChildren<QWidget*>())
             names << child->objectName();
         QCOMPARE(names,
-                 (QStringList{"InstructLabel", "ResultsLabel", "NotJustVWBtn", "Label1", "PreserveTabsBtn", "Label2"}));
+                 (QStringList{"InstructLabel", "ResultsLabel", "Label1", "Options", "NotJustVWBtn", "PreserveTabsBtn",
+                              "Label2"}));
     }
 
     void instructionsAreThreeParagraphs()
@@ -311,6 +313,17 @@ private slots:
         drop({"empty.xml"});
         QCOMPARE(dialogs.messages, QStringList{"The file is empty, it cannot be repaired."});
         QCOMPARE(window()->ResultsLabel()->text(), QStringLiteral("earlier"));
+    }
+
+    // A failed repair: the status as designed, then the reason, in words a
+    // user can act on.
+    void failureIsExplained()
+    {
+        ScriptedDialogs dialogs;
+        QVERIFY(QDir(m_dir.path()).mkdir("folder.xml"));
+        drop({"folder.xml"});
+        QCOMPARE(window()->ResultsLabel()->text(), QStringLiteral("Sorry! An error occurred."));
+        QCOMPARE(dialogs.messages, QStringList{"This file cannot be repaired: it is a folder, not a file."});
     }
 
     // A repaired export that is still not XML: the status as always, then a

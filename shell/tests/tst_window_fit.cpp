@@ -6,10 +6,13 @@
 #include "shell/tests/gui_test_support.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QLabel>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOption>
 
 using namespace quillmend;
 
@@ -20,7 +23,10 @@ namespace {
 QStringList cutTexts(const QWidget* content)
 {
     QStringList faults;
-    const QList<QWidget*> controls = content->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    QList<QWidget*> controls = content->findChildren<QWidget*>();
+    controls.removeIf([](const QWidget* control) { return control->metaObject() == &QWidget::staticMetaObject; });
+    const auto placed
+        = [&](const QWidget* control) { return QRect(control->mapTo(content, QPoint()), control->size()); };
     for (const QWidget* control : controls) {
         const auto* label = qobject_cast<const QLabel*>(control);
         const QSize needed = label && label->wordWrap()
@@ -33,10 +39,10 @@ QStringList cutTexts(const QWidget* content)
                           .arg(needed.height())
                           .arg(control->width())
                           .arg(control->height());
-        if (!content->rect().contains(control->geometry()))
+        if (!content->rect().contains(placed(control)))
             faults << control->objectName() + QStringLiteral(" lies outside the window");
         for (const QWidget* other : controls) {
-            if (other != control && other->geometry().intersects(control->geometry())
+            if (other != control && placed(other).intersects(placed(control))
                 && control->objectName() < other->objectName())
                 faults << control->objectName() + QStringLiteral(" overlaps ") + other->objectName();
         }
@@ -65,6 +71,9 @@ QStringList offScreen(const QWidget* window)
     if (seen.width() + body->horizontalScrollBar()->maximum() < content.width()
         || seen.height() + body->verticalScrollBar()->maximum() < content.height())
         faults << window->objectName() + QStringLiteral(" hides part of its content beyond scrolling");
+    // About's texts all wrap: it never scrolls sideways.
+    if (qobject_cast<const shell::AboutWnd*>(window) && body->horizontalScrollBar()->maximum() > 0)
+        faults << window->objectName() + QStringLiteral(" scrolls sideways");
     return faults;
 }
 
@@ -86,6 +95,7 @@ private slots:
         QTest::newRow("desktop font") << 0;
         QTest::newRow("14 pt") << 14;
         QTest::newRow("16 pt") << 16;
+        QTest::newRow("20 pt") << 20;
     }
     void textsAreWholeAndWindowsOnScreen()
     {
@@ -100,11 +110,35 @@ private slots:
         QVERIFY(about);
         QVERIFY(QTest::qWaitForWindowExposed(about));
         QCoreApplication::processEvents();
-        const QStringList faults = cutTexts(shell::gMyWnd->findChild<QWidget*>("Content"))
+        QStringList faults = cutTexts(shell::gMyWnd->findChild<QWidget*>("Content"))
             + cutTexts(about->findChild<QWidget*>("AboutContent")) + offScreen(shell::gMyWnd) + offScreen(about);
         qInfo("main window %dx%d, About window %dx%d, at %g device pixels to the pixel", shell::gMyWnd->width(),
               shell::gMyWnd->height(), about->width(), about->height(), about->devicePixelRatio());
         about->close();
+        // A new status is seen at once, wherever the body was scrolled.
+        auto* body = shell::gMyWnd->findChild<QScrollArea*>("Body");
+        body->verticalScrollBar()->setValue(0);
+        shell::gMyWnd->SetStatusText("Done! Click back on Vectorworks and let it process the .xml file.");
+        const QLabel* status = shell::gMyWnd->ResultsLabel();
+        const QRect seen(status->mapTo(body->viewport(), QPoint()), status->size());
+        if (seen.top() < 0 || seen.bottom() > body->viewport()->height() || seen.left() < 0)
+            faults << QStringLiteral("the status line is out of view: %1,%2 %3x%4 in %5x%6")
+                          .arg(seen.x())
+                          .arg(seen.y())
+                          .arg(seen.width())
+                          .arg(seen.height())
+                          .arg(body->viewport()->width())
+                          .arg(body->viewport()->height());
+        shell::gMyWnd->SetStatusText(QString());
+        // A checkbox's box grows with its caption.
+        QCheckBox* box = shell::gMyWnd->NotJustVWBtn();
+        QStyleOptionButton option;
+        option.initFrom(box);
+        const int indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box).height();
+        if (indicator < QFontMetrics(box->font()).capHeight())
+            faults << QStringLiteral("the checkbox's box is %1 px, its capitals %2")
+                          .arg(indicator)
+                          .arg(QFontMetrics(box->font()).capHeight());
         QApplication::setFont(before);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join("; ")));
     }
