@@ -81,7 +81,7 @@ printf 'quillmend.exe\r\nretired\\old.dll\r\n' > "$scratch/older/installed-files
 printf 'SetOutPath "$INSTDIR"\nFile "%s"\n' "$scratch/older/installed-files.txt" >> "$scratch/older/files.nsh"
 here=$(cd "$(dirname "$0")/.." && pwd)
 makensis -V1 -INPUTCHARSET UTF8 -DVERSION=1.0.0 -DVERSION_TEXT="1.0.0 build 1" -DVERSION_QUAD=1.0.0.1 \
-  -DFILES="$scratch/older/files.nsh" -DLICENSE="$here/dist/windows/freeware-terms.txt" -DSIZE_KB=1 \
+  -DFILES="$scratch/older/files.nsh" -DLICENSE="$here/LICENSE" -DSIZE_KB=1 \
   -DICON="$build/dist/quillmend.ico" -DOUTFILE="$scratch/older-setup.exe" "$here/dist/windows/installer.nsi" \
   || fail "the earlier version's installer"
 

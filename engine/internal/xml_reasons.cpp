@@ -49,6 +49,10 @@ qsizetype routineLength(const QString& said)
 QString plainWords(const QString& message, int code)
 {
     QString said = message.trimmed();
+    // libxml2 calls a fault of the file that no rule of its own names an
+    // "internal error", before the routine's name.
+    if (said.startsWith(QLatin1String("internal error: ")))
+        said.remove(0, 16);
     said.remove(0, routineLength(said));
     while (!said.isEmpty()
            && (said.endsWith(QLatin1Char('!')) || said.endsWith(QLatin1Char('.')) || said.endsWith(QLatin1Char(' '))))
@@ -61,7 +65,7 @@ QString plainWords(const QString& message, int code)
     const QLatin1String expected(" expected");
     if (said.endsWith(expected) && said.size() > expected.size())
         return QStringLiteral("expected %1").arg(said.chopped(expected.size()).trimmed());
-    if (said.isEmpty() || said.startsWith(QLatin1String("unregistered error message")))
+    if (said.isEmpty() || said.startsWith(QLatin1String("unregistered error message"), Qt::CaseInsensitive))
         return QStringLiteral("the text is not XML as the standard defines it here (the XML reader's error %1)")
             .arg(code);
     if (said.size() == 1 || !said[1].isUpper())
@@ -114,6 +118,13 @@ QString XmlReason(const XmlFault& found)
     if (found.code == XML_ERR_DOCUMENT_END)
         return QStringLiteral("more after the end of the root element <%1>: a second root element, or text")
             .arg(found.root);
+    // What libxml2 has no words for, or only a routine's.
+    if (found.code == XML_ERR_CDATA_NOT_FINISHED)
+        return QStringLiteral("a CDATA section (<![CDATA[) that is not closed by ]]>");
+    if (found.code == XML_ERR_INTERNAL_ERROR && found.message.contains(QLatin1String("Markup declaration")))
+        return QStringLiteral("the DOCTYPE's list of declarations holds something that is none: only <!ELEMENT, "
+                              "<!ATTLIST, <!ENTITY and <!NOTATION declarations, comments, processing instructions "
+                              "and %references may stand between its [ and ]");
     if (found.code == XML_ERR_NOTATION_PROCESSING) {
         const qsizetype open = found.message.indexOf(QLatin1Char('('));
         const qsizetype close = found.message.indexOf(QLatin1Char(')'), open);

@@ -93,6 +93,18 @@ private slots:
         QTest::newRow("libxml2's routine name and capitals")
             << QByteArray("<?xml version=\"1.0\"?>\r\n<!DOCTYPE>\r\n<Export><Action>Entire Plot</Action></Export>\r\n")
             << std::optional(at(2, 10, "no DOCTYPE name"));
+        QTest::newRow("no declaration in the DOCTYPE's list")
+            << QByteArray("<?xml version=\"1.0\"?>\r\n<!DOCTYPE Export [<!FOO a>]>\r\n"
+                          "<Export><Action>Entire Plot</Action></Export>\r\n")
+            << std::optional(at(2, 19,
+                                "the DOCTYPE's list of declarations holds something that is none: only <!ELEMENT, "
+                                "<!ATTLIST, <!ENTITY and <!NOTATION declarations, comments, processing "
+                                "instructions and %references may stand between its [ and ]"));
+        QTest::newRow("libxml2 without words, in an entity's text")
+            << QByteArray("<?xml version=\"1.0\"?>\r\n<!DOCTYPE Export [<!ENTITY e \"<![CDATA[x\">]>\r\n"
+                          "<Export><Action>Entire Plot</Action>\r\n<Note>&e;</Note></Export>\r\n")
+            << std::optional(
+                   at(4, 7, "in the text of the entity &e;: a CDATA section (<![CDATA[) that is not closed by ]]>"));
         engine::XmlError tooDeep = at(3, 769, "its elements are nested deeper than the check reads (256 levels)");
         tooDeep.checked = false;
         QTest::newRow("a limit of the check's own")
