@@ -115,8 +115,11 @@ int main(int argc, char* argv[])
         return "<" + std::string(name) + ">" + text + "</" + name + ">\r\n";
     };
 
-    std::string header = "<?xml version=\"1.0\" standalone=\"yes\"?>\r\n<ExchangeData>\r\n"
-                         "<Action>Entire Plot</Action>\r\n<Fixtures>\r\n";
+    // The CAD program's shape: the data list, then one element per fixture
+    // named after its UID.
+    std::string header = "<?xml version=\"1.0\" standalone=\"yes\"?>\r\n<SLData>\r\n<InstrumentData>\r\n"
+                         "<Action>Entire Plot</Action>\r\n<AppStamp>Vectorworks</AppStamp>\r\n"
+                         "<VWVersion>2600</VWVersion>\r\n";
     // The size counts the text as UTF-8, so that every variant holds the same text.
     std::uint64_t written = header.size();
     if (variant == "utf16")
@@ -124,15 +127,24 @@ int main(int argc, char* argv[])
     std::fwrite(header.data(), 1, header.size(), out);
     std::string chunk;
     for (std::uint64_t uid = 1; written < target; ++uid) {
-        std::string record = "<Fixture>\r\n";
-        record += field("UID", std::to_string(uid));
-        record += "<AppStamp>Vectorworks</AppStamp>\r\n";
+        // Each fixture's element is named after its UID, as the CAD program
+        // names it; a large plot has some 10,000, after which the names come
+        // again (a file of millions of names would measure libxml2's table of
+        // names, which stops growing at 16,384 buckets, not the repair).
+        const std::uint64_t fixture = (uid - 1) % 10000 + 1;
+        const std::string name = "UID_" + std::to_string(fixture) + "_1_1_0_0";
+        std::string record = "<" + name + ">\r\n";
+        record += field("Device_Type", "Light");
         record += field("Position", kPositions[random.next() % 6]);
         record += field("Purpose", kPurposes[random.next() % 6]);
         record += field("Color", kColours[random.next() % 6]);
         record += field("Channel", std::to_string(random.next() % 512 + 1));
-        record += field("Note", "Unit " + std::to_string(uid % 24 + 1) + " \xE2\x80\x93 check focus");
-        record += "</Fixture>\r\n";
+        record += field("Wattage", "750 W");
+        record += "<Use_Legend/>\r\n";
+        record += field("Notes", "Unit " + std::to_string(uid % 24 + 1) + " \xE2\x80\x93 check focus");
+        record += field("UID", std::to_string(fixture) + ".1.1.0.0");
+        record += "<AppStamp>Vectorworks</AppStamp>\r\n";
+        record += "</" + name + ">\r\n";
         written += record.size();
         if (variant == "macroman")
             record = toMacRoman(record);
@@ -149,7 +161,7 @@ int main(int argc, char* argv[])
             chunk.clear();
         }
     }
-    const std::string end = "</Fixtures>\r\n</ExchangeData>\r\n";
+    const std::string end = "</InstrumentData>\r\n</SLData>\r\n";
     chunk += variant == "utf16" ? toUtf16LittleEndian(end) : end;
     std::fwrite(chunk.data(), 1, chunk.size(), out);
     return std::fclose(out) == 0 ? 0 : 1;

@@ -1,5 +1,5 @@
-// REFERENCE ONLY, for benchmarks: the repair algorithm exactly as first
-// designed, written plainly. Never linked into the program.
+// REFERENCE ONLY, for benchmarks: the naive repair (read the whole file,
+// replace, write it whole), written plainly. Never linked into the program.
 //
 //   quillmend-reference-repair INPUT OUTPUT
 //

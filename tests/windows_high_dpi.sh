@@ -20,5 +20,7 @@ xvfb-run -a -s "-screen 0 1366x768x24" sh -c '"$0/wine-prefix" 144
   "$tools" "$build/shell/tests/tst_window_fit.exe" "Z:${report//\//\\}" > /dev/null 2>&1
 grep -E "QINFO|FAIL|Totals" "$report" | sed 's/^/  /'
 grep -q "^Totals: [0-9]* passed, 0 failed" "$report" || fail "a text is cut off or a window leaves the screen at 144 DPI"
-[ "$(grep -c "at 1.5 device pixels to the pixel" "$report")" -eq 3 ] || fail "the windows are not drawn at 144 DPI"
+# Every font's row, however many the suite has, at 1.5.
+grep -q "QINFO" "$report" && ! grep "QINFO" "$report" | grep -qv "at 1.5 device pixels to the pixel" \
+  || fail "the windows are not drawn at 144 DPI"
 finish windows_high_dpi

@@ -65,7 +65,7 @@ private:
         writeFile(dir.filePath("-dash.xml"), sampleExport());
         writeFile(dir.filePath("clean.xml"), repairedSampleExport());
         // An export that the CAD program left cut short: repaired, but still not XML.
-        writeFile(dir.filePath("cut.xml"), sampleExport().first(150));
+        writeFile(dir.filePath("cut.xml"), sampleExport().first(168));
         writeFile(dir.filePath("partial.xml"), "<AppStamp>Vectorworks</AppStamp>\x01");
         writeFile(dir.filePath("empty.xml"), "");
         writeFile(dir.filePath("readonly.xml"), sampleExport());
@@ -89,7 +89,7 @@ private slots:
         QTest::newRow("repaired, still not XML")
             << QStringList{"cut.xml"} << 0
             << "cut.xml: Done! Click back on Vectorworks and let it process the .xml file.\n"
-               "cut.xml: note: the repaired file is still not well-formed XML at line 4 column 68: the file ends "
+               "cut.xml: note: the repaired file is still not well-formed XML at line 4 column 38: the file ends "
                "inside <Purpose>: the export is incomplete, export it again\n";
         QTest::newRow("not a full export")
             << QStringList{"partial.xml"} << 1
@@ -145,11 +145,11 @@ private slots:
                                          "  encoding: UTF-8\n"
                                          "  full-export marker: present\n"
                                          "  control characters to remove: 4\n"
-                                         "    U+0002 STX: 1 at line 5 column 26\n"
-                                         "    U+0009 HT: 1 at line 5 column 52\n"
-                                         "    U+000B VT: 1 at line 4 column 59\n"
-                                         "    U+001F US: 1 at line 5 column 56\n"
-                                         "  AppStamp entries to rewrite: 2\n"
+                                         "    U+0002 STX: 1 at line 5 column 35\n"
+                                         "    U+0009 HT: 1 at line 5 column 62\n"
+                                         "    U+000B VT: 1 at line 4 column 36\n"
+                                         "    U+001F US: 1 at line 5 column 66\n"
+                                         "  AppStamp entries to rewrite: 3\n"
                                          "  XML declaration: stays as it is\n"
                                          "  original kept as: dirty (Original).xml\n"
                                          "  a repair would give: 1, \"Done! Click back on Vectorworks and let it "
@@ -161,12 +161,12 @@ private slots:
                "  encoding: UTF-8\n"
                "  full-export marker: present\n"
                "  control characters to remove: 1\n"
-               "    U+000B VT: 1 at line 4 column 59\n"
+               "    U+000B VT: 1 at line 4 column 36\n"
                "  AppStamp entries to rewrite: 1\n"
                "  XML declaration: stays as it is\n"
                "  original kept as: cut (Original).xml\n"
                "  a repair would give: 1, \"Done! Click back on Vectorworks and let it process the .xml file.\"\n"
-               "  well-formed XML after repair: no, line 4 column 68: the file ends inside <Purpose>: the export is "
+               "  well-formed XML after repair: no, line 4 column 38: the file ends inside <Purpose>: the export is "
                "incomplete, export it again\n";
         QTest::newRow("nothing to do") << QStringList{"--check", "clean.xml"} << 0 << QString();
         QTest::newRow("not a full export") << QStringList{"--check", "partial.xml"} << 1 << QString();
@@ -215,14 +215,14 @@ private slots:
         QCOMPARE(
             cut["xmlError"].toObject(),
             (QJsonObject{{"line", 4},
-                         {"column", 68},
+                         {"column", 38},
                          {"reason", "the file ends inside <Purpose>: the export is incomplete, export it again"}}));
 
         const QJsonObject dirty = QJsonDocument::fromJson(lines[0].toUtf8()).object();
         QCOMPARE(dirty["file"].toString(), "dirty.xml");
         QCOMPARE(dirty["resultCode"].toInt(), 1);
         QCOMPARE(dirty["keptCopyName"].toString(), "dirty (Original 2).xml");
-        QCOMPARE(dirty["appStampsToRewrite"].toInt(), 2);
+        QCOMPARE(dirty["appStampsToRewrite"].toInt(), 3);
         QCOMPARE(dirty["fullExportMarker"].toBool(), true);
         QCOMPARE(dirty["wellFormed"].toBool(false), true);
         QVERIFY(!dirty.contains("xmlError"));

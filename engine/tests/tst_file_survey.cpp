@@ -186,7 +186,7 @@ private slots:
         QCOMPARE(refused.refusal, engine::Refusal::NoWritePermission);
         QVERIFY(!refused.resultCode);
         QVERIFY(refused.keptCopyName.isEmpty());
-        QCOMPARE(refused.appStampsToRewrite, 2);
+        QCOMPARE(refused.appStampsToRewrite, 3);
         const QString empty = m_dir.filePath("empty.xml");
         writeFile(empty, "");
         const engine::SurveyReport report = engine::SurveyTheFile(platform::FileRef(empty), false, true);

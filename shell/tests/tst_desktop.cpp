@@ -8,7 +8,6 @@
 #include "shell/tests/gui_test_support.h"
 #include "tests/support/test_files.h"
 
-#include <QAccessible>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -546,30 +545,6 @@ private slots:
         });
         shell::gMyWnd->ShowModalMessage(QStringLiteral("A message"));
         QVERIFY(alerted);
-    }
-
-    // Each status of a repair reaches the accessibility bus once: its text,
-    // then the line hidden and shown anew (a notification).
-    void eachStatusIsToldOnce()
-    {
-        static QStringList told;
-        told.clear();
-        QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
-            static const QMap<QAccessible::Event, QString> kinds{{QAccessible::NameChanged, "name"},
-                                                                 {QAccessible::ObjectHide, "hide"},
-                                                                 {QAccessible::ObjectShow, "show"}};
-            if (auto* line = qobject_cast<QLabel*>(event->object()); line && line == shell::gMyWnd->ResultsLabel())
-                told << kinds.value(event->type(), QString::number(event->type(), 16)) + QLatin1Char(' ')
-                        + line->text().section(QLatin1Char(' '), 0, 0);
-        });
-        writeFile(m_dir.filePath("told.xml"), sampleExport());
-        QMimeData dropped;
-        dropped.setUrls({QUrl::fromLocalFile(m_dir.filePath("told.xml"))});
-        shell::gMyWnd->Event_DropObject(&dropped);
-        QAccessible::installUpdateHandler(nullptr);
-        QCOMPARE(told,
-                 (QStringList{"name Processing", "hide Processing", "show Processing", "name Done!", "hide Done!",
-                              "show Done!"}));
     }
 
     // What Orca speaks as a blind user goes through the window by keyboard:

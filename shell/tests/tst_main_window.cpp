@@ -331,14 +331,14 @@ private slots:
     void notWellFormedIsNoted()
     {
         ScriptedDialogs dialogs;
-        writeFile(m_dir.filePath("cut.xml"), sampleExport().first(150));
+        writeFile(m_dir.filePath("cut.xml"), sampleExport().first(168));
         writeFile(m_dir.filePath("whole.xml"), sampleExport());
         drop({"whole.xml"});
         QVERIFY(dialogs.messages.isEmpty());
         drop({"cut.xml"});
         QCOMPARE(window()->ResultsLabel()->text(), kDone);
         QCOMPARE(dialogs.messages,
-                 QStringList{"The repaired file is still not well-formed XML at line 4 column 68: the file ends inside "
+                 QStringList{"The repaired file is still not well-formed XML at line 4 column 38: the file ends inside "
                              "<Purpose>: the export is incomplete, export it again.\n\nMarlowbrook cannot read it as "
                              "it is: export the file again from Vectorworks, with a \"Full Export on Exit\"."});
     }

@@ -186,21 +186,25 @@ QByteArray sampleExport()
 {
     return QByteArray(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-        "<Export>\r\n"
-        "<Action>Entire Plot</Action>\r\n"
-        "<Fixture><AppStamp>Vectorworks</AppStamp><Purpose>Fr\xC3\xBChling\x0B wash</Purpose></Fixture>\r\n"
-        "<Fixture><AppStamp>Vector\x02works</AppStamp><Note>gel\tR02\x1F</Note></Fixture>\r\n"
-        "</Export>\r\n");
+        "<SLData>\r\n"
+        "<InstrumentData><Action>Entire Plot</Action><AppStamp>Vectorworks</AppStamp>\r\n"
+        "<UID_1246_1_1_0_0><Purpose>Fr\xC3\xBChling\x0B wash</Purpose><Wattage>1250 W</Wattage><Use_Legend/>"
+        "<AppStamp>Vectorworks</AppStamp></UID_1246_1_1_0_0>\r\n"
+        "<UID_1247_1_1_0_0><AppStamp>Vector\x02works</AppStamp><Color>gel\tR02\x1F</Color></UID_1247_1_1_0_0>\r\n"
+        "</InstrumentData>\r\n"
+        "</SLData>\r\n");
 }
 
 QByteArray repairedSampleExport()
 {
     return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-                      "<Export>\r\n"
-                      "<Action>Entire Plot</Action>\r\n"
-                      "<Fixture><AppStamp>Marlowbrook</AppStamp><Purpose>Fr\xC3\xBChling wash</Purpose></Fixture>\r\n"
-                      "<Fixture><AppStamp>Marlowbrook</AppStamp><Note>gelR02</Note></Fixture>\r\n"
-                      "</Export>\r\n");
+                      "<SLData>\r\n"
+                      "<InstrumentData><Action>Entire Plot</Action><AppStamp>Marlowbrook</AppStamp>\r\n"
+                      "<UID_1246_1_1_0_0><Purpose>Fr\xC3\xBChling wash</Purpose><Wattage>1250 W</Wattage><Use_Legend/>"
+                      "<AppStamp>Marlowbrook</AppStamp></UID_1246_1_1_0_0>\r\n"
+                      "<UID_1247_1_1_0_0><AppStamp>Marlowbrook</AppStamp><Color>gelR02</Color></UID_1247_1_1_0_0>\r\n"
+                      "</InstrumentData>\r\n"
+                      "</SLData>\r\n");
 }
 
 } // namespace quillmend::tests
