@@ -154,7 +154,20 @@ public:
     bool listen()
     {
         start(m_client, QStringLiteral("watch"));
-        return QTest::qWaitFor([this] { return heard().contains(QLatin1String("ready")); }, 20000);
+        if (!QTest::qWaitFor([this] { return heard().contains(QLatin1String("ready")); }, 20000))
+            return false;
+        // The program learns of a new listener a moment after the client has
+        // registered it, and sends nothing before (seen on a busy machine):
+        // a label shown anew until the client hears it.
+        QLabel probe(QStringLiteral("listening"), shell::gMyWnd);
+        return QTest::qWaitFor(
+            [&] {
+                probe.hide();
+                probe.show();
+                QTest::qWait(100);
+                return !heard().filter(QStringLiteral("\tlistening")).isEmpty();
+            },
+            20000);
     }
     /// Every line heard so far: "event", type, detail, role and name, tab-separated.
     QStringList heard()
