@@ -78,7 +78,8 @@ QByteArray serverProperty(xcb_window_t window, const char* name)
 QList<quint32> numbers(const QByteArray& property)
 {
     QList<quint32> values(property.size() / 4);
-    memcpy(values.data(), property.constData(), values.size() * 4);
+    if (!values.isEmpty()) // an empty list has no storage to copy into
+        memcpy(values.data(), property.constData(), values.size() * 4);
     return values;
 }
 
