@@ -90,7 +90,8 @@ QColor darkenedFor(QColor colour, const QColor& text, double ratio)
 QPalette DesignedPalette(const QPalette& desktop)
 {
     const bool dark = desktop.color(QPalette::Window).lightness() < desktop.color(QPalette::WindowText).lightness();
-    // Every colour set, so that none is taken from the desktop's palette.
+    // On a dark desktop every colour is set, so that none is taken from the
+    // desktop's palette.
     QPalette palette = desktop;
     for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         for (int role = 0; dark && role < QPalette::NColorRoles; ++role) {
@@ -114,16 +115,15 @@ void DesignedStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* 
         // to find; the other styles draw their own, and stay as they are.
         if (baseStyle()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
             return;
+        // Half-way from the window to the text, darker where that is not 3:1.
         const QColor window = option->palette.color(QPalette::Window);
-        QColor boundary = option->palette.color(QPalette::WindowText);
-        boundary.setAlphaF(1.0);
+        const QColor text = option->palette.color(QPalette::WindowText);
+        const QColor halfway
+            = QColor::fromRgbF((text.redF() + window.redF()) / 2, (text.greenF() + window.greenF()) / 2,
+                               (text.blueF() + window.blueF()) / 2);
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing, false);
-        painter->setPen(QPen(darkenedFor(QColor::fromRgbF((boundary.redF() + window.redF()) / 2,
-                                                          (boundary.greenF() + window.greenF()) / 2,
-                                                          (boundary.blueF() + window.blueF()) / 2),
-                                         window, 3),
-                             1));
+        painter->setPen(QPen(darkenedFor(halfway, window, 3), 1));
         painter->setBrush(Qt::NoBrush);
         painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
         painter->restore();

@@ -87,7 +87,7 @@ private:
         return std::find(states, states + count, m_shaded) != states + count;
     }
 
-    // As the window manager's specification asks: a message to the root
+    // As EWMH has it: a message to the root
     // window, "remove" (0), from an application (1).
     void unroll(xcb_window_t window) const
     {

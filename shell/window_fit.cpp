@@ -155,23 +155,6 @@ QSize FitToText(QWidget* content, const QSize& designed, const NeededHeight& nee
     return {designed.width() + contentExtra, designed.height() + shiftAbove(designed.height() + 1)};
 }
 
-// The room for the body of `window` (with `chrome` above it) on its screen,
-// inside its frame; unbounded where the window is on no screen.
-QSize roomOnScreen(const QWidget* window, int chrome, QRect& available)
-{
-    const QMargins frame = frameOf(window);
-    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
-    available = screen->availableGeometry();
-    // A window that would fill the screen is kept a few pixels inside it:
-    // at 150 % Qt rounds the frame's pixels, and xfwm4 places a window as
-    // tall as the screen 5 pixels down, so that its frame would end below it.
-    const int slack = 4;
-    return available.size()
-        - QSize(frame.left() + frame.right() + slack, frame.top() + frame.bottom() + chrome + slack);
-}
-
 class Refitter : public QObject {
 public:
     Refitter(QWidget* window, std::function<void()> fit)
@@ -271,8 +254,19 @@ void FitToTextAndScreen(QWidget* window, QScrollArea* body, const QSize& designe
                         int chrome)
 {
     QWidget* content = body->widget();
+    const QMargins frame = frameOf(window);
+    const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    QSize room(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     QRect available;
-    const QSize room = roomOnScreen(window, chrome, available);
+    if (const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen()) {
+        available = screen->availableGeometry();
+        // A window that would fill the screen is kept a few pixels inside
+        // it: at 150 % Qt rounds the frame's pixels, and xfwm4 places a
+        // window as tall as the screen 5 pixels down, so that its frame
+        // would end below it.
+        const int slack = 4;
+        room = available.size() - frameSize - QSize(slack, chrome + slack);
+    }
     const int bar = body->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, body);
     QSize contentSize = FitToText(content, designed, neededHeight, room.width());
     // Taller than the screen: the vertical scroll bar takes its width.
@@ -293,8 +287,7 @@ void FitToTextAndScreen(QWidget* window, QScrollArea* body, const QSize& designe
                                                                            : Qt::ScrollBarAlwaysOff);
     window->setFixedSize(shown + QSize(0, chrome));
     if (available.isValid()) {
-        const QMargins frame = frameOf(window);
-        const QSize outer = window->size() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+        const QSize outer = window->size() + frameSize;
         const QPoint topLeft = available.center() - QPoint(outer.width() / 2, outer.height() / 2);
         window->move(std::max(topLeft.x(), available.left()), std::max(topLeft.y(), available.top()));
     }

@@ -286,6 +286,23 @@ void press(const QStringList& keys)
     }
 }
 
+// The screen as shown, in its own pixels, and where a widget's rectangle
+// lies in them.
+struct ScreenShot {
+    QImage image;
+    qreal scale;
+
+    static ScreenShot of(QScreen* screen)
+    {
+        QImage image = screen->grabWindow(0).toImage();
+        return {image, qreal(image.width()) / screen->geometry().width()};
+    }
+    QRect place(const QWidget* widget, const QRect& rect) const
+    {
+        return QRect(widget->mapToGlobal(rect.topLeft()) * scale, rect.size() * scale) & image.rect();
+    }
+};
+
 // The darkest-to-lightest contrast within `area` of the screen as shown:
 // a control's text against its background.
 double contrastShown(const QImage& screen, const QRect& area)
@@ -393,16 +410,13 @@ private slots:
         QStringList unreadable;
         const auto measure = [&](QWidget* window) {
             QTest::qWait(200);
-            QScreen* screen = window->screen();
-            const QImage shown = screen->grabWindow(0).toImage();
-            const qreal scale = qreal(shown.width()) / screen->geometry().width();
+            const ScreenShot shown = ScreenShot::of(window->screen());
             for (QWidget* control : window->findChildren<QWidget*>()) {
                 auto* label = qobject_cast<QLabel*>(control);
                 if (!control->isVisible() || !(label || qobject_cast<QCheckBox*>(control))
                     || (label && label->text().isEmpty()))
                     continue;
-                const QRect area(control->mapToGlobal(QPoint(0, 0)) * scale, control->size() * scale);
-                const double ratio = contrastShown(shown, area & shown.rect());
+                const double ratio = contrastShown(shown.image, shown.place(control, control->rect()));
                 qInfo("%s: %.2f:1", qPrintable(control->objectName()), ratio);
                 if (ratio < 4.5)
                     unreadable << control->objectName();
@@ -423,23 +437,19 @@ private slots:
     void controlsStandOut()
     {
         QTest::qWait(200);
-        QScreen* screen = shell::gMyWnd->screen();
-        QImage shown = screen->grabWindow(0).toImage();
-        const qreal scale = qreal(shown.width()) / screen->geometry().width();
-        const auto onScreen = [&](const QWidget* widget, const QRect& rect) {
-            return QRect(widget->mapToGlobal(rect.topLeft()) * scale, rect.size() * scale);
-        };
+        ScreenShot shown = ScreenShot::of(shell::gMyWnd->screen());
         QStringList faint;
-        const QColor window = shown.pixelColor(onScreen(shell::gMyWnd->centralWidget(), QRect(4, 4, 1, 1)).topLeft());
+        const QColor window
+            = shown.image.pixelColor(shown.place(shell::gMyWnd->centralWidget(), QRect(4, 4, 1, 1)).topLeft());
         for (QCheckBox* box : {shell::gMyWnd->NotJustVWBtn(), shell::gMyWnd->PreserveTabsBtn()}) {
             QStyleOptionButton option;
             option.initFrom(box);
             const QRect indicator
-                = onScreen(box, box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box));
+                = shown.place(box, box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box));
             double boundary = 1; // the strongest along the box's outer edge
             for (int x = indicator.left(); x <= indicator.right(); ++x)
                 for (int y : {indicator.top(), indicator.top() + 1, indicator.bottom() - 1, indicator.bottom()})
-                    boundary = std::max(boundary, ContrastRatio(shown.pixelColor(x, y), window));
+                    boundary = std::max(boundary, ContrastRatio(shown.image.pixelColor(x, y), window));
             qInfo("%s's box: %.2f:1", qPrintable(box->objectName()), boundary);
             if (boundary < 3)
                 faint << box->objectName();
@@ -450,9 +460,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(file));
         file->setActiveAction(file->actions().value(0));
         QTest::qWait(300);
-        shown = screen->grabWindow(0).toImage();
-        const double item = contrastShown(shown, onScreen(file, file->actionGeometry(file->actions().value(0))));
-        const double title = contrastShown(shown, onScreen(bar, bar->actionGeometry(bar->actions().value(0))));
+        shown = ScreenShot::of(shell::gMyWnd->screen());
+        const double item
+            = contrastShown(shown.image, shown.place(file, file->actionGeometry(file->actions().value(0))));
+        const double title = contrastShown(shown.image, shown.place(bar, bar->actionGeometry(bar->actions().value(0))));
         file->close();
         qInfo("chosen item: %.2f:1, open menu's title: %.2f:1", item, title);
         if (item < 4.5)
