@@ -72,7 +72,7 @@ private slots:
             << std::optional(at(5, 1,
                                 "more after the end of the root element <Export>: a second root element, or "
                                 "text"));
-        // 40 000 lines of 100 bytes: past the first slice of 4 MiB.
+        // 40 000 lines of 100 bytes: past the first slices of 1 MiB.
         QByteArray long_ = kHead;
         for (int line = 0; line < 40000; ++line)
             long_ += "<F>" + QByteArray(89, 'x') + "</F>\r\n";
