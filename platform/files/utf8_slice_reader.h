@@ -13,10 +13,7 @@ namespace quillmend::platform {
 /// file whatever is left comes as it is, complete or not.
 class Utf8SliceReader {
 public:
-    /// About as many bytes as fit a slice of the file. A repair's XML check
-    /// waits for the first slice and reads the last one after the repair is
-    /// done: a small slice keeps both waits short (at 4 MiB, a 16 MiB export
-    /// in Mac Roman took a tenth longer to repair).
+    /// About as many bytes as fit a slice of the file.
     static constexpr qsizetype kSliceBytes = qsizetype(1) << 20;
 
     explicit Utf8SliceReader(FileReader& reader);
