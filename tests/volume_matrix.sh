@@ -73,13 +73,18 @@ fresh() {
 
 # held_repair DIR CALL N ACTOR: the repair of DIR/show.xml, held by strace
 # for a second and a half on entering the N-th call of CALL, while ACTOR
-# runs half a second into the hold; what the repair said is in $said.
+# runs as soon as the hold begins (strace has written that call's entry:
+# a slow volume takes longer than any fixed pause to get there); what the
+# repair said is in $said.
 held_repair() {
   local dir=$1 call=$2 n=$3 actor=$4
-  strace -f -qq -o /dev/null -e trace="$call" -e inject="$call:delay_enter=1500000:when=$n" \
+  : > "$work/held"
+  strace -f -qq -o "$work/held" -e trace="$call" -e inject="$call:delay_enter=1500000:when=$n" \
     "$cli" "$dir/show.xml" > "$work/said" 2>&1 &
   local repair=$!
-  sleep 0.5
+  while [ "$(grep -cE "^[0-9]+ +(${call//,/|})\(" "$work/held")" -lt "$n" ] && kill -0 $repair 2> /dev/null; do
+    sleep 0.02
+  done
   (cd "$dir" && eval "$actor") > "$work/actor" 2>&1
   wait $repair
   said=$(sed "s|^$dir/show.xml: ||" "$work/said")

@@ -62,8 +62,9 @@ public:
     /// Whether another program waits to write to the file (it opened it
     /// since watchForWriters(), and the lease holds it up).
     bool writerWaits() const;
-    /// Lets a program that writerWaits() go on, and waits (two seconds at
-    /// most) until it has opened the file, holding it open meanwhile.
+    /// Lets a program that writerWaits() go on, and holds the file open
+    /// until that program has written to it or closed it again, for two
+    /// seconds at most.
     void letWriterIn() noexcept;
     /// Throws where writerWaits().
     void checkNoWriterWaits() const;
