@@ -4,6 +4,7 @@
 #include "engine/failure_reason.h"
 #include "engine/kept_copy_name.h"
 #include "engine/stream_repair.h"
+#include "platform/files/file_error.h"
 #include "platform/files/file_reader.h"
 #include "platform/files/file_replacer.h"
 
@@ -28,6 +29,10 @@ RepairOutcome RepairTheFile(const std::optional<platform::FileRef>& file, bool a
         outcome.xmlError = repair.xmlError();
         outcome.leftovers = repair.leftovers();
         outcome.untilTold = repair.untilTold();
+        return outcome;
+    } catch (const platform::FileError& error) {
+        RepairOutcome outcome(kResultError, FailureReason(std::current_exception()));
+        outcome.untilTold = error.untilTold();
         return outcome;
     } catch (...) {
         return {kResultError, FailureReason(std::current_exception())};

@@ -75,9 +75,9 @@ fresh() {
 # for a second and a half on entering the N-th call of CALL, while ACTOR
 # runs as soon as the hold begins (strace has written that call's entry:
 # a slow volume takes longer than any fixed pause to get there); what the
-# repair said is in $said.
+# repair said is in $said. ACTOR finds the repair's process number in $held.
 held_repair() {
-  local dir=$1 call=$2 n=$3 actor=$4
+  local dir=$1 call=$2 n=$3 actor=$4 held
   : > "$work/held"
   strace -f -qq -o "$work/held" -e trace="$call" -e inject="$call:delay_enter=1500000:when=$n" \
     "$cli" "$dir/show.xml" > "$work/said" 2>&1 &
@@ -85,6 +85,7 @@ held_repair() {
   while [ "$(grep -cE "^[0-9]+ +(${call//,/|})\(" "$work/held")" -lt "$n" ] && kill -0 $repair 2> /dev/null; do
     sleep 0.02
   done
+  held=$(pgrep -P $repair)
   (cd "$dir" && eval "$actor") > "$work/actor" 2>&1
   wait $repair
   said=$(sed "s|^$dir/show.xml: ||" "$work/said")
@@ -186,9 +187,12 @@ matrix() {
   if [ "$volume" != FAT ]; then
     held_repair "$dir" "${step% *}" "${step#* }" "cat '$work/save' > show.xml"
     expect "$volume" "a program writing in place at the last step" "$lost_said" "$lost_content"
+    # With a SIGTERM as well: what became of that save is told before the
+    # repair ends.
     fresh "$dir"
-    held_repair "$dir" "${step% *}" "${step#* }" "cat '$work/save' >> show.xml"
-    expect "$volume" "an append at the last step" "$lost_said" "$lost_appended"
+    held_repair "$dir" "${step% *}" "${step#* }" \
+      "cat '$work/save' >> show.xml & sleep 0.2; kill -TERM \$held; wait"
+    expect "$volume" "an append and a SIGTERM at the last step" "$lost_said" "$lost_appended"
   fi
   # A sync client that removes the hidden temporary file.
   fresh "$dir"

@@ -80,17 +80,14 @@ bool ChangeWatch::writerWaits() const
 void ChangeWatch::letWriterIn() noexcept
 {
     // Some drivers (FUSE's) forget the name of a file replaced while open
-    // once its last holder closes it, and the program that waited reaches
-    // the driver only once it is woken: it would find nothing. The claim
-    // stays open until that program has written, or has closed the file (a
-    // lease can be had again), for two seconds at most. That no lease can be
-    // had tells nothing here: so it is from the moment the program asked.
+    // once its last holder closes it, and a program that waited reaches the
+    // driver only once it is woken: it would find nothing. The claim stays
+    // open until every such program has closed the file again (a lease can
+    // be had), for two seconds at most; that one of them has written tells
+    // nothing of the others.
     stop();
     SystemCalls& system = SystemCalls::current();
     for (int wait = 0; wait < 200 && m_claim.isOpen(); ++wait) {
-        FileStatus now;
-        if (system.fstat(m_claim.get(), &now) < 0 || !FileIdentity::fromStatus(now).sameFileAndContent(m_expected))
-            return;
         if (system.lease(m_claim.get(), SystemCalls::LeaseRequest::Take) == 0) {
             system.lease(m_claim.get(), SystemCalls::LeaseRequest::Release);
             return;

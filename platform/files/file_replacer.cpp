@@ -70,8 +70,15 @@ void FileReplacer::replaceOldName()
     // No interrupt between the step that makes the kept copy the user's and
     // letting go of its name, nor between a swap and its undoing.
     InterruptCleanup::Deferral deferral(m_file.path());
-    if (!swapIntoPlace())
-        renameIntoPlace();
+    try {
+        if (!swapIntoPlace())
+            renameIntoPlace();
+    } catch (FileError& failure) {
+        // Another program's save may have been put back, or lost: an
+        // interrupt meanwhile would end the program before that is told.
+        failure.holdUntilTold(std::make_shared<InterruptCleanup::Deferral>(m_file.path()));
+        throw;
+    }
     m_untilTold = std::make_shared<InterruptCleanup::Deferral>(m_file.path());
     if (!m_keptIsInterim)
         m_kept.keep();

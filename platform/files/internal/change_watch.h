@@ -62,9 +62,8 @@ public:
     /// Whether another program waits to write to the file (it opened it
     /// since watchForWriters(), and the lease holds it up).
     bool writerWaits() const;
-    /// Lets a program that writerWaits() go on, and holds the file open
-    /// until that program has written to it or closed it again, for two
-    /// seconds at most.
+    /// Lets the programs that writerWaits() for go on, and holds the file
+    /// open until they have closed it again, for two seconds at most.
     void letWriterIn() noexcept;
     /// Throws where writerWaits().
     void checkNoWriterWaits() const;
