@@ -9,9 +9,9 @@
 // size; clean and dirty at 256 MiB) are generated once, then the methods run
 // in turn on fresh copies: each durable copy and what is held against it N
 // times (7), in alternating order, the slow comparisons 3 times (once at
-// 256 MiB and above). Printed per method: the median wall time, its ratio to the durable
-// copy, throughput, peak resident memory and CPU time; last, the targets with PASS or
-// MISS. The exit status is 0 when every target is met.
+// 256 MiB and above). Printed per method: the median wall time, its ratio to
+// the durable copy, throughput, peak resident memory and CPU time; last, the
+// targets with PASS or MISS. The exit status is 0 when every target is met.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -236,8 +236,8 @@ int main(int argc, char* argv[])
                 // once: on a file system that discards freed blocks, deleting
                 // a GiB keeps the disk busy for a while after.
                 const auto runsThisRound = [&](std::size_t m) {
-                    // The cleaner without its check is held against the copy,
-                    // on the one text.
+                    // The cleaner without its check is held against the copy
+                    // over the file, on the one text.
                     const Role role = methods[m].role;
                     if (role == Role::AnyFile || role == Role::AnyFileFloor)
                         return variant == "utf8";
